@@ -1,0 +1,38 @@
+# Entry points: `make run` plays a ROM, `make test` builds and runs every test.
+# SANITIZE=address,undefined or SANITIZE=thread builds into a folder of its own.
+
+comma := ,
+SANITIZE ?=
+JOBS ?= $(shell nproc)
+ROM ?=
+
+ifeq ($(SANITIZE),)
+BUILD_DIR := build
+BUILD_TYPE := RelWithDebInfo
+else
+BUILD_DIR := build-$(subst $(comma),-,$(SANITIZE))
+BUILD_TYPE := Debug
+endif
+
+.PHONY: all deps configure build test run clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+		-DQUORVIX_SANITIZE=$(SANITIZE) -DQUORVIX_WERROR=ON >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@$(BUILD_DIR)/quorvix "$(if $(ROM),$(ROM),$(BUILD_DIR)/roms/demo.ch8)"
+
+clean:
+	rm -rf build build-*

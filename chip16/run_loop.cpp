@@ -1,0 +1,3 @@
+#include "chip16/run_loop.h"
+
+void runChip16Batch() {}

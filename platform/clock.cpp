@@ -1,0 +1,82 @@
+#include "platform/clock.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+std::uint64_t clockFrequency = 0;
+std::uint64_t clockStart = 0;
+
+namespace {
+constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
+
+std::atomic<bool> manualClockOn{false};
+std::atomic<std::uint64_t> manualCounter{0};
+
+std::uint64_t readSteadyClock() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+} // namespace
+
+void initClock() {
+    clockFrequency = nanosecondsPerSecond;
+    clockStart = readPerformanceCounter();
+}
+
+std::uint64_t readPerformanceCounter() {
+    if (manualClockOn.load(std::memory_order_relaxed)) {
+        return manualCounter.load(std::memory_order_relaxed);
+    }
+    return readSteadyClock();
+}
+
+std::uint64_t countsToNanoseconds(std::uint64_t counts, std::uint64_t frequency) {
+    if (frequency == 0) {
+        return 0;
+    }
+    if (frequency == nanosecondsPerSecond) {
+        return counts;
+    }
+    // Whole seconds and the remainder separately, so the product never overflows.
+    const std::uint64_t seconds = counts / frequency;
+    const std::uint64_t rest = counts % frequency;
+    return seconds * nanosecondsPerSecond +
+           static_cast<std::uint64_t>(static_cast<unsigned __int128>(rest) *
+                                      nanosecondsPerSecond / frequency);
+}
+
+std::uint64_t elapsedNanoseconds() {
+    return countsToNanoseconds(readPerformanceCounter() - clockStart, clockFrequency);
+}
+
+void sleepNanoseconds(std::uint64_t ns) {
+    if (manualClockOn.load(std::memory_order_relaxed)) {
+        manualCounter.fetch_add(ns, std::memory_order_relaxed);
+        std::this_thread::yield();
+        return;
+    }
+    if (ns == 0) {
+        std::this_thread::yield();
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+}
+
+void sleepMilliseconds(std::uint32_t ms) {
+    sleepNanoseconds(std::uint64_t{ms} * 1'000'000);
+}
+
+void useManualClock(std::uint64_t startCounter) {
+    manualCounter.store(startCounter, std::memory_order_relaxed);
+    manualClockOn.store(true, std::memory_order_relaxed);
+}
+
+void advanceManualClock(std::uint64_t ns) {
+    manualCounter.fetch_add(ns, std::memory_order_relaxed);
+}
+
+void useRealClock() {
+    manualClockOn.store(false, std::memory_order_relaxed);
+}

@@ -1,0 +1,43 @@
+#pragma once
+// What the core needs of the program's window, implemented once by the Qt back end
+// and once by the headless one. Every function may be called from any thread unless
+// it says otherwise.
+
+#include <cstdint>
+#include <string_view>
+
+// Queues a menu command for the main window and returns at once; the window handles
+// it on the GUI thread exactly as the menu item. Never waits for the GUI thread.
+void postCommand(int commandId);
+
+// GUI thread only: whether the main window exists, its menu check marks, and raising it.
+bool mainWindowExists();
+void checkMenuItem(int commandId, bool checked);
+void bringMainWindowToFront();
+
+// Where a display's frames appear: the main window's client area, or a frame sink in
+// headless runs.
+class PictureSurface {
+public:
+    virtual ~PictureSurface() = default;
+    // Called by the presenting worker with the finished back buffer; the surface copies
+    // it and arranges for it to be painted. Must not wait for the GUI thread.
+    virtual void showFrame(const std::uint32_t* pixels, std::uint32_t width,
+                           std::uint32_t height) = 0;
+    // Time between two display refreshes, which a present waits for; 0 means no wait.
+    virtual std::uint64_t refreshPeriodNanoseconds() const = 0;
+};
+
+// The surface of the main window, or null when there is none.
+PictureSurface* mainPictureSurface();
+
+// The text console: opened and closed on the GUI thread, written from any thread.
+class ConsoleSink {
+public:
+    virtual ~ConsoleSink() = default;
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual void write(std::string_view text) = 0;
+};
+
+ConsoleSink& consoleSink();

@@ -1,0 +1,58 @@
+#pragma once
+// A named thread that calls its step function again and again, each call under the
+// worker's own mutex, until its command word tells it to leave.
+
+#include "workers/fair_mutex.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+using StepFunction = void (*)();
+
+struct WorkerMutex {
+    FairMutex mutex;
+    std::thread thread;
+    std::uint32_t threadId = 0;
+    char name[52] = {};
+};
+
+struct WorkerThread {
+    // 1 at creation, 0 tells the thread to leave; n selects slot n. Written after
+    // creation only under the mutex.
+    std::int32_t command = 0;
+    // When a step sets it, the mutex stays held after that step.
+    std::uint8_t keepLocked = 0;
+    std::atomic<std::uint8_t> started{0};
+    std::atomic<std::uint8_t> finished{0};
+    std::array<StepFunction, 10> slots{};
+    StepFunction onStart = nullptr;
+    StepFunction onStop = nullptr;
+    std::unique_ptr<WorkerMutex> mutexRecord;
+};
+
+// Fills the record, starts its thread and runs onStart on the calling thread before
+// the first step. Null callbacks mean "do nothing".
+WorkerThread* createWorker(WorkerThread& record, const char* name, StepFunction step,
+                           StepFunction onStart = nullptr, StepFunction onStop = nullptr);
+
+// The worker's thread procedure.
+int workerMain(WorkerThread& record);
+
+void setCommand(WorkerThread& record, std::int32_t value);
+
+// Takes the worker's mutex: up to 1000 ms, then logs
+// "<name>: Wait Timeout on Mutex (Trying Infinite Wait)" and waits without limit.
+void lockWithTimeout(WorkerThread& record);
+
+// For another thread that must keep the worker between two steps; does nothing
+// while the worker has not been started.
+void lockFromOutside(WorkerThread* record);
+void unlockFromOutside(WorkerThread* record);
+
+// The stop protocol: command 0 under the mutex, wait for the thread to finish, run
+// onStop on this thread, free everything and leave the reference empty. Harmless on
+// an empty reference.
+void stopWorker(std::unique_ptr<WorkerThread>& reference);
