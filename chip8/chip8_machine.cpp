@@ -49,7 +49,8 @@ bool loadChip8Rom(std::uint16_t loadOffset, const char* path) {
     std::copy(smallFont.begin(), smallFont.end(), chip8.memory.begin());
     std::copy(bigFont.begin(), bigFont.end(), chip8.memory.begin() + chip8BigFontStart);
 
-    const std::size_t capacity = chip8MemorySize - std::min<std::size_t>(loadOffset, chip8MemorySize);
+    const std::size_t capacity =
+        chip8MemorySize - std::min<std::size_t>(loadOffset, chip8MemorySize);
     if (!readRomFile(path, chip8.memory.data() + (chip8MemorySize - capacity), capacity)) {
         logMessage("Error: Rom not found!");
         return false;

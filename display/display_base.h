@@ -3,7 +3,7 @@
 // separate types: a Chip-8 display is never handled as a Chip-16 one.
 
 class Displayc8 {
-public:
+  public:
     virtual ~Displayc8() = default;
     // Fills the render texture from the machine's screen buffer.
     virtual void convert() = 0;
@@ -12,7 +12,7 @@ public:
 };
 
 class Displayc16 {
-public:
+  public:
     virtual ~Displayc16() = default;
     virtual void convert() = 0;
     virtual void present() = 0;

@@ -43,8 +43,8 @@ std::uint64_t countsToNanoseconds(std::uint64_t counts, std::uint64_t frequency)
     const std::uint64_t seconds = counts / frequency;
     const std::uint64_t rest = counts % frequency;
     return seconds * nanosecondsPerSecond +
-           static_cast<std::uint64_t>(static_cast<unsigned __int128>(rest) *
-                                      nanosecondsPerSecond / frequency);
+           static_cast<std::uint64_t>(static_cast<unsigned __int128>(rest) * nanosecondsPerSecond /
+                                      frequency);
 }
 
 std::uint64_t elapsedNanoseconds() {

@@ -18,7 +18,7 @@ void bringMainWindowToFront();
 // Where a display's frames appear: the main window's client area, or a frame sink in
 // headless runs.
 class PictureSurface {
-public:
+  public:
     virtual ~PictureSurface() = default;
     // Called by the presenting worker with the finished back buffer; the surface copies
     // it and arranges for it to be painted. Must not wait for the GUI thread.
@@ -33,7 +33,7 @@ PictureSurface* mainPictureSurface();
 
 // The text console: opened and closed on the GUI thread, written from any thread.
 class ConsoleSink {
-public:
+  public:
     virtual ~ConsoleSink() = default;
     virtual void open() = 0;
     virtual void close() = 0;

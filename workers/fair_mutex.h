@@ -10,7 +10,7 @@
 #include <mutex>
 
 class FairMutex {
-public:
+  public:
     using Ticket = std::uint64_t;
 
     // Takes the next place in the queue. The mutex is ours once our turn comes.
@@ -21,7 +21,7 @@ public:
     void waitForTurn(Ticket ticket);
     void unlock();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable turnChanged_;
     Ticket nextTicket_ = 0;

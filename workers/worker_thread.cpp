@@ -20,8 +20,8 @@ void startThread(WorkerThread& record) {
     WorkerMutex& mutexRecord = *record.mutexRecord;
     try {
         mutexRecord.thread = std::thread([&record] { workerMain(record); });
-        mutexRecord.threadId = static_cast<std::uint32_t>(
-            std::hash<std::thread::id>{}(mutexRecord.thread.get_id()));
+        mutexRecord.threadId =
+            static_cast<std::uint32_t>(std::hash<std::thread::id>{}(mutexRecord.thread.get_id()));
     } catch (const std::system_error&) {
         // No thread could be made: the worker counts as finished so that stopping it
         // does not wait for ever.

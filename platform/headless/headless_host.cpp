@@ -15,7 +15,7 @@ std::map<int, bool> menuChecks;
 std::atomic<PictureSurface*> surface{nullptr};
 
 class HeadlessConsole final : public ConsoleSink {
-public:
+  public:
     void open() override {}
     void close() override {}
     void write(std::string_view text) override {
@@ -36,7 +36,7 @@ public:
         return std::exchange(captured_, {});
     }
 
-private:
+  private:
     std::mutex mutex_;
     bool capturing_ = false;
     std::string captured_;
@@ -107,8 +107,7 @@ std::string takeConsoleText() {
     return headlessConsole().take();
 }
 
-void FrameSink::showFrame(const std::uint32_t* pixels, std::uint32_t width,
-                          std::uint32_t height) {
+void FrameSink::showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
     std::lock_guard lock(mutex_);
     pixels_.assign(pixels, pixels + std::size_t{width} * height);
     width_ = width;
@@ -131,8 +130,7 @@ std::uint64_t FrameSink::framesShown() const {
     return framesShown_;
 }
 
-std::vector<std::uint32_t> FrameSink::lastFrame(std::uint32_t* width,
-                                                std::uint32_t* height) const {
+std::vector<std::uint32_t> FrameSink::lastFrame(std::uint32_t* width, std::uint32_t* height) const {
     std::lock_guard lock(mutex_);
     *width = width_;
     *height = height_;

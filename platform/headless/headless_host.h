@@ -25,9 +25,8 @@ std::string takeConsoleText();
 
 // A surface that keeps the last presented frame.
 class FrameSink final : public PictureSurface {
-public:
-    void showFrame(const std::uint32_t* pixels, std::uint32_t width,
-                   std::uint32_t height) override;
+  public:
+    void showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) override;
     std::uint64_t refreshPeriodNanoseconds() const override;
 
     void setRefreshPeriod(std::uint64_t ns);
@@ -35,7 +34,7 @@ public:
     // The last frame and its size; empty before the first.
     std::vector<std::uint32_t> lastFrame(std::uint32_t* width, std::uint32_t* height) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::uint32_t> pixels_;
     std::uint32_t width_ = 0;

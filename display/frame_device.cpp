@@ -1,0 +1,175 @@
+#include "display/frame_device.h"
+
+#include "platform/clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <new>
+
+namespace {
+std::atomic<bool> refreshWaitEnabled{true};
+
+// Rows padded to a 256-byte boundary past the row itself, as a driver's aligned
+// surface would be; callers must honour the pitch.
+std::int32_t paddedPitch(std::uint32_t width) {
+    const std::uint32_t rowBytes = width * 4 + 1;
+    return static_cast<std::int32_t>((rowBytes + 255) / 256 * 256);
+}
+
+std::uint32_t blendChannel(std::uint32_t source, std::uint32_t destination, std::uint32_t alpha,
+                           int shift) {
+    const std::uint32_t s = (source >> shift) & 0xFF;
+    const std::uint32_t d = (destination >> shift) & 0xFF;
+    return ((s * alpha + d * (255 - alpha) + 127) / 255) << shift;
+}
+
+// Source-alpha over inverse-source-alpha, with the texel's alpha modulated by the
+// vertex colour as the texture stage does.
+std::uint32_t blend(std::uint32_t texel, std::uint32_t diffuse, std::uint32_t destination) {
+    const std::uint32_t alpha = ((texel >> 24) * (diffuse >> 24) + 127) / 255;
+    if (alpha == 255) {
+        return 0xFF000000u | (texel & 0x00FFFFFFu);
+    }
+    return (destination & 0xFF000000u) | blendChannel(texel, destination, alpha, 16) |
+           blendChannel(texel, destination, alpha, 8) | blendChannel(texel, destination, alpha, 0);
+}
+
+void waitForRefresh(const PictureSurface& surface) {
+    const std::uint64_t period = surface.refreshPeriodNanoseconds();
+    if (period == 0 || !refreshWaitEnabled.load(std::memory_order_relaxed)) {
+        return;
+    }
+    const std::uint64_t now = elapsedNanoseconds();
+    sleepNanoseconds(period - now % period);
+}
+} // namespace
+
+FrameSystem* createFrameSystem() {
+    return new (std::nothrow) FrameSystem;
+}
+
+FrameDevice* createFrameDevice(FrameSystem& /*system*/, std::uint32_t width, std::uint32_t height,
+                               PictureSurface* surface) {
+    if (surface == nullptr || width == 0 || height == 0) {
+        return nullptr;
+    }
+    auto* device = new (std::nothrow) FrameDevice;
+    if (device == nullptr) {
+        return nullptr;
+    }
+    device->surface = surface;
+    device->width = width;
+    device->height = height;
+    device->backBuffer.resize(std::size_t{width} * height);
+    return device;
+}
+
+FrameTexture* createFrameTexture(FrameDevice* device, std::uint32_t width, std::uint32_t height) {
+    if (device == nullptr || width == 0 || height == 0) {
+        return nullptr;
+    }
+    auto* texture = new (std::nothrow) FrameTexture;
+    if (texture == nullptr) {
+        return nullptr;
+    }
+    texture->width = width;
+    texture->height = height;
+    texture->pitch = paddedPitch(width);
+    texture->texels.resize(static_cast<std::size_t>(texture->pitch / 4) * height);
+    return texture;
+}
+
+FrameVertexBuffer* createFrameVertexBuffer(FrameDevice& /*device*/) {
+    return new (std::nothrow) FrameVertexBuffer;
+}
+
+bool lockTexture(FrameTexture* texture, LockedImage& image) {
+    if (texture == nullptr || texture->texels.empty()) {
+        return false;
+    }
+    image.texels = texture->texels.data();
+    image.pitch = texture->pitch;
+    return true;
+}
+
+void unlockTexture(FrameTexture* /*texture*/) {}
+
+void clearBackBuffer(FrameDevice& device, std::uint32_t colour) {
+    std::fill(device.backBuffer.begin(), device.backBuffer.end(), colour);
+}
+
+// Where the centres of `count` pixels fall on a texture axis of `size` texels, for a
+// quad edge from `low` to `high` carrying coordinates `from` to `to`; -1 marks pixels
+// outside the quad.
+void mapAxis(std::vector<std::int32_t>& map, std::uint32_t count, float low, float high, float from,
+             float to, std::uint32_t size) {
+    map.assign(count, -1);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float centre = static_cast<float>(i);
+        if (centre < low || centre >= high) {
+            continue;
+        }
+        const float coordinate = from + (centre - low) / (high - low) * (to - from);
+        const float texel = std::floor(coordinate * static_cast<float>(size));
+        map[i] = static_cast<std::int32_t>(std::clamp(texel, 0.0f, static_cast<float>(size - 1)));
+    }
+}
+
+void drawQuad(FrameDevice& device) {
+    if (device.stream == nullptr || device.boundTexture == nullptr) {
+        return;
+    }
+    const auto& quad = device.stream->vertices;
+    const FrameTexture& texture = *device.boundTexture;
+    // The fan 0-1-2, 0-2-3 is an axis-aligned rectangle: a pixel is drawn when its
+    // centre lies inside it, with the texture coordinate interpolated at that centre
+    // and point sampled, so each axis maps on its own.
+    static thread_local std::vector<std::int32_t> columns;
+    static thread_local std::vector<std::int32_t> rows;
+    mapAxis(columns, device.width, quad[0].x, quad[2].x, quad[0].u, quad[2].u, texture.width);
+    mapAxis(rows, device.height, quad[0].y, quad[2].y, quad[0].v, quad[2].v, texture.height);
+    const LockedImage source{const_cast<std::uint32_t*>(texture.texels.data()), texture.pitch};
+    const std::uint32_t diffuse = quad[0].diffuse;
+    for (std::uint32_t y = 0; y < device.height; ++y) {
+        if (rows[y] < 0) {
+            continue;
+        }
+        const std::uint32_t* sourceRow = source.row(static_cast<std::uint32_t>(rows[y]));
+        std::uint32_t* target = device.backBuffer.data() + std::size_t{y} * device.width;
+        for (std::uint32_t x = 0; x < device.width; ++x) {
+            if (columns[x] >= 0) {
+                target[x] = blend(sourceRow[columns[x]], diffuse, target[x]);
+            }
+        }
+    }
+}
+
+void presentBackBuffer(FrameDevice& device) {
+    device.surface->showFrame(device.backBuffer.data(), device.width, device.height);
+    waitForRefresh(*device.surface);
+}
+
+void releaseFrameVertexBuffer(FrameVertexBuffer*& buffer) {
+    delete buffer;
+    buffer = nullptr;
+}
+
+void releaseFrameTexture(FrameTexture*& texture) {
+    delete texture;
+    texture = nullptr;
+}
+
+void releaseFrameDevice(FrameDevice*& device) {
+    delete device;
+    device = nullptr;
+}
+
+void releaseFrameSystem(FrameSystem*& system) {
+    delete system;
+    system = nullptr;
+}
+
+void setRefreshWaitEnabled(bool enabled) {
+    refreshWaitEnabled.store(enabled, std::memory_order_relaxed);
+}

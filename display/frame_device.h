@@ -1,0 +1,80 @@
+#pragma once
+// A small software device in the shape of the Direct3D 9 objects a display owns: a
+// system object, a device bound to a picture surface with one back buffer, a dynamic
+// ARGB texture and a vertex buffer for the screen quad. Every object is released by
+// its owner, in the reverse order of creation.
+
+#include "display/locked_image.h"
+#include "platform/host.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// One vertex of the screen quad, pre-transformed, laid out as the fixed-function
+// vertex format position + rhw + diffuse + one texture coordinate.
+struct ScreenVertex {
+    float x;
+    float y;
+    float z;
+    float rhw;
+    std::uint32_t diffuse;
+    float u;
+    float v;
+};
+static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex must be packed into 28 bytes");
+
+constexpr std::uint32_t clearColour = 0xFF0000FF;
+
+struct FrameSystem {
+    int references = 1;
+};
+
+struct FrameVertexBuffer {
+    std::array<ScreenVertex, 4> vertices{};
+};
+
+struct FrameTexture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::int32_t pitch = 0; // bytes per row, always more than 4 * width
+    std::vector<std::uint32_t> texels;
+};
+
+struct FrameDevice {
+    PictureSurface* surface = nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint32_t> backBuffer;
+    const FrameVertexBuffer* stream = nullptr;
+    const FrameTexture* boundTexture = nullptr;
+    bool refreshWait = true;
+};
+
+// Null when no system is available (never happens in this build, kept for the shape).
+FrameSystem* createFrameSystem();
+// Null when there is no surface to present to.
+FrameDevice* createFrameDevice(FrameSystem& system, std::uint32_t width, std::uint32_t height,
+                               PictureSurface* surface);
+// Null when there is no device or the texel memory cannot be had.
+FrameTexture* createFrameTexture(FrameDevice* device, std::uint32_t width, std::uint32_t height);
+FrameVertexBuffer* createFrameVertexBuffer(FrameDevice& device);
+
+// Locks the whole texture for writing; false (and nothing to write) without texels.
+bool lockTexture(FrameTexture* texture, LockedImage& image);
+void unlockTexture(FrameTexture* texture);
+
+void clearBackBuffer(FrameDevice& device, std::uint32_t colour);
+// Draws the bound texture through the bound quad as a two-triangle fan, point
+// sampled with source-alpha blending over the back buffer.
+void drawQuad(FrameDevice& device);
+// Hands the back buffer to the surface, then waits for the surface's next refresh tick.
+void presentBackBuffer(FrameDevice& device);
+
+void releaseFrameVertexBuffer(FrameVertexBuffer*& buffer);
+void releaseFrameTexture(FrameTexture*& texture);
+void releaseFrameDevice(FrameDevice*& device);
+void releaseFrameSystem(FrameSystem*& system);
+
+// Headless runs that want frames as fast as possible turn the refresh wait off.
+void setRefreshWaitEnabled(bool enabled);
