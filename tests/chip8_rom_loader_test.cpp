@@ -1,1 +1,90 @@
+#include "chip8/chip8_machine.h"
+
+#include "app/console_log.h"
+#include "platform/headless/headless_host.h"
+#include "tests/support/temp_file.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::vector<std::uint8_t> countingBytes(std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    }
+    return bytes;
+}
+
+bool holdsFontsThenZeros(std::size_t zerosFrom) {
+    return std::equal(smallFont.begin(), smallFont.end(), chip8.memory.begin()) &&
+           std::equal(bigFont.begin(), bigFont.end(), chip8.memory.begin() + 80) &&
+           std::all_of(chip8.memory.begin() + static_cast<std::ptrdiff_t>(zerosFrom),
+                       chip8.memory.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+class Chip8RomLoaderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        headless::captureConsole(true);
+        headless::takeConsoleText();
+        verboseConsole = 1;
+        chip8.memory.fill(0xEE); // leftovers of an earlier ROM
+    }
+    void TearDown() override {
+        verboseConsole = 0;
+        headless::captureConsole(false);
+    }
+    TempDirectory folder;
+};
+} // namespace
+
+TEST_F(Chip8RomLoaderTest, FontsSitBelowTheProgramAndTheRestIsZero) {
+    const auto rom = countingBytes(100);
+    ASSERT_TRUE(loadChip8Rom(512, folder.write("game.ch8", rom).c_str()));
+    EXPECT_TRUE(std::equal(rom.begin(), rom.end(), chip8.memory.begin() + 512));
+    EXPECT_TRUE(std::all_of(chip8.memory.begin() + 612, chip8.memory.end(),
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(chip8.memory.begin() + 240, chip8.memory.begin() + 512,
+                            [](std::uint8_t b) { return b == 0; }));
+    const std::vector<std::uint8_t> bigZero{0xFF, 0xFF, 0xC3, 0xC3, 0xC3,
+                                            0xC3, 0xC3, 0xC3, 0xFF, 0xFF};
+    EXPECT_TRUE(std::equal(bigZero.begin(), bigZero.end(), chip8.memory.begin() + 80));
+    const std::vector<std::uint8_t> smallOne{0x20, 0x60, 0x20, 0x20, 0x70};
+    EXPECT_TRUE(std::equal(smallOne.begin(), smallOne.end(), chip8.memory.begin() + 5));
+    EXPECT_EQ(headless::takeConsoleText(), "");
+}
+
+TEST_F(Chip8RomLoaderTest, ALongFileIsCutAtTheEndOfMemory) {
+    const auto rom = countingBytes(5000);
+    ASSERT_TRUE(loadChip8Rom(512, folder.write("long.ch8", rom).c_str()));
+    EXPECT_TRUE(std::equal(rom.begin(), rom.begin() + 3584, chip8.memory.begin() + 512));
+    EXPECT_EQ(headless::takeConsoleText(), "");
+}
+
+TEST_F(Chip8RomLoaderTest, AnEmptyFileLoads) {
+    EXPECT_TRUE(loadChip8Rom(512, folder.write("empty.ch8", {}).c_str()));
+    EXPECT_TRUE(holdsFontsThenZeros(240));
+}
+
+TEST_F(Chip8RomLoaderTest, WhatIsNotAReadableFileIsReportedAndLeavesFontsAndZeros) {
+    const std::string pipe = (folder.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string unreadable = folder.write("secret.ch8", countingBytes(10));
+    ::chmod(unreadable.c_str(), 0);
+    const bool rootReadsAnything = ::access(unreadable.c_str(), R_OK) == 0;
+
+    std::vector<std::string> paths = {(folder.path() / "missing.ch8").string(),
+                                      folder.path().string(), pipe, "", "/dev/zero"};
+    if (!rootReadsAnything) {
+        paths.push_back(unreadable);
+    }
+    for (const auto& path : paths) {
+        chip8.memory.fill(0xEE);
+        EXPECT_FALSE(loadChip8Rom(512, path.c_str())) << path;
+        EXPECT_TRUE(holdsFontsThenZeros(240)) << path;
+        EXPECT_EQ(headless::takeConsoleText(), "Error: Rom not found!\n") << path;
+    }
+}

@@ -1,1 +1,181 @@
+#include "workers/worker_thread.h"
+
+#include "app/console_log.h"
+#include "platform/headless/headless_host.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+// Step functions take no arguments, so what they observe lives here.
+std::atomic<int> stepsRun{0};
+std::atomic<int> stepsFinished{0};
+std::atomic<bool> startDone{false};
+std::atomic<bool> stepSawStartDone{true};
+std::atomic<int> stepsAfterStop{0};
+std::atomic<bool> stopped{false};
+std::thread::id startThread;
+std::thread::id stopThread;
+std::atomic<int> stepSleepMilliseconds{0};
+
+void resetObservations() {
+    stepsRun = 0;
+    stepsFinished = 0;
+    startDone = false;
+    stepSawStartDone = true;
+    stepsAfterStop = 0;
+    stopped = false;
+    stepSleepMilliseconds = 0;
+}
+
+void countingStep() {
+    if (!startDone) {
+        stepSawStartDone = false;
+    }
+    if (stopped) {
+        ++stepsAfterStop;
+    }
+    ++stepsRun;
+    if (const int ms = stepSleepMilliseconds.load(); ms > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    ++stepsFinished;
+}
+
+void slowStart() {
+    startThread = std::this_thread::get_id();
+    // A thread allowed to run early would step during this pause.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    startDone = true;
+}
+
+void recordStop() {
+    stopThread = std::this_thread::get_id();
+    stopped = true;
+}
+
+std::unique_ptr<WorkerThread> startWorker(const char* name, StepFunction step,
+                                          StepFunction onStart = nullptr,
+                                          StepFunction onStop = nullptr) {
+    auto worker = std::make_unique<WorkerThread>();
+    createWorker(*worker, name, step, onStart, onStop);
+    return worker;
+}
+
+void waitForSteps(int count) {
+    while (stepsRun < count) {
+        std::this_thread::yield();
+    }
+}
+
+class WorkerThreadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetObservations();
+        headless::captureConsole(true);
+        headless::takeConsoleText();
+    }
+    void TearDown() override {
+        verboseConsole = 0;
+        headless::captureConsole(false);
+    }
+};
+} // namespace
+
+TEST_F(WorkerThreadTest, CallbacksRunOnTheControllingThreadAroundAllSteps) {
+    auto worker = startWorker("tTest", countingStep, slowStart, recordStop);
+    EXPECT_EQ(startThread, std::this_thread::get_id());
+    waitForSteps(3);
+    stopWorker(worker);
+
+    EXPECT_TRUE(stepSawStartDone) << "a step ran before onStart had returned";
+    EXPECT_EQ(stopThread, std::this_thread::get_id());
+    EXPECT_EQ(stepsAfterStop, 0) << "a step ran after onStop";
+    EXPECT_EQ(worker, nullptr);
+}
+
+TEST_F(WorkerThreadTest, StopWaitsForTheRunningStepToComplete) {
+    stepSleepMilliseconds = 30;
+    auto worker = startWorker("tExecute", countingStep);
+    waitForSteps(1);
+    stopWorker(worker);
+    EXPECT_EQ(stepsRun.load(), stepsFinished.load());
+}
+
+TEST_F(WorkerThreadTest, AStepHoldingTheMutexPastOneSecondIsReportedOnceThenWaitedFor) {
+    verboseConsole = 1;
+    stepSleepMilliseconds = 1300;
+    auto worker = startWorker("tExecute", countingStep);
+    waitForSteps(1);
+    stopWorker(worker);
+
+    EXPECT_EQ(stepsRun.load(), stepsFinished.load());
+    EXPECT_EQ(headless::takeConsoleText(),
+              "tExecute: Wait Timeout on Mutex (Trying Infinite Wait)\n");
+}
+
+namespace {
+WorkerThread* fairnessWorker = nullptr;
+std::atomic<int> grants{0};
+std::atomic<int> overtakes{0};
+int grantsWhenWaiterSeen = -1; // touched by the worker thread only
+
+// Holds each step until the outside thread is queued, so that it is waiting when the
+// worker releases; the next step then checks that it was let in first.
+void fairnessStep() {
+    if (grantsWhenWaiterSeen >= 0 && grants == grantsWhenWaiterSeen) {
+        ++overtakes;
+    }
+    grantsWhenWaiterSeen = -1;
+    FairMutex& mutex = fairnessWorker->mutexRecord->mutex;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (mutex.waiting() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    if (mutex.waiting() > 0) {
+        grantsWhenWaiterSeen = grants;
+    }
+}
+} // namespace
+
+TEST_F(WorkerThreadTest, AWaitingThreadGetsTheMutexBetweenTwoStepsEveryTime) {
+    auto worker = std::make_unique<WorkerThread>();
+    fairnessWorker = worker.get();
+    createWorker(*worker, "tRender", fairnessStep);
+    for (int round = 0; round < 2000; ++round) {
+        lockFromOutside(worker.get());
+        ++grants;
+        unlockFromOutside(worker.get());
+    }
+    stopWorker(worker);
+    EXPECT_EQ(overtakes.load(), 0);
+    EXPECT_EQ(grants.load(), 2000);
+}
+
+TEST_F(WorkerThreadTest, AnUnstartedWorkerIsNeitherLockedNorUnlockedFromOutside) {
+    WorkerThread unstarted;
+    unstarted.mutexRecord = std::make_unique<WorkerMutex>();
+    lockFromOutside(&unstarted);
+    unlockFromOutside(&unstarted);
+    lockFromOutside(nullptr);
+    unlockFromOutside(nullptr);
+
+    // Had either call touched the mutex, the queue would be out of step now.
+    FairMutex& mutex = unstarted.mutexRecord->mutex;
+    EXPECT_TRUE(mutex.waitForTurn(mutex.enqueue(), std::chrono::milliseconds(100)));
+    mutex.unlock();
+}
+
+TEST_F(WorkerThreadTest, StoppingNothingOrTwiceIsHarmless) {
+    std::unique_ptr<WorkerThread> empty;
+    stopWorker(empty);
+    EXPECT_EQ(empty, nullptr);
+
+    auto worker = startWorker("tExecute", countingStep);
+    stopWorker(worker);
+    stopWorker(worker);
+    EXPECT_EQ(worker, nullptr);
+}

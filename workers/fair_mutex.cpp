@@ -22,3 +22,8 @@ void FairMutex::unlock() {
     }
     turnChanged_.notify_all();
 }
+
+std::uint64_t FairMutex::waiting() {
+    std::lock_guard lock(mutex_);
+    return nextTicket_ - nowServing_ > 0 ? nextTicket_ - nowServing_ - 1 : 0;
+}

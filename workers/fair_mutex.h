@@ -20,6 +20,8 @@ class FairMutex {
     bool waitForTurn(Ticket ticket, std::chrono::milliseconds timeout);
     void waitForTurn(Ticket ticket);
     void unlock();
+    // Threads queued behind the current owner.
+    std::uint64_t waiting();
 
   private:
     std::mutex mutex_;

@@ -7,7 +7,7 @@
 #include <vector>
 
 class TempDirectory {
-public:
+  public:
     TempDirectory();
     ~TempDirectory();
     TempDirectory(const TempDirectory&) = delete;
@@ -17,7 +17,7 @@ public:
     // Writes a file in the folder and returns its full path.
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
