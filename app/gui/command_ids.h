@@ -1,0 +1,20 @@
+#pragma once
+// The main window's command ids: the menu items', plus 2, which the close box and
+// the Escape key send.
+
+#include "app/console_log.h"
+
+namespace command {
+constexpr int cancel = 2;
+constexpr int about = 104;
+constexpr int exit = 105;
+constexpr int load = 32771;
+constexpr int reset = 32772;
+constexpr int close = 32773;
+// "Window x1" to "Window x4" are windowScaleBase + 1 to windowScaleBase + 4.
+constexpr int windowScaleBase = 32775;
+constexpr int windowX1 = 32776;
+constexpr int windowX4 = 32779;
+constexpr int flickerFilter = 32782;
+constexpr int showConsole = commandShowConsole;
+} // namespace command

@@ -1,0 +1,314 @@
+#include "app/gui/main_window.h"
+
+#include "app/console_log.h"
+#include "app/emulator_state.h"
+#include "app/gui/about_dialog.h"
+#include "app/gui/app_icon.h"
+#include "app/gui/command_ids.h"
+#include "app/machine_control.h"
+#include "chip16/start_stop.h"
+#include "chip8/start_stop.h"
+#include "platform/keyboard.h"
+#include "platform/qt/picture_widget.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+
+namespace {
+const QString romFilter = QStringLiteral("(S)Chip-8 Roms, Chip-16 (*.c8, *.ch8, *.sc8, *.c16) (*)");
+
+// The window's size before its initialisation sizes it (461 x 242 dialog units).
+constexpr QSize templateSize(692, 394);
+
+QString chooseRomWithDialog(QWidget* owner) {
+    // Every file is listed; only an existing file can be chosen.
+    return QFileDialog::getOpenFileName(owner, QString(), QString(), romFilter);
+}
+
+QString firstLocalFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) {
+        return {};
+    }
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+} // namespace
+
+MainWindow::MainWindow() : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog) {
+    setWindowTitle(QStringLiteral("Quorvix"));
+    setWindowIcon(appIcon());
+    setCentralWidget(picture_);
+    setAcceptDrops(true);
+    buildMenus();
+    resize(templateSize);
+}
+
+MainWindow::~MainWindow() {
+    // Workers present to the picture widget: none may outlive it.
+    stopChip8();
+    stopChip16();
+    registerHostWindow(nullptr);
+    setConsoleClosedHandler({});
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, const QString& text, int commandId, bool checkable) {
+    QAction* action = menu->addAction(text);
+    action->setData(commandId);
+    action->setCheckable(checkable);
+    connect(action, &QAction::triggered, this, [this, commandId] { handleCommand(commandId); });
+    actions_[commandId] = action;
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addCommand(file, QStringLiteral("Reset"), command::reset, false);
+    addCommand(file, QStringLiteral("Load"), command::load, false);
+    addCommand(file, QStringLiteral("Close"), command::close, false);
+    addCommand(file, QStringLiteral("E&xit"), command::exit, false);
+
+    QMenu* screen = menuBar()->addMenu(QStringLiteral("Screen"));
+    for (int scale = 1; scale <= 4; ++scale) {
+        addCommand(screen, QStringLiteral("Window x%1").arg(scale),
+                   command::windowScaleBase + scale, true);
+    }
+    screen->addSeparator();
+    addCommand(screen, QStringLiteral("Chip-8 Flicker Filter"), command::flickerFilter, true);
+    addCommand(screen, QStringLiteral("Show Console"), command::showConsole, true);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, QStringLiteral("&About ..."), command::about, false);
+
+    // An open menu takes the keyboard, so key releases would never reach the window.
+    for (QMenu* menu : {file, screen, help}) {
+        connect(menu, &QMenu::aboutToShow, this, [] { releaseAllKeys(); });
+    }
+}
+
+void MainWindow::initialise() {
+    registerHostWindow(this);
+    setConsoleClosedHandler([this] {
+        if (!ended_ && isConsoleOpen()) {
+            handleCommand(command::showConsole);
+        }
+    });
+    picture_->updateRefreshRate();
+    if (const QScreen* shownOn = screen()) {
+        move(shownOn->availableGeometry().center() - rect().center());
+    }
+    applyWindowScale(windowScale.load());
+    toggleFlickerFilter();
+    if (verboseConsole.load() != 0) {
+        showConsole();
+    }
+    if (!romPath.empty()) {
+        resetRom();
+    }
+    picture_->setFocus();
+}
+
+void MainWindow::handleCommand(int commandId) {
+    if (ended_) {
+        return;
+    }
+    switch (commandId) {
+    case command::cancel:
+    case command::exit: endWindow(commandId); break;
+    case command::reset:
+        resetRom();
+        repaintClientArea();
+        break;
+    case command::load:
+        loadRom();
+        repaintClientArea();
+        break;
+    case command::close:
+        closeRom();
+        repaintClientArea();
+        break;
+    case command::windowX1:
+    case command::windowX1 + 1:
+    case command::windowX1 + 2:
+    case command::windowX4: applyWindowScale(commandId - command::windowScaleBase); break;
+    case command::flickerFilter: toggleFlickerFilter(); break;
+    case command::showConsole: toggleConsole(); break;
+    case command::about: showAbout(); break;
+    default: break; // ids without a menu item do nothing
+    }
+}
+
+void MainWindow::applyWindowScale(int scale) {
+    const int s = std::clamp(scale, 1, 4);
+    windowScale = s;
+    if (EmulatorMode.load() == MachineKind::Chip8) {
+        resizeClientArea(512 * s, 256 * s);
+    } else {
+        resizeClientArea(320 * s, 240 * s);
+    }
+    for (int i = 1; i <= 4; ++i) {
+        setMenuItemChecked(command::windowScaleBase + i, i == s);
+    }
+}
+
+void MainWindow::resizeClientArea(int width, int height) {
+    if (isMaximized() || isFullScreen()) {
+        showNormal();
+    }
+    // Like a window frame, the menu bar around the client area (whose height depends
+    // on the width) is measured after one sizing and then made up for. resize() keeps
+    // the top-left corner where it is.
+    const QSize wanted(width, height);
+    for (int round = 0; round < 3; ++round) {
+        layout()->activate();
+        const QSize client = picture_->size();
+        if (client == wanted) {
+            break;
+        }
+        resize(size() + wanted - client);
+    }
+}
+
+void MainWindow::repaintClientArea() {
+    picture_->clearPicture();
+    picture_->update();
+}
+
+void MainWindow::loadRom() {
+    const QString path = chooseRom_(this);
+    if (path.isEmpty()) {
+        return; // cancelled: nothing changes and a running machine goes on
+    }
+    loadRomFile(path);
+}
+
+void MainWindow::loadRomFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!startChosenRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
+                        QFile::encodeName(file.fileName()).toStdString())) {
+        return;
+    }
+    applyWindowScale(windowScale.load());
+}
+
+QSize MainWindow::clientSize() const {
+    return picture_->size();
+}
+
+bool MainWindow::isMenuItemChecked(int commandId) const {
+    const QAction* action = menuAction(commandId);
+    return action != nullptr && action->isChecked();
+}
+
+QAction* MainWindow::menuAction(int commandId) const {
+    const auto found = actions_.find(commandId);
+    return found != actions_.end() ? found->second : nullptr;
+}
+
+void MainWindow::setMenuItemChecked(int commandId, bool checked) {
+    if (QAction* action = menuAction(commandId)) {
+        action->setChecked(checked);
+    }
+}
+
+PictureSurface* MainWindow::pictureSurface() {
+    return picture_;
+}
+
+void MainWindow::endWindow(int result) {
+    ended_ = true;
+    result_ = result;
+    // No worker may outlive the window it presents to, nor the process.
+    stopChip8();
+    stopChip16();
+    registerHostWindow(nullptr);
+    hide();
+    if (endedHandler_) {
+        endedHandler_();
+    }
+}
+
+void MainWindow::toggleFlickerFilter() {
+    const std::uint8_t value = flickerFilter.fetch_xor(1) ^ 1;
+    setMenuItemChecked(command::flickerFilter, value != 0);
+}
+
+void MainWindow::toggleConsole() {
+    const std::int32_t value = verboseConsole.fetch_xor(1) ^ 1;
+    setMenuItemChecked(command::showConsole, value != 0);
+    if (value != 0) {
+        showConsole();
+    } else {
+        hideConsole();
+    }
+}
+
+void MainWindow::showAbout() {
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        handleCommand(command::cancel);
+        return;
+    }
+    if (event->isAutoRepeat()) {
+        return;
+    }
+    const int virtualKey = heldKeys_.press(*event);
+    if (virtualKey < 0) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    setKeyDown(virtualKey, true);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) {
+        return;
+    }
+    const int virtualKey = heldKeys_.release(*event);
+    if (virtualKey < 0) {
+        QMainWindow::keyReleaseEvent(event);
+        return;
+    }
+    setKeyDown(virtualKey, false);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    // Keys released while another window has the focus would stay down for good.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        releaseAllKeys();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    handleCommand(command::cancel);
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!firstLocalFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = firstLocalFile(event->mimeData());
+    if (path.isEmpty() || !QFileInfo(path).isFile() || ended_) {
+        return;
+    }
+    event->acceptProposedAction();
+    loadRomFile(path);
+    repaintClientArea();
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The program's one top-level window: the picture of the running machine as its
+// client area and the menu that carries every command. Every menu item, the close
+// box, Escape and the commands posted by workers arrive at handleCommand.
+
+#include "app/gui/key_mapping.h"
+#include "platform/qt/host_window.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <map>
+
+class PictureWidget;
+class QAction;
+
+class MainWindow final : public QMainWindow, public HostWindow {
+  public:
+    // Returns the chosen file, or an empty string when the user cancelled.
+    using RomChooser = std::function<QString(QWidget* owner)>;
+
+    MainWindow();
+    ~MainWindow() override;
+
+    // The initialisation, in this order: become the main window, size the client area
+    // for windowScale and the current mode, switch the flicker filter on, open the
+    // console when verboseConsole is set, start romPath when it is not empty.
+    void initialise();
+
+    void handleCommand(int commandId) override;
+
+    // Client area of (512 s x 256 s) for Chip-8, (320 s x 240 s) for Chip-16; exactly one
+    // "Window xN" item carries the check mark.
+    void applyWindowScale(int scale);
+    // Makes the client area exactly width x height, keeping the top-left corner.
+    void resizeClientArea(int width, int height);
+    // Drops the shown frame: the plain background shows until the next frame.
+    void repaintClientArea();
+
+    // Load: the file dialog, then the start sequence and the window sizing.
+    void loadRom();
+    // What Load does once a file is chosen; dropping a file on the window does the same.
+    void loadRomFile(const QString& path);
+    void setRomChooser(RomChooser chooser) { chooseRom_ = std::move(chooser); }
+
+    QSize clientSize() const;
+    bool isMenuItemChecked(int commandId) const;
+    QAction* menuAction(int commandId) const;
+    PictureWidget* picture() const { return picture_; }
+
+    // Ending the window (Exit, the close box, Escape) stops both machines, hides the
+    // window and calls the handler; commands arriving later are ignored.
+    void setEndedHandler(std::function<void()> handler) { endedHandler_ = std::move(handler); }
+    bool hasEnded() const { return ended_; }
+    int result() const { return result_; }
+
+    QWidget* hostWidget() override { return this; }
+    void setMenuItemChecked(int commandId, bool checked) override;
+    PictureSurface* pictureSurface() override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void buildMenus();
+    QAction* addCommand(QMenu* menu, const QString& text, int commandId, bool checkable);
+    void endWindow(int result);
+    void toggleFlickerFilter();
+    void toggleConsole();
+    void showAbout();
+
+    PictureWidget* picture_;
+    std::map<int, QAction*> actions_;
+    RomChooser chooseRom_;
+    HeldKeys heldKeys_;
+    std::function<void()> endedHandler_;
+    bool ended_ = false;
+    int result_ = 0;
+};
