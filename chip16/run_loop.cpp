@@ -1,3 +1,73 @@
 #include "chip16/run_loop.h"
 
-void runChip16Batch() {}
+#include "chip16/chip16_machine.h"
+#include "chip16/frame_pacer.h"
+#include "chip16/instructions.h"
+#include "chip16/memory_access.h"
+#include "platform/keyboard.h"
+
+#include <array>
+
+namespace {
+struct ControllerButton {
+    int keyMapEntry;
+    std::uint8_t mask;
+};
+
+constexpr std::array<ControllerButton, 8> controllerButtons = {{
+    {16, 0x01}, // Up
+    {17, 0x02}, // Down
+    {18, 0x04}, // Left
+    {19, 0x08}, // Right
+    {22, 0x10}, // Select
+    {23, 0x20}, // Start
+    {20, 0x40}, // A
+    {21, 0x80}, // B
+}};
+
+void executeNext(Chip16Machine& m) {
+    const std::uint32_t word = fetchChip16Instruction(m);
+    m.pc = static_cast<std::uint16_t>(m.pc + 4);
+    executeChip16Instruction(m, word);
+}
+
+[[gnu::noinline]] void passFrameBoundary(Chip16Machine& m) {
+    m.cycles -= chip16CyclesPerFrame;
+    if (m.display) {
+        m.display->convert();
+        m.display->present();
+    }
+    m.memory[chip16ControllerAddress] = sampleChip16Controller();
+    if (framePacingEnabled()) {
+        FramePacer();
+    }
+    // The instruction that sees the vertical blank: a waiting VBLNK passes here.
+    m.cycles += 1.0;
+    m.vblank = 1;
+    executeNext(m);
+    m.vblank = 0;
+}
+} // namespace
+
+std::uint8_t sampleChip16Controller() {
+    std::uint8_t buttons = 0;
+    for (const ControllerButton& button : controllerButtons) {
+        if (isKeyDown(Chip16Machine::keyMap[button.keyMapEntry])) {
+            buttons |= button.mask;
+        }
+    }
+    return buttons;
+}
+
+void runChip16Batch() {
+    Chip16Machine& m = chip16;
+    for (int i = 0; i < chip16IterationsPerStep; ++i) {
+        const std::uint32_t word = fetchChip16Instruction(m);
+        m.cycles += 1.0;
+        m.pc = static_cast<std::uint16_t>(m.pc + 4);
+        executeChip16Instruction(m, word);
+        if (m.cycles > chip16CyclesPerFrame) {
+            passFrameBoundary(m);
+        }
+    }
+}

@@ -1,5 +1,16 @@
 #pragma once
+// The Chip-16 branch of executeStep: the machine runs one million instructions per
+// emulated second in 60 frames; each frame boundary shows the screen, samples the
+// controller, waits for the frame pace and runs one instruction with vblank raised.
 
-// The Chip-16 branch of executeStep: 1000 iterations of the run loop on the process's
-// Chip-16 machine.
+#include <cstdint>
+
+constexpr double chip16CyclesPerFrame = 16666.666666666668;
+constexpr int chip16IterationsPerStep = 1000;
+
+// 1000 iterations of the run loop on the process's Chip-16 machine.
 void runChip16Batch();
+
+// The controller byte from the keys held right now: Up, Down, Left, Right, Select,
+// Start, A, B in bits 0 to 7.
+std::uint8_t sampleChip16Controller();

@@ -1,0 +1,60 @@
+#pragma once
+// The one Chip-16 console of the process: 64 KiB of memory, sixteen 16-bit registers,
+// four flags, the 320 x 240 screen with its sprite settings, and the worker and display
+// that run and show it.
+
+#include "display/display_base.h"
+#include "workers/worker_thread.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+constexpr std::uint32_t chip16MemorySize = 65536;
+constexpr std::uint32_t chip16ScreenWidth = 320;
+constexpr std::uint32_t chip16ScreenHeight = 240;
+constexpr std::uint16_t chip16InitialStackPointer = 0xFDF0;
+constexpr std::uint16_t chip16ControllerAddress = 0xFFF0;
+
+struct Chip16Machine {
+    std::unique_ptr<WorkerThread> executeWorker;
+    std::unique_ptr<Displayc16> display;
+
+    // Instructions since the last frame boundary, the fraction carried over.
+    double cycles = 0.0;
+
+    std::array<std::uint16_t, 16> R{};
+    std::uint16_t pc = 0;
+    // Grows upwards.
+    std::uint16_t sp = 0;
+    // 1 only during the one instruction that follows a frame boundary.
+    std::uint8_t vblank = 0;
+    std::uint8_t carry = 0;
+    std::uint8_t zero = 0;
+    std::uint8_t overflow = 0;
+    std::uint8_t negative = 0;
+
+    // One colour index 0-15 per pixel, row-major; 0 shows the background colour.
+    std::array<std::uint8_t, chip16ScreenWidth * chip16ScreenHeight> screen{};
+    // Bytes per sprite row (two pixels each) and rows, both 0-255.
+    std::int32_t spriteWidth = 0;
+    std::int32_t spriteHeight = 0;
+    std::uint8_t backgroundColour = 0;
+    std::uint8_t flipHorizontal = 0;
+    std::uint8_t flipVertical = 0;
+
+    // 16-bit values are little-endian.
+    std::array<std::uint8_t, chip16MemorySize> memory{};
+
+    // Where execution of the loaded image begins: 0 for a raw image, the header's start
+    // address for a file with the "CH16" header. Written by the loader.
+    std::uint16_t startAddress = 0;
+    // How often each unknown opcode was met since the machine started; diagnostics only.
+    std::array<std::uint32_t, 256> unknownOpcodeCounts{};
+
+    // Windows virtual-key codes; entries 16-23 are the controller buttons Up, Down,
+    // Left, Right, A, B, Select, Start.
+    static const std::array<std::uint8_t, 32> keyMap;
+};
+
+extern Chip16Machine chip16;

@@ -1,0 +1,42 @@
+#include "chip16/frame_pacer.h"
+
+#include "platform/clock.h"
+
+#include <atomic>
+
+namespace {
+// Kept for the whole process, not per machine: a new machine's first frame follows the
+// previous machine's last one. Only the "tExecute" thread of the running machine uses it.
+bool pacerStarted = false;
+std::uint64_t lastTick = 0;
+std::uint64_t frequency = 0;
+
+std::atomic<bool> pacingEnabled{true};
+} // namespace
+
+void FramePacer() {
+    if (!pacerStarted) {
+        pacerStarted = true;
+        lastTick = readPerformanceCounter();
+        // A clock that was never initialised would make every wait endless.
+        frequency = clockFrequency != 0 ? clockFrequency : 1'000'000'000;
+    }
+    for (;;) {
+        const std::uint64_t now = readPerformanceCounter();
+        const std::uint64_t elapsed = countsToNanoseconds(now - lastTick, frequency);
+        if (elapsed >= framePeriodNanoseconds) {
+            lastTick = now;
+            return;
+        }
+        const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
+        sleepMilliseconds(remaining > coarseSleepMarginNanoseconds ? 1 : 0);
+    }
+}
+
+void setFramePacingEnabled(bool enabled) {
+    pacingEnabled.store(enabled, std::memory_order_relaxed);
+}
+
+bool framePacingEnabled() {
+    return pacingEnabled.load(std::memory_order_relaxed);
+}

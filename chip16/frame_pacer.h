@@ -1,0 +1,18 @@
+#pragma once
+// Holds the Chip-16 run loop to 60 frames a second of real time.
+
+#include <cstdint>
+
+constexpr std::uint64_t framePeriodNanoseconds = 16'639'488;
+// Above this remaining time the pacer sleeps 1 ms, at or below it only yields.
+constexpr std::uint64_t coarseSleepMarginNanoseconds = 1'750'000;
+
+// Returns once at least one frame period has passed since its previous return in this
+// process (the first call of the process waits a full period). Lateness is not made
+// up: the next period counts from this return.
+void FramePacer();
+
+// The program always paces; a headless run that wants full speed turns pacing off, and
+// the run loop then skips FramePacer.
+void setFramePacingEnabled(bool enabled);
+bool framePacingEnabled();
