@@ -49,6 +49,8 @@ struct Chip16Machine {
     // Where execution of the loaded image begins: 0 for a raw image, the header's start
     // address for a file with the "CH16" header. Written by the loader.
     std::uint16_t startAddress = 0;
+    // Frame boundaries passed since the machine started.
+    std::uint64_t framesCompleted = 0;
     // How often each unknown opcode was met since the machine started; diagnostics only.
     std::array<std::uint32_t, 256> unknownOpcodeCounts{};
 

@@ -33,6 +33,7 @@ void executeNext(Chip16Machine& m) {
 
 [[gnu::noinline]] void passFrameBoundary(Chip16Machine& m) {
     m.cycles -= chip16CyclesPerFrame;
+    ++m.framesCompleted;
     if (m.display) {
         m.display->convert();
         m.display->present();
@@ -57,6 +58,11 @@ std::uint8_t sampleChip16Controller() {
         }
     }
     return buttons;
+}
+
+std::uint64_t chip16InstructionsExecuted(const Chip16Machine& m) {
+    return static_cast<std::uint64_t>(
+        static_cast<double>(m.framesCompleted) * chip16CyclesPerFrame + m.cycles + 0.5);
 }
 
 void runChip16Batch() {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct Chip16Machine;
+
 constexpr double chip16CyclesPerFrame = 16666.666666666668;
 constexpr int chip16IterationsPerStep = 1000;
 
@@ -14,3 +16,7 @@ void runChip16Batch();
 // The controller byte from the keys held right now: Up, Down, Left, Right, Select,
 // Start, A, B in bits 0 to 7.
 std::uint8_t sampleChip16Controller();
+
+// Instructions executed since the machine started (every frame holds 16666.67 on
+// average, and cycles counts the current one).
+std::uint64_t chip16InstructionsExecuted(const Chip16Machine& m);

@@ -29,15 +29,26 @@ void resetChip16(Chip16Machine& m) {
     m.flipHorizontal = 0;
     m.flipVertical = 0;
 
+    m.framesCompleted = 0;
     m.unknownOpcodeCounts.fill(0);
 }
 
 void startChip16(const std::string& path) {
+    if (loadFreshChip16(path)) {
+        startChip16Workers();
+    }
+}
+
+bool loadFreshChip16(const std::string& path) {
     stopChip16();
     if (!loadChip16Rom(path.c_str(), 0)) {
-        return;
+        return false;
     }
     resetChip16(chip16);
+    return true;
+}
+
+void startChip16Workers() {
     // The display exists before the first instruction runs; without one the run loop
     // simply shows nothing.
     chip16.display = createDisplayDx16();
