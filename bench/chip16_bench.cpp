@@ -1,0 +1,155 @@
+// The Chip-16 executor's instruction rate and the display's conversion time.
+
+#include "chip16/chip16_machine.h"
+#include "chip16/frame_pacer.h"
+#include "chip16/run_loop.h"
+#include "chip16/start_stop.h"
+#include "display/display_dx16.h"
+#include "display/frame_device.h"
+#include "platform/clock.h"
+#include "platform/headless/headless_host.h"
+#include "tools/program_builders/chip16_program.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+void loadProgram(const Chip16Program& program) {
+    initClock();
+    setFramePacingEnabled(false);
+    chip16.display.reset();
+    chip16.memory.fill(0);
+    std::copy(program.image().begin(), program.image().end(), chip16.memory.begin());
+    chip16.startAddress = 0;
+    resetChip16(chip16);
+}
+
+// A game's logic between frames: arithmetic with flags, compares and conditional
+// jumps, loads and stores, the stack, a call, multiply and divide, shifts.
+Chip16Program mixedProgram(bool withSprite) {
+    constexpr std::uint16_t loop = 0x0010;
+    constexpr std::uint16_t helper = 0x0200;
+    constexpr std::uint16_t skip = 0x0100;
+    Chip16Program p;
+    p.ldi(0, 0).ldi(1, 3).ldi(2, 0x1234).spr(4, 8);
+    p.at(loop)
+        .addi(0, 1)
+        .add(1, 0)
+        .sub(2, 1, 3)
+        .xor_(4, 2)
+        .and_(4, 1, 5)
+        .shl(5, 3)
+        .sar(2, 1)
+        .stm(0, 0x3000)
+        .ldm(6, 0x3000)
+        .mov(7, 6)
+        .muli(7, 3)
+        .divi(7, 5)
+        .push(7)
+        .pop(8)
+        .cmp(8, 7)
+        .jx(Chip16Condition::NZ, loop)
+        .call(helper)
+        .tsti(0, 1)
+        .jx(Chip16Condition::Z, skip)
+        .ori(9, 0x10)
+        .jmp(loop);
+    p.at(skip).addi(10, 1);
+    if (withSprite) {
+        p.andi(0, 0xFF).andi(1, 0x7F).drw(0, 1, 0x4000);
+    }
+    p.jmp(loop);
+    p.at(helper).pushF().cmpi(0, 0x4000).popF().ret();
+    p.at(0x4000);
+    for (int i = 0; i < 32; ++i) {
+        p.data({static_cast<std::uint8_t>(0x10 * (i % 16) + 1)});
+    }
+    return p;
+}
+
+void runBatches(benchmark::State& state) {
+    const std::uint64_t before = chip16InstructionsExecuted(chip16);
+    for (auto _ : state) {
+        runChip16Batch();
+    }
+    const std::uint64_t instructions = chip16InstructionsExecuted(chip16) - before;
+    state.SetItemsProcessed(static_cast<std::int64_t>(instructions));
+    state.counters["Minstr/s"] =
+        benchmark::Counter(static_cast<double>(instructions) / 1e6, benchmark::Counter::kIsRate);
+}
+
+// The executor alone: no display, no pacing; frame boundaries only write the
+// controller byte.
+void BM_Chip16ExecutorMixed(benchmark::State& state) {
+    loadProgram(mixedProgram(false));
+    runBatches(state);
+}
+BENCHMARK(BM_Chip16ExecutorMixed);
+
+void BM_Chip16ExecutorMixedWithSprites(benchmark::State& state) {
+    loadProgram(mixedProgram(true));
+    runBatches(state);
+}
+BENCHMARK(BM_Chip16ExecutorMixedWithSprites);
+
+void randomScreen(Chip16Machine& m) {
+    std::mt19937 random(5);
+    for (auto& pixel : m.screen) {
+        pixel = static_cast<std::uint8_t>(random() % 16);
+    }
+    m.backgroundColour = 9;
+}
+
+// The whole 960 x 720 texture, written through a LockedImage with a padded pitch.
+void BM_DisplayDx16ConvertImage(benchmark::State& state) {
+    auto m = std::make_unique<Chip16Machine>();
+    randomScreen(*m);
+    constexpr std::int32_t pitch = 4 * 960 + 64;
+    std::vector<std::uint32_t> texels(std::size_t{720} * pitch / 4);
+    const LockedImage image{texels.data(), pitch};
+    for (auto _ : state) {
+        convertChip16Screen(*m, image);
+        benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(texels.data());
+}
+BENCHMARK(BM_DisplayDx16ConvertImage)->Unit(benchmark::kMillisecond);
+
+// The display's convert with its texture lock, on the headless frame device.
+void BM_DisplayDx16Convert(benchmark::State& state) {
+    headless::FrameSink sink;
+    headless::setMainSurface(&sink);
+    randomScreen(chip16);
+    {
+        DisplayDx16 display(chip16);
+        for (auto _ : state) {
+            display.convert();
+            benchmark::ClobberMemory();
+        }
+    }
+    headless::setMainSurface(nullptr);
+}
+BENCHMARK(BM_DisplayDx16Convert)->Unit(benchmark::kMillisecond);
+
+// One frame's display work as the run loop does it: convert, then present without the
+// refresh wait.
+void BM_DisplayDx16ConvertAndPresent(benchmark::State& state) {
+    headless::FrameSink sink;
+    headless::setMainSurface(&sink);
+    setRefreshWaitEnabled(false);
+    randomScreen(chip16);
+    {
+        DisplayDx16 display(chip16);
+        for (auto _ : state) {
+            display.convert();
+            display.present();
+        }
+    }
+    setRefreshWaitEnabled(true);
+    headless::setMainSurface(nullptr);
+}
+BENCHMARK(BM_DisplayDx16ConvertAndPresent)->Unit(benchmark::kMillisecond);
+} // namespace
