@@ -112,6 +112,8 @@ void MainWindow::initialise() {
     }
     if (!romPath.empty()) {
         resetRom();
+        // The window was sized for the start-up mode; size it for the ROM's machine.
+        applyWindowScale(windowScale.load());
     }
     picture_->setFocus();
 }
@@ -163,11 +165,13 @@ void MainWindow::resizeClientArea(int width, int height) {
     if (isMaximized() || isFullScreen()) {
         showNormal();
     }
-    // Like a window frame, the menu bar around the client area (whose height depends
-    // on the width) is measured after one sizing and then made up for. resize() keeps
-    // the top-left corner where it is.
     const QSize wanted(width, height);
+    // Like a window frame, the menu bar above the client area (whose height depends on
+    // the width) is measured after one sizing and then made up for. resize() keeps the
+    // top-left corner where it is.
     for (int round = 0; round < 3; ++round) {
+        // Laid out at once, also while the window is hidden.
+        layout()->invalidate();
         layout()->activate();
         const QSize client = picture_->size();
         if (client == wanted) {

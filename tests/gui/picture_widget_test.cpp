@@ -1,0 +1,64 @@
+#include "platform/qt/picture_widget.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <thread>
+
+namespace {
+// Four columns, two rows, every pixel different; one with a clear alpha byte.
+const std::array<std::uint32_t, 8> frame = {0xFF102030, 0xFFFF0000, 0xFF00FF00, 0x000000FF,
+                                            0xFFFFFFFF, 0xFF808080, 0xFF123456, 0xFFABCDEF};
+
+// Checks that `image` shows `frame` with each pixel as a block of block x block pixels.
+void expectBlocks(const QImage& image, int block) {
+    ASSERT_EQ(image.size(), QSize(4 * block, 2 * block));
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const std::uint32_t wanted = frame[static_cast<std::size_t>(y / block * 4 + x / block)];
+            ASSERT_EQ(image.pixel(x, y), wanted | 0xFF000000u) << x << "," << y;
+        }
+    }
+}
+
+void presentFromWorker(PictureWidget& picture) {
+    std::thread([&picture] { picture.showFrame(frame.data(), 4, 2); }).join();
+}
+
+TEST(PictureWidgetTest, FrameFromAWorkerIsStretchedWithoutSmoothing) {
+    PictureWidget picture;
+    picture.resize(12, 6);
+    picture.show();
+    presentFromWorker(picture);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture.hasPicture(); }, 5000));
+    expectBlocks(picture.grab().toImage().convertToFormat(QImage::Format_RGB32), 3);
+
+    // A high-DPI screen paints in device pixels: blocks of 3 x 2 of them.
+    QImage device(24, 12, QImage::Format_RGB32);
+    device.setDevicePixelRatio(2.0);
+    picture.render(&device);
+    device.setDevicePixelRatio(1.0);
+    expectBlocks(device, 6);
+}
+
+TEST(PictureWidgetTest, ClearedPictureShowsTheBackgroundUntilTheNextFrame) {
+    PictureWidget picture;
+    picture.resize(8, 4);
+    picture.show();
+    presentFromWorker(picture);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picture.hasPicture(); }, 5000));
+    picture.clearPicture();
+    EXPECT_FALSE(picture.hasPicture());
+    const QImage blank = picture.grab().toImage();
+    const QRgb background = picture.palette().window().color().rgb();
+    EXPECT_EQ(blank.pixel(0, 0), background);
+    EXPECT_EQ(blank.pixel(7, 3), background);
+
+    presentFromWorker(picture);
+    EXPECT_TRUE(picture.hasPicture());
+    EXPECT_GT(picture.refreshPeriodNanoseconds(), 0u);
+}
+} // namespace

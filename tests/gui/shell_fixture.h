@@ -1,0 +1,65 @@
+#pragma once
+// A main window on a fresh shell state, with a Load dialog that answers from the test.
+
+#include "app/console_log.h"
+#include "app/emulator_state.h"
+#include "app/gui/command_ids.h"
+#include "app/gui/main_window.h"
+#include "platform/qt/console_sink_qt.h"
+#include "platform/qt/console_window.h"
+#include "tests/support/temp_file.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class ShellTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EmulatorMode = MachineKind::Chip16;
+        windowScale = 2;
+        flickerFilter = 0;
+        verboseConsole = 0;
+        romPath.clear();
+        romFileTitle.clear();
+        window = std::make_unique<MainWindow>();
+        window->setRomChooser([this](QWidget*) { return nextChoice; });
+    }
+    void TearDown() override {
+        window.reset();
+        hideConsole();
+        verboseConsole = 0;
+    }
+
+    // The window's initialisation, then shown as the program shows it.
+    void start() {
+        window->initialise();
+        window->show();
+        QApplication::processEvents();
+    }
+    // File → Load, with `path` chosen in the dialog (empty: cancelled).
+    void load(const std::string& path) {
+        nextChoice = QString::fromStdString(path);
+        window->handleCommand(command::load);
+    }
+    // What the Console window shows once the waiting text has been appended.
+    static QString consoleText() {
+        qtConsoleSink().flush();
+        ConsoleWindow* console = qtConsoleSink().window();
+        return console != nullptr ? console->toPlainText() : QString();
+    }
+    std::string writeRom(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        return folder.write(name, bytes);
+    }
+
+    std::unique_ptr<MainWindow> window;
+    QString nextChoice;
+    TempDirectory folder;
+};
+
+// A CHIP-8 program that spins on one jump, and the same for Chip-16.
+inline const std::vector<std::uint8_t> chip8Spin = {0x12, 0x00};
+inline const std::vector<std::uint8_t> chip16Spin = {0x10, 0x00, 0x00, 0x00};
