@@ -1,10 +1,13 @@
 # Entry points: `make run` plays a ROM, `make test` builds and runs every test.
 # SANITIZE=address,undefined or SANITIZE=thread builds into a folder of its own.
+# Quality gates: `make lint`, `make coverage`, `make bench`, `make fuzz` (FUZZ_SECONDS
+# per harness, 60 by default); each builds in a folder of its own.
 
 comma := ,
 SANITIZE ?=
 JOBS ?= $(shell nproc)
 ROM ?=
+FUZZ_SECONDS ?= 60
 
 ifeq ($(SANITIZE),)
 BUILD_DIR := build
@@ -14,7 +17,7 @@ BUILD_DIR := build-$(subst $(comma),-,$(SANITIZE))
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run clean lint coverage bench fuzz
 
 all: build
 
@@ -33,6 +36,18 @@ test: build
 
 run: build
 	@$(BUILD_DIR)/quorvix "$(if $(ROM),$(ROM),$(BUILD_DIR)/roms/demo.ch8)"
+
+lint: deps
+	@scripts/lint.sh
+
+coverage: deps
+	@scripts/coverage.sh
+
+bench: deps
+	@scripts/bench.sh
+
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
 
 clean:
 	rm -rf build build-*

@@ -7,6 +7,7 @@
 #include "platform/keyboard.h"
 
 #include <array>
+#include <cmath>
 
 namespace {
 struct ControllerButton {
@@ -62,7 +63,7 @@ std::uint8_t sampleChip16Controller() {
 
 std::uint64_t chip16InstructionsExecuted(const Chip16Machine& m) {
     return static_cast<std::uint64_t>(
-        static_cast<double>(m.framesCompleted) * chip16CyclesPerFrame + m.cycles + 0.5);
+        std::llround(static_cast<double>(m.framesCompleted) * chip16CyclesPerFrame + m.cycles));
 }
 
 void runChip16Batch() {

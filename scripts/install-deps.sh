@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libcli11-dev
     xvfb xauth x11-utils imagemagick
+    clang libclang-rt-14-dev llvm clang-tidy cppcheck gcovr python3
 )
 
 missing=()
