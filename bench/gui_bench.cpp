@@ -1,0 +1,150 @@
+// The desktop window's speed: painting a frame at scale 4 on the GUI thread, and the
+// time from process start to the first frame of a ROM named on the command line.
+// Run it under the display that matters (e.g. DISPLAY of an X server); without one it
+// uses Qt's offscreen platform.
+
+#include "app/gui/main_window.h"
+#include "app/gui/run_main_window.h"
+#include "app/machine_control.h"
+#include "platform/qt/picture_widget.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+std::uint64_t monotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::uint64_t(now.tv_sec) * 1'000'000'000u + std::uint64_t(now.tv_nsec);
+}
+
+// Paints one presented frame of the given size into a picture widget of the client
+// size of scale 4, synchronously, as the GUI thread does for each frame.
+void paintAtScale4(benchmark::State& state, int frameWidth, int frameHeight, QSize client) {
+    PictureWidget picture;
+    picture.resize(client);
+    picture.show();
+    QApplication::processEvents();
+    std::vector<std::uint32_t> frame(std::size_t(frameWidth) * std::size_t(frameHeight));
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = (i / 4 + i / std::size_t(4 * frameWidth)) % 2 ? 0xFFEAD979 : 0xFF252E38;
+    }
+    for (auto _ : state) {
+        picture.showFrame(frame.data(), std::uint32_t(frameWidth), std::uint32_t(frameHeight));
+        picture.repaint();
+    }
+    state.SetLabel(QApplication::platformName().toStdString());
+}
+
+void BM_PaintChip8FrameAtScale4(benchmark::State& state) {
+    paintAtScale4(state, 512, 256, QSize(2048, 1024));
+}
+BENCHMARK(BM_PaintChip8FrameAtScale4)->Unit(benchmark::kMillisecond);
+
+void BM_PaintChip16FrameAtScale4(benchmark::State& state) {
+    paintAtScale4(state, 960, 720, QSize(1280, 960));
+}
+BENCHMARK(BM_PaintChip16FrameAtScale4)->Unit(benchmark::kMillisecond);
+
+// The worker's side of a frame: copying the back buffer into the widget.
+void BM_ShowChip16Frame(benchmark::State& state) {
+    PictureWidget picture;
+    std::vector<std::uint32_t> frame(960 * 720, 0xFF00467F);
+    for (auto _ : state) {
+        picture.showFrame(frame.data(), 960, 720);
+    }
+}
+BENCHMARK(BM_ShowChip16Frame)->Unit(benchmark::kMillisecond);
+
+std::string programPath;
+
+// Starts this program as the emulator on the demo ROM and waits for the time it
+// reports for its first frame, counted from just before the process was started.
+void BM_StartToFirstFrame(benchmark::State& state) {
+    for (auto _ : state) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        std::string child = "--first-frame-child";
+        std::string rom = QUORVIX_DEMO_ROM;
+        char* argv[] = {programPath.data(), child.data(), rom.data(), nullptr};
+        pid_t pid = 0;
+        const std::uint64_t started = monotonicNanoseconds();
+        const int spawned =
+            posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        std::string report;
+        char buffer[256];
+        ssize_t got = 0;
+        while ((got = read(fds[0], buffer, sizeof buffer)) > 0) {
+            report.append(buffer, std::size_t(got));
+        }
+        close(fds[0]);
+        if (spawned != 0 || waitpid(pid, nullptr, 0) != pid || report.empty()) {
+            state.SkipWithError("the emulator did not report a frame");
+            return;
+        }
+        const std::uint64_t firstFrame = std::stoull(report);
+        state.SetIterationTime(double(firstFrame - started) / 1e9);
+    }
+}
+BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// The emulator as the quorvix program runs it, which reports when its window first
+// has a presented frame and then ends itself like the close box.
+int runFirstFrameChild(int argc, char* argv[]) {
+    initStartUp();
+    QApplication application(argc, argv);
+    takeRomFromCommandLine(argc - 1, argv + 1);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* window = dynamic_cast<MainWindow*>(widget);
+            if (window != nullptr && window->picture()->hasPicture()) {
+                std::printf("%llu\n", static_cast<unsigned long long>(monotonicNanoseconds()));
+                std::fflush(stdout);
+                poll.stop();
+                window->handleCommand(2);
+            }
+        }
+    });
+    poll.start(1);
+    return runMainWindow() == 7 ? 0 : 1;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc >= 2 && std::string(argv[1]) == "--first-frame-child") {
+        return runFirstFrameChild(argc, argv);
+    }
+    programPath = argv[0];
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
