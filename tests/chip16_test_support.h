@@ -1,5 +1,5 @@
 #pragma once
-// Running Chip-16 programs built in memory, one instruction or one frame at a time.
+// Running Chip-16 programs built in memory, one instruction at a time.
 
 #include "app/console_log.h"
 #include "chip16/chip16_machine.h"
@@ -17,9 +17,7 @@
 // the program's image in memory.
 inline std::unique_ptr<Chip16Machine> machineWith(const Chip16Program& program) {
     auto m = std::make_unique<Chip16Machine>();
-    const auto& image = program.image();
-    std::copy_n(image.begin(), std::min<std::size_t>(image.size(), chip16MemorySize),
-                m->memory.begin());
+    std::copy(program.image().begin(), program.image().end(), m->memory.begin());
     resetChip16(*m);
     return m;
 }
@@ -34,8 +32,7 @@ inline void step(Chip16Machine& m, int count = 1) {
 }
 
 // Console output captured while verboseConsole is on.
-class CapturedConsole {
-  public:
+struct CapturedConsole {
     CapturedConsole() {
         headless::captureConsole(true);
         headless::takeConsoleText();
@@ -45,8 +42,5 @@ class CapturedConsole {
         verboseConsole = 0;
         headless::captureConsole(false);
     }
-    CapturedConsole(const CapturedConsole&) = delete;
-    CapturedConsole& operator=(const CapturedConsole&) = delete;
-
     std::string take() { return headless::takeConsoleText(); }
 };
