@@ -52,7 +52,7 @@ struct Chip16Machine {
     // Frame boundaries passed since the machine started.
     std::uint64_t framesCompleted = 0;
     // How often each unknown opcode was met since the machine started; diagnostics only.
-    std::array<std::uint32_t, 256> unknownOpcodeCounts{};
+    std::array<std::uint64_t, 256> unknownOpcodeCounts{};
 
     // Windows virtual-key codes; entries 16-23 are the controller buttons Up, Down,
     // Left, Right, A, B, Select, Start.

@@ -32,7 +32,9 @@ void reportHeaderMismatch(const Chip16Header& header, std::span<const std::uint8
         logMessage("Warning: Chip-16 image is larger than 64 KiB (header says %u bytes); "
                    "only the first 64 KiB are loaded",
                    header.imageSize);
-    } else if (header.imageSize != image.size()) {
+        return;
+    }
+    if (header.imageSize != image.size()) {
         logMessage("Warning: Chip-16 header says the image has %u bytes, the file holds %zu",
                    header.imageSize, image.size());
     }
