@@ -133,22 +133,21 @@ struct Rect {
     int x, y, width, height;
 };
 
+// The largest top-level window with exactly this name (Qt also names a 1 x 1 helper
+// window after the program).
 std::optional<Rect> windowNamed(const std::string& display, const std::string& name) {
-    const std::string info =
-        runAndRead("xwininfo -display " + display + " -name '" + name + "' 2>/dev/null");
-    auto field = [&](const char* label) -> std::optional<int> {
-        std::smatch match;
-        if (std::regex_search(info, match, std::regex(std::string(label) + R"(:\s+(-?\d+))"))) {
-            return std::stoi(match[1]);
+    const std::string tree =
+        runAndRead("xwininfo -display " + display + " -root -tree 2>/dev/null");
+    const std::regex line("\"" + name + R"(":.*\s(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))");
+    std::optional<Rect> largest;
+    for (std::sregex_iterator match(tree.begin(), tree.end(), line), end; match != end; ++match) {
+        const Rect window{std::stoi((*match)[3]), std::stoi((*match)[4]), std::stoi((*match)[1]),
+                          std::stoi((*match)[2])};
+        if (!largest || window.width * window.height > largest->width * largest->height) {
+            largest = window;
         }
-        return std::nullopt;
-    };
-    const auto x = field("Absolute upper-left X"), y = field("Absolute upper-left Y");
-    const auto w = field("Width"), h = field("Height");
-    if (!x || !y || !w || !h) {
-        return std::nullopt;
     }
-    return Rect{*x, *y, *w, *h};
+    return largest;
 }
 
 TEST(EndToEndTest, WindowShowsTheFrameTheDisplayProduced) {
