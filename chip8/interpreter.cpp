@@ -1,3 +1,260 @@
 #include "chip8/interpreter.h"
 
-void runChip8Batch() {}
+#include "app/console_log.h"
+#include "chip8/chip8_machine.h"
+#include "chip8/reset_request.h"
+#include "chip8/screen.h"
+#include "chip8/timers.h"
+#include "platform/clock.h"
+#include "platform/keyboard.h"
+#include "platform/random.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<std::uint64_t> instructionsExecuted{0};
+
+constexpr std::uint16_t addressMask = chip8MemorySize - 1;
+constexpr std::uint8_t stackMask = 15;
+
+std::uint8_t& memoryAt(Chip8Machine& m, std::uint32_t address) {
+    return m.memory[address & addressMask];
+}
+
+void reportUnknown(std::uint16_t opcode) {
+    logMessage("Unknown Instruction! [0x%x]", opcode);
+}
+
+void skipIf(Chip8Machine& m, bool condition) {
+    if (condition) {
+        m.pc = static_cast<std::uint16_t>(m.pc + 2);
+    }
+}
+
+bool chip8KeyDown(std::uint8_t key) {
+    return isKeyDown(Chip8Machine::keyMap[key]);
+}
+
+void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
+    if ((opcode & 0xFFF0) == 0x00C0) {
+        const std::uint8_t rows = opcode & 0xF;
+        if (rows == 0) {
+            logMessage("No scrolling? Why do this?");
+        } else {
+            scrollChip8Down(rows);
+        }
+        return;
+    }
+    switch (opcode) {
+    case 0x00E0: clearChip8Screen(); break;
+    case 0x00EE:
+        m.pc = m.stack[m.sp];
+        m.sp = (m.sp - 1) & stackMask;
+        break;
+    case 0x00FB: scrollChip8Right(); break;
+    case 0x00FC: scrollChip8Left(); break;
+    case 0x00FD:
+        logMessage("QUIT Opcode");
+        requestChip8Reset();
+        m.pc = static_cast<std::uint16_t>(m.pc - 2);
+        break;
+    case 0x00FE:
+        logMessage("Mode = Chip-8");
+        m.hiRes = 0;
+        break;
+    case 0x00FF:
+        logMessage("Mode = Super Chip-8");
+        m.hiRes = 1;
+        break;
+    default: reportUnknown(opcode); break;
+    }
+}
+
+// The flag goes to VF before the result goes to Vx, and the shifts and subtractions
+// read their operands after that, so with x or y = F the new flag takes part.
+void executeArithmetic(Chip8Machine& m, std::uint16_t opcode) {
+    const unsigned x = (opcode >> 8) & 0xF;
+    const unsigned y = (opcode >> 4) & 0xF;
+    auto& V = m.V;
+    switch (opcode & 0xF) {
+    case 0x0: V[x] = V[y]; break;
+    case 0x1: V[x] |= V[y]; break;
+    case 0x2: V[x] &= V[y]; break;
+    case 0x3: V[x] ^= V[y]; break;
+    case 0x4: {
+        const unsigned sum = unsigned{V[x]} + V[y];
+        V[0xF] = static_cast<std::uint8_t>(sum >> 8);
+        V[x] = static_cast<std::uint8_t>(sum);
+        break;
+    }
+    case 0x5:
+        V[0xF] = V[x] >= V[y] ? 1 : 0;
+        V[x] = static_cast<std::uint8_t>(V[x] - V[y]);
+        break;
+    case 0x6:
+        V[0xF] = V[x] & 1u;
+        V[x] = static_cast<std::uint8_t>(V[x] >> 1);
+        break;
+    case 0x7:
+        V[0xF] = V[y] >= V[x] ? 1 : 0;
+        V[x] = static_cast<std::uint8_t>(V[y] - V[x]);
+        break;
+    case 0xE:
+        V[0xF] = static_cast<std::uint8_t>(V[x] >> 7);
+        V[x] = static_cast<std::uint8_t>(V[x] << 1);
+        break;
+    default: reportUnknown(opcode); break;
+    }
+}
+
+void executeKeySkip(Chip8Machine& m, std::uint16_t opcode) {
+    const std::uint8_t key = m.V[(opcode >> 8) & 0xF];
+    switch (opcode & 0xFF) {
+    case 0x9E:
+        if (key > 0xF) {
+            logMessage("SKPv: Key greater than 0xf");
+        } else {
+            skipIf(m, chip8KeyDown(key));
+        }
+        break;
+    case 0xA1:
+        if (key > 0xF) {
+            logMessage("SKNPv: Key greater than 0xf");
+        } else {
+            skipIf(m, !chip8KeyDown(key));
+        }
+        break;
+    default: reportUnknown(opcode); break;
+    }
+}
+
+void waitForKey(Chip8Machine& m, unsigned x) {
+    for (std::uint8_t key = 0; key <= 0xF; ++key) {
+        if (chip8KeyDown(key)) {
+            m.V[x] = key;
+            return;
+        }
+    }
+    m.pc = static_cast<std::uint16_t>(m.pc - 2);
+}
+
+void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
+    const unsigned x = (opcode >> 8) & 0xF;
+    auto& V = m.V;
+    switch (opcode & 0xFF) {
+    case 0x07: V[x] = m.delayTimer; break;
+    case 0x0A: waitForKey(m, x); break;
+    case 0x15: m.delayTimer = V[x]; break;
+    case 0x18: m.soundTimer = V[x]; break;
+    case 0x1E: {
+        const unsigned sum = unsigned{m.I} + V[x];
+        V[0xF] = static_cast<std::uint8_t>(sum >> 12);
+        m.I = static_cast<std::uint16_t>(sum & addressMask);
+        break;
+    }
+    case 0x29: m.I = static_cast<std::uint16_t>((V[x] & 0xF) * 5); break;
+    case 0x30: m.I = static_cast<std::uint16_t>(chip8BigFontStart + (V[x] & 0xF) * 10); break;
+    case 0x33:
+        memoryAt(m, m.I + 2u) = V[x] % 10;
+        memoryAt(m, m.I + 1u) = (V[x] / 10) % 10;
+        memoryAt(m, m.I) = V[x] / 100;
+        break;
+    case 0x55:
+        for (unsigned i = 0; i <= x; ++i) {
+            memoryAt(m, m.I + i) = V[i];
+        }
+        break;
+    case 0x65:
+        for (unsigned i = 0; i <= x; ++i) {
+            V[i] = memoryAt(m, m.I + i);
+        }
+        break;
+    case 0x75:
+        if (x < 8) {
+            for (unsigned i = 0; i <= x; ++i) {
+                m.rplFlags[i] = V[i];
+            }
+            logMessage("LDHPv");
+        } else {
+            logMessage("LDHPv: x >= 8!");
+        }
+        break;
+    case 0x85:
+        if (x < 8) {
+            for (unsigned i = 0; i <= x; ++i) {
+                V[i] = m.rplFlags[i];
+            }
+            logMessage("LDvHP");
+        } else {
+            logMessage("LDvHP: x >= 8!");
+        }
+        break;
+    default: reportUnknown(opcode); break;
+    }
+}
+} // namespace
+
+void executeChip8Instruction(std::uint16_t opcode) {
+    Chip8Machine& m = chip8;
+    const unsigned x = (opcode >> 8) & 0xF;
+    const unsigned y = (opcode >> 4) & 0xF;
+    const std::uint8_t kk = opcode & 0xFF;
+    const std::uint16_t nnn = opcode & 0xFFF;
+    auto& V = m.V;
+    switch (opcode >> 12) {
+    case 0x0: executeSystem(m, opcode); break;
+    case 0x1: m.pc = nnn; break;
+    case 0x2:
+        m.sp = (m.sp + 1) & stackMask;
+        m.stack[m.sp] = m.pc;
+        m.pc = nnn;
+        break;
+    case 0x3: skipIf(m, V[x] == kk); break;
+    case 0x4: skipIf(m, V[x] != kk); break;
+    case 0x5:
+        if ((opcode & 0xF) != 0) {
+            reportUnknown(opcode);
+        } else {
+            skipIf(m, V[x] == V[y]);
+        }
+        break;
+    case 0x6: V[x] = kk; break;
+    case 0x7: V[x] = static_cast<std::uint8_t>(V[x] + kk); break;
+    case 0x8: executeArithmetic(m, opcode); break;
+    case 0x9:
+        if ((opcode & 0xF) != 0) {
+            reportUnknown(opcode);
+        } else {
+            skipIf(m, V[x] != V[y]);
+        }
+        break;
+    case 0xA: m.I = nnn; break;
+    // pc keeps all 16 bits of the sum; the fetch wraps it into memory.
+    case 0xB: m.pc = static_cast<std::uint16_t>(nnn + V[0]); break;
+    case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom() & kk); break;
+    case 0xD: drawChip8Sprite(V[x], V[y], opcode & 0xF); break;
+    case 0xE: executeKeySkip(m, opcode); break;
+    case 0xF: executeMisc(m, opcode); break;
+    }
+}
+
+void stepChip8(std::uint64_t now) {
+    Chip8Machine& m = chip8;
+    updateChip8Timer(m.delayTimer, m.delayTimerLastTick, now);
+    updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
+    const std::uint16_t opcode =
+        static_cast<std::uint16_t>(memoryAt(m, m.pc) << 8 | memoryAt(m, m.pc + 1u));
+    m.pc = static_cast<std::uint16_t>(m.pc + 2);
+    executeChip8Instruction(opcode);
+}
+
+void runChip8Batch() {
+    for (int i = 0; i < chip8BatchIterations; ++i) {
+        stepChip8(elapsedNanoseconds());
+    }
+    instructionsExecuted.fetch_add(chip8BatchIterations, std::memory_order_relaxed);
+}
+
+std::uint64_t chip8InstructionsExecuted() {
+    return instructionsExecuted.load(std::memory_order_relaxed);
+}

@@ -1,0 +1,30 @@
+// Converting the CHIP-8 screen into the 512 x 256 texture.
+
+#include "chip8/chip8_machine.h"
+#include "display/display_dx8.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+constexpr std::uint32_t width = 512;
+constexpr std::uint32_t height = 256;
+
+void BM_Chip8ConvertFullScreen(benchmark::State& state) {
+    // A checkerboard: neighbouring cells differ, so no run of cells is uniform.
+    for (std::size_t i = 0; i < chip8.screen.size(); ++i) {
+        chip8.screen[i] =
+            static_cast<std::uint8_t>(((i % chip8ScreenWidth) + i / chip8ScreenWidth) & 1);
+    }
+    constexpr std::int32_t pitch = 2304; // a padded row, as the frame device makes
+    std::vector<std::uint32_t> texels(static_cast<std::size_t>(pitch / 4) * height);
+    const LockedImage image{texels.data(), pitch};
+    for (auto _ : state) {
+        convertChip8Screen(chip8, image, width, height);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * width * height);
+}
+BENCHMARK(BM_Chip8ConvertFullScreen)->Unit(benchmark::kMicrosecond);
+} // namespace

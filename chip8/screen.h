@@ -1,0 +1,17 @@
+#pragma once
+// The operations that change the CHIP-8 picture, run by the interpreter on "tExecute".
+// The buffer is always 128 x 64; in low resolution one CHIP-8 pixel is a 2 x 2 block.
+
+#include <cstdint>
+
+// Dxyn: draws n rows of sprite data from I at (vx, vy), or a 16-row sprite for n = 0
+// (16 x 16 in high resolution, 8 x 16 in low), wrapping at every edge. Holds the
+// "tRender" mutex from before eraseFlag is cleared until VF holds the result.
+void drawChip8Sprite(std::uint8_t vx, std::uint8_t vy, std::uint8_t n);
+
+// 00E0, 00Cn, 00FB and 00FC. They take no lock and leave eraseFlag alone; distances
+// are buffer pixels in both resolutions.
+void clearChip8Screen();
+void scrollChip8Down(std::uint8_t rows);
+void scrollChip8Right();
+void scrollChip8Left();

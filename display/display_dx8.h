@@ -1,0 +1,43 @@
+#pragma once
+// The CHIP-8 display: every cell of the 128 x 64 screen buffer becomes a 4 x 4 block
+// of the 512 x 256 texture, pale blue when dark and a blue rim around a cyan core when
+// lit. Driven by the "tRender" worker through renderStart, renderStep and renderStop.
+
+#include "chip8/chip8_machine.h"
+#include "display/direct_display.h"
+#include "display/display_base.h"
+#include "display/locked_image.h"
+
+#include <cstdint>
+
+constexpr std::uint32_t chip8UnlitColour = 0xFFBBCCFF;
+constexpr std::uint32_t chip8RimColour = 0xFF0000FF;
+constexpr std::uint32_t chip8CoreColour = 0xFF00FFFF;
+constexpr std::uint32_t chip8CellTexels = 4;
+
+class DisplayDx8 final : public Displayc8 {
+  public:
+    // Sized 4 x the machine's screen; creates the device for the main window's surface.
+    explicit DisplayDx8(Chip8Machine& machine);
+    ~DisplayDx8() override;
+    DisplayDx8(const DisplayDx8&) = delete;
+    DisplayDx8& operator=(const DisplayDx8&) = delete;
+
+    void convert() override;
+    void present() override;
+
+    Chip8Machine& machine;
+    DirectDisplay direct;
+};
+
+// Writes width x height texels (at most the 512 x 256 that the buffer covers) of the
+// machine's screen into `image`, row by row; nothing beyond `width` in a row is touched.
+// Any non-zero cell is lit.
+void convertChip8Screen(const Chip8Machine& machine, const LockedImage& image, std::uint32_t width,
+                        std::uint32_t height);
+
+// The "tRender" worker's callbacks: create the display (GUI thread), convert and
+// present one frame unless the flicker filter holds it back, destroy the display.
+void renderStart();
+void renderStep();
+void renderStop();

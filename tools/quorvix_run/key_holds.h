@@ -1,0 +1,26 @@
+#pragma once
+// --press KEY@A-B: a key held while the count of presented frames is from A to B.
+
+#include "app/emulator_state.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+struct KeyHold {
+    int virtualKey = 0;
+    std::uint64_t firstFrame = 0;
+    std::uint64_t lastFrame = 0;
+};
+
+// KEY is a CHIP-8 key 0-F (through the Chip-8 key map) or a controller button
+// up/down/left/right/select/start/a/b, in any letter case. "a" and "b" are both: they
+// mean the controller buttons for a Chip-16 ROM and the CHIP-8 keys otherwise.
+// Nothing when the text is malformed or B < A.
+std::optional<KeyHold> parseKeyHold(std::string_view text, MachineKind machine);
+
+// Puts every key of the script down or up for `frames` presented frames. A key named
+// by several holds is down when any of them covers the count.
+void applyKeyHolds(const std::vector<KeyHold>& holds, std::uint64_t frames);
+void releaseKeyHolds(const std::vector<KeyHold>& holds);

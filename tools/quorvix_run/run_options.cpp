@@ -1,0 +1,76 @@
+#include "tools/quorvix_run/run_options.h"
+
+#include "tools/quorvix_run/rom_kind.h"
+
+#include <CLI/CLI.hpp>
+
+namespace {
+constexpr double defaultSeconds = 2.0;
+}
+
+std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode) {
+    CLI::App app{"Runs a CHIP-8, SCHIP or Chip-16 ROM headless on the emulator's own workers "
+                 "and display, and reports what it showed.",
+                 "quorvix-run"};
+    RunOptions options;
+    std::uint64_t frames = 0;
+    double seconds = defaultSeconds;
+    std::vector<std::string> presses;
+    std::vector<std::string> pokes;
+
+    auto* framesOption =
+        app.add_option("--frames", frames, "stop after N presented frames")->type_name("N");
+    auto* secondsOption =
+        app.add_option("--seconds", seconds,
+                       "stop after S seconds (default 2, or no limit when --frames is given)")
+            ->type_name("S")
+            ->check(CLI::NonNegativeNumber);
+    app.add_option("--press", presses,
+                   "hold KEY from frame A to frame B (KEY: a CHIP-8 key 0-F, or a controller "
+                   "button up/down/left/right/select/start/a/b); repeatable")
+        ->type_name("KEY@A-B")
+        ->allow_extra_args(false);
+    app.add_option("--poke", pokes,
+                   "write a byte into memory after loading (e.g. 0x1FF=2); repeatable")
+        ->type_name("ADDR=BYTE")
+        ->allow_extra_args(false);
+    app.add_option("--screenshot", options.screenshotPath, "write the last presented frame as PNG")
+        ->type_name("FILE");
+    app.add_flag("--screen-text", options.screenText,
+                 "print the machine's screen buffer as text rows");
+    app.add_flag("--log", options.log, "show the console log on standard output");
+    app.add_flag("--stats", options.stats,
+                 "print instructions executed, instructions per second, frames");
+    app.add_flag("--no-wait", options.noWait,
+                 "no refresh wait (and, for Chip-16, no frame pacing)");
+    app.add_option("ROM", options.romPath, "the ROM file")->required();
+
+    try {
+        app.parse(argc, argv);
+        const MachineKind machine = machineForRomPath(options.romPath);
+        for (const std::string& text : presses) {
+            const auto hold = parseKeyHold(text, machine);
+            if (!hold) {
+                throw CLI::ValidationError("--press", "expected KEY@A-B, got \"" + text + "\"");
+            }
+            options.keyHolds.push_back(*hold);
+        }
+        for (const std::string& text : pokes) {
+            const auto poke = parsePoke(text);
+            if (!poke) {
+                throw CLI::ValidationError("--poke", "expected ADDR=BYTE, got \"" + text + "\"");
+            }
+            options.pokes.push_back(*poke);
+        }
+    } catch (const CLI::ParseError& error) {
+        exitCode = app.exit(error);
+        return std::nullopt;
+    }
+    if (framesOption->count() > 0) {
+        options.frames = frames;
+    }
+    if (secondsOption->count() > 0 || !options.frames) {
+        options.seconds = seconds;
+    }
+    return options;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The command line of quorvix-run.
+
+#include "tools/quorvix_run/key_holds.h"
+#include "tools/quorvix_run/pokes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RunOptions {
+    std::string romPath;
+    std::optional<std::uint64_t> frames;
+    // Nothing means no time limit: the default of 2 s holds only without --frames.
+    std::optional<double> seconds;
+    std::vector<KeyHold> keyHolds;
+    std::vector<Poke> pokes;
+    std::string screenshotPath;
+    bool screenText = false;
+    bool log = false;
+    bool stats = false;
+    bool noWait = false;
+};
+
+// Parses argv. Returns the options, or nothing with `exitCode` set when the program
+// should end at once (--help: 0, a usage error: non-zero, after printing the message).
+std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode);

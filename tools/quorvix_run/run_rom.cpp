@@ -1,0 +1,136 @@
+#include "tools/quorvix_run/run_rom.h"
+
+#include "app/console_log.h"
+#include "app/emulator_state.h"
+#include "chip16/frame_pacer.h"
+#include "chip8/reset_request.h"
+#include "display/frame_device.h"
+#include "platform/clock.h"
+#include "platform/headless/headless_host.h"
+#include "tools/quorvix_run/png_writer.h"
+#include "tools/quorvix_run/rom_kind.h"
+#include "tools/quorvix_run/runner_machine.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+constexpr std::uint64_t refreshPeriod = 16'666'667; // 60 Hz
+constexpr auto pollInterval = std::chrono::milliseconds(1);
+
+struct RunResult {
+    bool loaded = true;
+    double seconds = 0;
+};
+
+bool pokesFit(const RunOptions& options, const RunnerMachine& machine) {
+    for (const Poke& poke : options.pokes) {
+        if (poke.address >= machine.memorySize()) {
+            std::fprintf(stderr,
+                         "quorvix-run: --poke address 0x%X is outside the %u bytes of memory\n",
+                         poke.address, machine.memorySize());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs until a limit is reached, acting on the commands the machine posts to the
+// window as the shell would: Reset starts the same ROM again.
+RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
+                        const headless::FrameSink& sink) {
+    RunResult result;
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    for (;;) {
+        const std::uint64_t frames = sink.framesShown();
+        applyKeyHolds(options.keyHolds, frames);
+        for (const int command : headless::takePostedCommands()) {
+            if (command == chip8ResetCommand && !machine.start(options.romPath, options.pokes)) {
+                result.loaded = false;
+                result.seconds = elapsed();
+                return result;
+            }
+        }
+        if ((options.frames && frames >= *options.frames) ||
+            (options.seconds && elapsed() >= *options.seconds)) {
+            break;
+        }
+        std::this_thread::sleep_for(pollInterval);
+    }
+    result.seconds = elapsed();
+    return result;
+}
+
+bool writeOutputs(const RunOptions& options, const RunnerMachine& machine,
+                  const headless::FrameSink& sink, const RunResult& result,
+                  std::uint64_t instructions) {
+    bool ok = true;
+    if (!options.screenshotPath.empty()) {
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        const auto pixels = sink.lastFrame(&width, &height);
+        if (pixels.empty()) {
+            std::fprintf(stderr, "quorvix-run: no frame was presented, no screenshot written\n");
+            ok = false;
+        } else if (!writePng(options.screenshotPath, pixels, width, height)) {
+            std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.screenshotPath.c_str());
+            ok = false;
+        }
+    }
+    if (options.screenText) {
+        std::fputs(machine.screenText().c_str(), stdout);
+    }
+    if (options.stats) {
+        const double perSecond =
+            result.seconds > 0 ? static_cast<double>(instructions) / result.seconds : 0.0;
+        std::printf("instructions: %llu\ninstructions per second: %.0f\nframes: %llu\n",
+                    static_cast<unsigned long long>(instructions), perSecond,
+                    static_cast<unsigned long long>(sink.framesShown()));
+        std::fputs(machine.statsText().c_str(), stdout);
+    }
+    std::fflush(stdout);
+    return ok;
+}
+} // namespace
+
+int runRom(const RunOptions& options) {
+    initClock();
+    verboseConsole.store(options.log ? 1 : 0);
+    const MachineKind kind = machineForRomPath(options.romPath);
+    EmulatorMode.store(kind);
+    // As the main window starts it.
+    flickerFilter.store(1);
+
+    const auto machine = makeRunner(kind);
+    if (!pokesFit(options, *machine)) {
+        return 1;
+    }
+    headless::FrameSink sink;
+    sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
+    setRefreshWaitEnabled(!options.noWait);
+    setFramePacingEnabled(!options.noWait);
+    headless::setMainSurface(&sink);
+
+    RunResult result;
+    if (machine->start(options.romPath, options.pokes)) {
+        result = runUntilLimit(options, *machine, sink);
+    } else {
+        result.loaded = false;
+    }
+    machine->stop();
+    releaseKeyHolds(options.keyHolds);
+    headless::setMainSurface(nullptr);
+
+    if (!result.loaded) {
+        if (!options.log) {
+            std::fprintf(stderr, "quorvix-run: cannot load %s\n", options.romPath.c_str());
+        }
+        return 1;
+    }
+    const bool ok = writeOutputs(options, *machine, sink, result, machine->instructionsExecuted());
+    return ok ? 0 : 1;
+}
