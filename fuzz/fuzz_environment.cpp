@@ -1,0 +1,77 @@
+#include "fuzz/fuzz_environment.h"
+
+#include "app/console_log.h"
+#include "chip16/frame_pacer.h"
+#include "display/frame_device.h"
+#include "platform/clock.h"
+#include "platform/headless/headless_host.h"
+#include "platform/keyboard.h"
+#include "platform/random.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+// Removed when the process ends normally; a crashed run leaves it in the temp folder.
+struct ScratchFile {
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("quorvix-fuzz-" + std::to_string(getpid()) + ".rom"))
+                           .string();
+    ~ScratchFile() { std::remove(path.c_str()); }
+};
+
+ScratchFile& scratchFile() {
+    static ScratchFile file;
+    return file;
+}
+} // namespace
+
+void prepareFuzzEnvironment() {
+    static const bool prepared = [] {
+        initClock();
+        useManualClock(1);
+        setFramePacingEnabled(false);
+        setRefreshWaitEnabled(false);
+        headless::setMainSurface(nullptr);
+        headless::captureConsole(true);
+        verboseConsole = 0;
+        return true;
+    }();
+    (void)prepared;
+    // Every input draws the same random numbers, so a kept input replays exactly.
+    seedRandom(1);
+    randomSeeded = true;
+    releaseAllKeys();
+}
+
+void openFuzzConsole(bool on) {
+    verboseConsole = on ? 1 : 0;
+}
+
+void closeFuzzConsole() {
+    verboseConsole = 0;
+    headless::takeConsoleText();
+    headless::takePostedCommands();
+}
+
+void holdKeys(const std::uint8_t* keyMap, int first, int count, std::uint32_t mask) {
+    for (int k = 0; k < count; ++k) {
+        setKeyDown(keyMap[first + k], ((mask >> k) & 1u) != 0);
+    }
+}
+
+const std::string& writeScratchRom(std::span<const std::uint8_t> bytes) {
+    const std::string& path = scratchFile().path;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        std::perror(path.c_str());
+        std::abort();
+    }
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        std::perror(path.c_str());
+        std::abort();
+    }
+    std::fclose(file);
+    return path;
+}

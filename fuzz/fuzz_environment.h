@@ -1,0 +1,20 @@
+#pragma once
+// The process around a fuzz target: no window, no workers, a clock that only moves when
+// the target says so, console text captured and thrown away.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+// Once per process; every target calls it first.
+void prepareFuzzEnvironment();
+
+// Console on or off for one input; closeFuzzConsole() drops what was written.
+void openFuzzConsole(bool on);
+void closeFuzzConsole();
+
+// Holds exactly the keys whose bits are set: bit k of `mask` is keyMap entry first + k.
+void holdKeys(const std::uint8_t* keyMap, int first, int count, std::uint32_t mask);
+
+// Writes `bytes` to this process's scratch ROM file and returns its path.
+const std::string& writeScratchRom(std::span<const std::uint8_t> bytes);

@@ -1,0 +1,47 @@
+// Replays every kept fuzz input through its fuzz target: inputs that once crashed a
+// machine, tripped a sanitizer or broke one of the targets' rules. A target that breaks
+// a rule aborts with the rule's text.
+
+#include "fuzz/fuzz_targets.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+
+std::vector<fs::path> keptInputs(const fs::path& folder) {
+    std::vector<fs::path> inputs;
+    if (fs::is_directory(folder)) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            if (entry.is_regular_file()) {
+                inputs.push_back(entry.path());
+            }
+        }
+    }
+    std::sort(inputs.begin(), inputs.end());
+    return inputs;
+}
+
+TEST(FuzzRegressionTest, KeptInputsRunCleanly) {
+    std::size_t replayed = 0;
+    for (const FuzzTarget& target : fuzzTargets()) {
+        for (const fs::path& input : keptInputs(fs::path(QUORVIX_FUZZ_REGRESSIONS) / target.name)) {
+            SCOPED_TRACE(input.string());
+            std::ifstream file(input, std::ios::binary);
+            const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                                  std::istreambuf_iterator<char>()};
+            EXPECT_EQ(target.run(bytes.data(), bytes.size()), 0);
+            ++replayed;
+        }
+    }
+    if (replayed == 0) {
+        GTEST_SKIP() << "no kept fuzz inputs in " << QUORVIX_FUZZ_REGRESSIONS;
+    }
+}
+} // namespace
