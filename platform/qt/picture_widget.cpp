@@ -1,6 +1,7 @@
 #include "platform/qt/picture_widget.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPainter>
 #include <QScreen>
 
@@ -8,6 +9,7 @@
 
 namespace {
 constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
+const auto frameArrived = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 std::uint64_t periodOfRate(double hertz) {
     // Rates a screen reports outside 1-1000 Hz are not believable; take 60 Hz then.
@@ -50,15 +52,20 @@ void PictureWidget::showFrame(const std::uint32_t* pixels, std::uint32_t width,
         writing_.swap(ready_);
         readyIsNew_ = true;
     }
+    // One wake-up per painted frame at most; the event carries nothing, the frame
+    // travels through the buffers above.
     if (!updateQueued_.exchange(true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                updateQueued_ = false;
-                update();
-            },
-            Qt::QueuedConnection);
+        QCoreApplication::postEvent(this, new QEvent(frameArrived));
     }
+}
+
+bool PictureWidget::event(QEvent* event) {
+    if (event->type() != frameArrived) {
+        return QWidget::event(event);
+    }
+    updateQueued_ = false;
+    update();
+    return true;
 }
 
 std::uint64_t PictureWidget::refreshPeriodNanoseconds() const {

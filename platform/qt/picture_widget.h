@@ -30,6 +30,7 @@ class PictureWidget final : public QWidget, public PictureSurface {
     void updateRefreshRate();
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:

@@ -1,17 +1,61 @@
 #include "platform/qt/console_sink_qt.h"
 #include "platform/qt/host_window.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 #include <QWidget>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
-// Guards the registration against a worker posting while the window goes away.
+const auto commandsPosted = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+void deliverPostedCommands();
+
+// Lives on the GUI thread while a main window is registered; a posted event wakes it
+// to hand the queued commands to the window.
+class CommandCourier final : public QObject {
+  public:
+    bool event(QEvent* event) override {
+        if (event->type() != commandsPosted) {
+            return QObject::event(event);
+        }
+        deliverPostedCommands();
+        return true;
+    }
+};
+
+// Guards the registration and the queue against workers posting while the window
+// comes or goes. The commands travel in this queue rather than inside the event, so
+// the hand-over is a plain mutex that every checker understands.
 std::mutex hostMutex;
 HostWindow* host = nullptr;
+std::unique_ptr<CommandCourier> courier;
+std::vector<int> postedCommands;
 std::atomic<PictureSurface*> surface{nullptr};
+
+void deliverPostedCommands() {
+    // One at a time, without the lock: a command may stop workers that post meanwhile,
+    // or end the window.
+    for (;;) {
+        HostWindow* window = nullptr;
+        int commandId = 0;
+        {
+            std::lock_guard lock(hostMutex);
+            if (host == nullptr || postedCommands.empty()) {
+                return;
+            }
+            window = host;
+            commandId = postedCommands.front();
+            postedCommands.erase(postedCommands.begin());
+        }
+        window->handleCommand(commandId);
+    }
+}
 
 // Only the GUI thread registers and unregisters, so on that thread the pointer read
 // here stays valid; the callers use it outside the lock.
@@ -25,6 +69,12 @@ void registerHostWindow(HostWindow* window) {
     std::lock_guard lock(hostMutex);
     host = window;
     surface.store(window != nullptr ? window->pictureSurface() : nullptr);
+    postedCommands.clear();
+    if (window == nullptr) {
+        courier.reset(); // events still queued for it go with it
+    } else if (courier == nullptr) {
+        courier = std::make_unique<CommandCourier>();
+    }
 }
 
 void postCommand(int commandId) {
@@ -32,12 +82,12 @@ void postCommand(int commandId) {
     if (host == nullptr) {
         return;
     }
-    // Posting only queues an event for the window's thread. Events still queued when
-    // the widget is destroyed are discarded with it.
-    HostWindow* window = host;
-    QMetaObject::invokeMethod(
-        window->hostWidget(), [window, commandId] { window->handleCommand(commandId); },
-        Qt::QueuedConnection);
+    // One wake-up covers every command queued until the window takes them.
+    const bool wake = postedCommands.empty();
+    postedCommands.push_back(commandId);
+    if (wake) {
+        QCoreApplication::postEvent(courier.get(), new QEvent(commandsPosted));
+    }
 }
 
 bool mainWindowExists() {

@@ -219,25 +219,36 @@ TEST_F(MainWindowTest, CommandPostedByAnotherThreadIsHandledOnTheGuiThread) {
     ASSERT_TRUE(QTest::qWaitFor(chip8Runs, 5000));
 }
 
-// Counts the calls queued to an object, which for the main window are posted commands.
-class QueuedCallCounter final : public QObject {
+// Stands between the platform and the main window and counts the commands that
+// reach the window.
+class CommandSpy final : public HostWindow {
   public:
-    bool eventFilter(QObject*, QEvent* event) override {
-        calls += event->type() == QEvent::MetaCall ? 1 : 0;
-        return false;
+    explicit CommandSpy(MainWindow& window) : window_(window) {}
+    QWidget* hostWidget() override { return &window_; }
+    void handleCommand(int commandId) override {
+        ++handled[commandId];
+        window_.handleCommand(commandId);
     }
-    int calls = 0;
+    void setMenuItemChecked(int id, bool checked) override {
+        window_.setMenuItemChecked(id, checked);
+    }
+    PictureSurface* pictureSurface() override { return window_.pictureSurface(); }
+
+    std::map<int, int> handled;
+
+  private:
+    MainWindow& window_;
 };
 
 TEST_F(MainWindowTest, SchipExitRestartsTheRomThroughReset) {
     start();
-    QueuedCallCounter counter;
-    window->installEventFilter(&counter);
+    CommandSpy spy(*window);
+    registerHostWindow(&spy);
     load(writeRom("quit.sc8", {0x00, 0xFD}));
-    // Each machine posts Reset once; so three posts took three machines.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.calls >= 3; }, 10000));
+    // Each machine posts Reset once; so three Resets took three machines.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.handled[command::reset] >= 3; }, 10000));
     EXPECT_TRUE(chip8Runs());
-    window->removeEventFilter(&counter);
+    registerHostWindow(window.get());
 }
 
 TEST_F(MainWindowTest, ExitStopsBothMachinesAndIgnoresLaterCommands) {
