@@ -7,7 +7,7 @@
 #include <QMenu>
 
 namespace {
-constexpr int vkLeft = 0x25, vkUp = 0x26, vkRight = 0x27, vkDown = 0x28;
+constexpr int vkLeft = 0x25, vkDown = 0x28;
 
 TEST(KeyMappingTest, DigitsLettersAndArrowsBecomeWindowsVirtualKeys) {
     const struct {
@@ -15,13 +15,12 @@ TEST(KeyMappingTest, DigitsLettersAndArrowsBecomeWindowsVirtualKeys) {
         Qt::KeyboardModifiers modifiers;
         int virtualKey;
     } cases[] = {
-        {Qt::Key_1, Qt::NoModifier, '1'},        {Qt::Key_0, Qt::NoModifier, '0'},
-        {Qt::Key_Q, Qt::NoModifier, 'Q'},        {Qt::Key_V, Qt::ShiftModifier, 'V'},
-        {Qt::Key_Z, Qt::NoModifier, 'Z'},        {Qt::Key_Left, Qt::NoModifier, vkLeft},
-        {Qt::Key_Up, Qt::NoModifier, vkUp},      {Qt::Key_Right, Qt::NoModifier, vkRight},
-        {Qt::Key_Down, Qt::NoModifier, vkDown},  {Qt::Key_1, Qt::KeypadModifier, 0x61},
-        {Qt::Key_Escape, Qt::NoModifier, -1},    {Qt::Key_Space, Qt::NoModifier, -1},
-        {Qt::Key_Exclam, Qt::ShiftModifier, -1}, {Qt::Key_F1, Qt::NoModifier, -1},
+        {Qt::Key_0, {}, '0'},
+        {Qt::Key_V, Qt::ShiftModifier, 'V'},
+        {Qt::Key_Left, {}, vkLeft},
+        {Qt::Key_Down, {}, vkDown},
+        {Qt::Key_1, Qt::KeypadModifier, 0x61},
+        {Qt::Key_Exclam, Qt::ShiftModifier, -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(virtualKeyOf(c.qtKey, c.modifiers), c.virtualKey) << c.qtKey;
@@ -36,52 +35,36 @@ void sendKey(QWidget* to, QEvent::Type type, int key, Qt::KeyboardModifiers modi
     QApplication::sendEvent(to, &event);
 }
 
-TEST_F(KeyboardTest, PressAndReleaseFillTheKeyTableIgnoringAutoRepeat) {
+TEST_F(KeyboardTest, KeyEventsFillTheKeyTableUntilTheWindowLosesTheKeyboard) {
     start();
     QWidget* picture = window->picture();
     releaseAllKeys();
     sendKey(picture, QEvent::KeyPress, Qt::Key_W, {}, true);
     EXPECT_FALSE(isKeyDown('W')); // a repeat never starts a press
-
     sendKey(picture, QEvent::KeyPress, Qt::Key_W);
     sendKey(picture, QEvent::KeyPress, Qt::Key_Left);
-    EXPECT_TRUE(isKeyDown('W'));
-    EXPECT_TRUE(isKeyDown(vkLeft));
+    EXPECT_TRUE(isKeyDown('W') && isKeyDown(vkLeft));
     sendKey(picture, QEvent::KeyRelease, Qt::Key_W, {}, true);
     EXPECT_TRUE(isKeyDown('W'));
     sendKey(picture, QEvent::KeyRelease, Qt::Key_W);
     EXPECT_FALSE(isKeyDown('W'));
     EXPECT_TRUE(isKeyDown(vkLeft));
-    sendKey(picture, QEvent::KeyRelease, Qt::Key_Left);
-    EXPECT_FALSE(isKeyDown(vkLeft));
-}
 
-TEST_F(KeyboardTest, ReleaseClearsWhatThePhysicalKeyPressed) {
-    start();
-    releaseAllKeys();
-    // "1" pressed, Shift pressed meanwhile: the same key is released as "!".
-    sendKey(window->picture(), QEvent::KeyPress, Qt::Key_1, {}, false, 10);
-    EXPECT_TRUE(isKeyDown('1'));
-    sendKey(window->picture(), QEvent::KeyRelease, Qt::Key_Exclam, Qt::ShiftModifier, false, 10);
+    // "1" pressed, then Shift: the same physical key is released as "!".
+    sendKey(picture, QEvent::KeyPress, Qt::Key_1, {}, false, 10);
+    sendKey(picture, QEvent::KeyRelease, Qt::Key_Exclam, Qt::ShiftModifier, false, 10);
     EXPECT_FALSE(isKeyDown('1'));
-}
 
-TEST_F(KeyboardTest, LosingTheKeyboardReleasesEveryKey) {
-    start();
+    // An open menu, and another window, take the keyboard: every key goes up.
+    Q_EMIT qobject_cast<QMenu*>(window->menuAction(command::reset)->parent())->aboutToShow();
+    EXPECT_FALSE(isKeyDown(vkLeft));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    sendKey(window->picture(), QEvent::KeyPress, Qt::Key_Z);
-    ASSERT_TRUE(isKeyDown('Z'));
+    sendKey(picture, QEvent::KeyPress, Qt::Key_Z);
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isActiveWindow(); }, 5000));
     EXPECT_FALSE(isKeyDown('Z'));
-
-    // An open menu takes the keyboard as well.
-    sendKey(window->picture(), QEvent::KeyPress, Qt::Key_X);
-    ASSERT_TRUE(isKeyDown('X'));
-    Q_EMIT qobject_cast<QMenu*>(window->menuAction(command::reset)->parent())->aboutToShow();
-    EXPECT_FALSE(isKeyDown('X'));
 }
 } // namespace
