@@ -1,4 +1,4 @@
-// The CHIP-8 display: the three-colour cell look, the texture frame and the render
+// The CHIP-8 display: the three-colour cell look, the screen quad and the render
 // worker's callbacks.
 
 #include "app/emulator_state.h"
@@ -13,11 +13,9 @@
 namespace {
 constexpr std::uint32_t width = 512;
 constexpr std::uint32_t height = 256;
-constexpr std::uint32_t sentinel = 0xDEADBEEF;
+using Cells = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
-// The colour of texel (x, y) when exactly the given cells are lit.
-std::uint32_t expectedTexel(std::uint32_t x, std::uint32_t y,
-                            const std::vector<std::pair<std::uint32_t, std::uint32_t>>& litCells) {
+std::uint32_t expectedTexel(std::uint32_t x, std::uint32_t y, const Cells& litCells) {
     for (const auto& [column, row] : litCells) {
         if (x / 4 == column && y / 4 == row) {
             const bool core = (x % 4 == 1 || x % 4 == 2) && (y % 4 == 1 || y % 4 == 2);
@@ -25,6 +23,20 @@ std::uint32_t expectedTexel(std::uint32_t x, std::uint32_t y,
         }
     }
     return chip8UnlitColour;
+}
+
+// Texels of a `stride`-wide image that differ from the look of `litCells`; texels past
+// `width` in a row must still hold `padding`.
+int wrongTexels(const std::vector<std::uint32_t>& texels, std::uint32_t stride,
+                const Cells& litCells, std::uint32_t padding = 0) {
+    int wrong = 0;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < stride; ++x) {
+            const std::uint32_t expected = x < width ? expectedTexel(x, y, litCells) : padding;
+            wrong += texels[y * stride + x] != expected ? 1 : 0;
+        }
+    }
+    return wrong;
 }
 
 class Chip8DisplayTest : public Chip8MachineTest {
@@ -45,79 +57,65 @@ TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) 
     chip8.screen[0] = 1;
     chip8.screen[63 * 128 + 127] = 7; // any non-zero byte is lit
     chip8.screen[10 * 128 + 20] = 1;
-    const std::vector<std::pair<std::uint32_t, std::uint32_t>> litCells = {
-        {0, 0}, {127, 63}, {20, 10}};
-
-    constexpr std::uint32_t padding = 24;
-    constexpr std::int32_t pitch = (width + padding) * 4;
-    std::vector<std::uint32_t> texels((width + padding) * height, sentinel);
-    convertChip8Screen(chip8, LockedImage{texels.data(), pitch}, width, height);
-
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width + padding; ++x) {
-            const std::uint32_t expected = x < width ? expectedTexel(x, y, litCells) : sentinel;
-            if (texels[y * (width + padding) + x] != expected && ++wrong < 5) {
-                ADD_FAILURE() << "texel (" << x << ", " << y << ")";
-            }
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(texels[1 * (width + padding) + 1], chip8CoreColour);
-    EXPECT_EQ(texels[3 * (width + padding) + 1], chip8RimColour);
-    EXPECT_EQ(texels[255 * (width + padding) + 511], chip8RimColour);
+    constexpr std::uint32_t stride = width + 24;
+    std::vector<std::uint32_t> texels(stride * height, 0xDEADBEEF);
+    convertChip8Screen(chip8, LockedImage{texels.data(), stride * 4}, width, height);
+    EXPECT_EQ(wrongTexels(texels, stride, {{0, 0}, {127, 63}, {20, 10}}, 0xDEADBEEF), 0);
+    EXPECT_EQ(texels[stride + 1], 0xFF00FFFFu);
+    EXPECT_EQ(texels[3 * stride + 1], 0xFF0000FFu);
+    EXPECT_EQ(texels[4 * stride + 4], 0xFFBBCCFFu);
 }
 
 TEST_F(Chip8DisplayTest, ScreenQuadCoversTheBackBufferWithHalfPixelShift) {
-    struct Corner {
-        float x, y, u, v;
-    };
     for (const auto& [w, h] : {std::pair{512u, 256u}, std::pair{960u, 720u}}) {
         const auto quad = screenQuad(w, h);
         const float right = static_cast<float>(w) - 0.5f;
         const float bottom = static_cast<float>(h) - 0.5f;
-        const Corner expected[4] = {{-0.5f, -0.5f, 0, 0},
-                                    {right, -0.5f, 1, 0},
-                                    {right, bottom, 1, 1},
-                                    {-0.5f, bottom, 0, 1}};
+        const float corners[4][4] = {{-0.5f, -0.5f, 0, 0},
+                                     {right, -0.5f, 1, 0},
+                                     {right, bottom, 1, 1},
+                                     {-0.5f, bottom, 0, 1}};
         for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(quad[i].x, expected[i].x);
-            EXPECT_EQ(quad[i].y, expected[i].y);
+            EXPECT_EQ(quad[i].x, corners[i][0]);
+            EXPECT_EQ(quad[i].y, corners[i][1]);
+            EXPECT_EQ(quad[i].u, corners[i][2]);
+            EXPECT_EQ(quad[i].v, corners[i][3]);
             EXPECT_EQ(quad[i].z, 0.0f);
             EXPECT_EQ(quad[i].rhw, 1.0f);
             EXPECT_EQ(quad[i].diffuse, 0xFFFFFFFFu);
-            EXPECT_EQ(quad[i].u, expected[i].u);
-            EXPECT_EQ(quad[i].v, expected[i].v);
         }
     }
 }
 
-TEST_F(Chip8DisplayTest, PresentedFrameIsTheConvertedScreen) {
+TEST_F(Chip8DisplayTest, RenderStepPresentsTheScreenUnlessTheFlickerFilterHoldsItBack) {
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     chip8.screen[2 * 128 + 5] = 1;
-    DisplayDx8 display(chip8);
-    EXPECT_EQ(display.direct.width, width);
-    EXPECT_EQ(display.direct.height, height);
-    display.convert();
-    display.present();
-
+    renderStart();
+    ASSERT_NE(chip8.display, nullptr);
+    renderStep();
     std::uint32_t frameWidth = 0;
     std::uint32_t frameHeight = 0;
     const auto frame = sink.lastFrame(&frameWidth, &frameHeight);
-    ASSERT_EQ(frameWidth, width);
-    ASSERT_EQ(frameHeight, height);
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            wrong += frame[y * width + x] != expectedTexel(x, y, {{5, 2}}) ? 1 : 0;
-        }
+    ASSERT_EQ(frameWidth * frameHeight, width * height);
+    EXPECT_EQ(wrongTexels(frame, width, {{5, 2}}), 0);
+
+    const struct {
+        std::uint8_t filter, erased, shown;
+    } steps[] = {{1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    for (const auto& step : steps) {
+        flickerFilter = step.filter;
+        chip8.eraseFlag = step.erased;
+        const std::uint64_t before = sink.framesShown();
+        renderStep();
+        EXPECT_EQ(sink.framesShown() - before, step.shown);
     }
-    EXPECT_EQ(wrong, 0);
+    renderStop();
+    EXPECT_EQ(chip8.display, nullptr);
+    renderStep(); // without a display nothing happens
 }
 
 TEST_F(Chip8DisplayTest, WithoutASurfaceFramesAreSkipped) {
-    headless::setMainSurface(nullptr);
     {
         DisplayDx8 display(chip8);
         EXPECT_EQ(display.direct.device, nullptr);
@@ -125,30 +123,6 @@ TEST_F(Chip8DisplayTest, WithoutASurfaceFramesAreSkipped) {
         display.convert();
         display.present();
     }
-    EXPECT_NE(console().find("Error: Failed to create render texture!"), std::string::npos);
-}
-
-TEST_F(Chip8DisplayTest, RenderStepHonoursTheFlickerFilter) {
-    headless::FrameSink sink;
-    headless::setMainSurface(&sink);
-    renderStart();
-    ASSERT_NE(chip8.display, nullptr);
-
-    chip8.eraseFlag = 1;
-    flickerFilter = 1;
-    renderStep();
-    EXPECT_EQ(sink.framesShown(), 0u) << "filter on, last draw erased";
-    flickerFilter = 0;
-    renderStep();
-    EXPECT_EQ(sink.framesShown(), 1u) << "filter off";
-    flickerFilter = 1;
-    chip8.eraseFlag = 0;
-    renderStep();
-    EXPECT_EQ(sink.framesShown(), 2u) << "filter on, nothing erased";
-
-    renderStop();
-    EXPECT_EQ(chip8.display, nullptr);
-    renderStep(); // no display: nothing happens
-    EXPECT_EQ(sink.framesShown(), 2u);
+    EXPECT_EQ(console(), "Error: Failed to create render texture!\n");
 }
 } // namespace

@@ -3,7 +3,6 @@
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/screen.h"
-#include "chip8/start_stop.h"
 #include "tests/chip8_test_machine.h"
 #include "workers/worker_thread.h"
 
@@ -15,20 +14,24 @@
 #include <thread>
 
 namespace {
-constexpr std::uint16_t spriteAddress = 0x300;
+using Cells = std::set<std::pair<std::uint32_t, std::uint32_t>>; // (column, row)
 
-bool lit(std::uint32_t column, std::uint32_t row) {
-    return chip8.screen[row * chip8ScreenWidth + column] != 0;
+Cells litCells() {
+    Cells cells;
+    for (std::uint32_t i = 0; i < chip8.screen.size(); ++i) {
+        if (chip8.screen[i] != 0) {
+            cells.insert({i % chip8ScreenWidth, i / chip8ScreenWidth});
+        }
+    }
+    return cells;
 }
 
-// Every lit buffer pixel as (column, row).
-std::set<std::pair<std::uint32_t, std::uint32_t>> litCells() {
-    std::set<std::pair<std::uint32_t, std::uint32_t>> cells;
-    for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            if (lit(column, row)) {
-                cells.insert({column, row});
-            }
+Cells block(std::initializer_list<std::uint32_t> columns,
+            std::initializer_list<std::uint32_t> rows) {
+    Cells cells;
+    for (const std::uint32_t column : columns) {
+        for (const std::uint32_t row : rows) {
+            cells.insert({column, row});
         }
     }
     return cells;
@@ -40,62 +43,50 @@ class Chip8ScreenTest : public Chip8MachineTest {
         Chip8MachineTest::SetUp();
         loadChip8Program({});
     }
-    void draw(bool highResolution, std::uint8_t x, std::uint8_t y, std::uint8_t n,
-              std::initializer_list<std::uint8_t> sprite) {
-        std::copy(sprite.begin(), sprite.end(), chip8.memory.begin() + spriteAddress);
-        chip8.I = spriteAddress;
-        chip8.hiRes = highResolution ? 1 : 0;
+    static void draw(bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
+                     std::initializer_list<std::uint8_t> sprite, std::uint16_t address = 0x300) {
+        for (std::size_t i = 0; i < sprite.size(); ++i) {
+            chip8.memory[(address + i) % chip8MemorySize] = sprite.begin()[i];
+        }
+        chip8.I = address;
+        chip8.hiRes = high ? 1 : 0;
         drawChip8Sprite(x, y, n);
     }
 };
 
-TEST_F(Chip8ScreenTest, HighResolutionSpritesWrapAtEveryEdge) {
+TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
     draw(true, 124, 62, 8, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
-    std::set<std::pair<std::uint32_t, std::uint32_t>> expected;
-    for (const std::uint32_t column : {124, 125, 126, 127, 0, 1, 2, 3}) {
-        for (const std::uint32_t row : {62, 63, 0, 1, 2, 3, 4, 5}) {
-            expected.insert({column, row});
-        }
-    }
-    EXPECT_EQ(litCells(), expected);
+    EXPECT_EQ(litCells(), block({124, 125, 126, 127, 0, 1, 2, 3}, {62, 63, 0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(chip8.V[15], 0);
-}
 
-TEST_F(Chip8ScreenTest, SixteenBySixteenPutsTheRightHalvesEightColumnsOn) {
-    std::initializer_list<std::uint8_t> rows = {0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81,
-                                                0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81,
-                                                0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81,
-                                                0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81};
-    draw(true, 120, 60, 0, rows);
-    std::set<std::pair<std::uint32_t, std::uint32_t>> expected;
-    for (std::uint32_t r = 0; r < 16; ++r) {
-        const std::uint32_t row = (60 + r) % 64;
-        for (std::uint32_t column = 120; column < 128; ++column) {
-            expected.insert({column, row});
-        }
-        expected.insert({0, row});
-        expected.insert({7, row});
-    }
-    EXPECT_EQ(litCells(), expected);
-    EXPECT_EQ(console(), "");
-}
+    clearChip8Screen(); // 16 x 16: the right halves eight columns on
+    draw(true, 120, 60, 0, {0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF,
+                            0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81,
+                            0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81});
+    Cells wide = block({120, 121, 122, 123, 124, 125, 126, 127, 0, 7}, {60, 61, 62, 63});
+    wide.merge(block({120, 121, 122, 123, 124, 125, 126, 127, 0, 7},
+                     {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(litCells(), wide);
 
-TEST_F(Chip8ScreenTest, LowResolutionPixelsAre2x2BlocksAndWrap) {
+    clearChip8Screen(); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
     draw(false, 62, 31, 2, {0xC1, 0x80});
-    // CHIP-8 columns 62, 63 and 5 of row 31, then column 62 of row 0.
-    const std::set<std::pair<std::uint32_t, std::uint32_t>> expected = {
-        {124, 62}, {125, 62}, {124, 63}, {125, 63}, {126, 62}, {127, 62}, {126, 63}, {127, 63},
-        {10, 62},  {11, 62},  {10, 63},  {11, 63},  {124, 0},  {125, 0},  {124, 1},  {125, 1}};
-    EXPECT_EQ(litCells(), expected);
+    Cells low = block({124, 125, 126, 127, 10, 11}, {62, 63});
+    low.merge(block({124, 125}, {0, 1}));
+    EXPECT_EQ(litCells(), low);
+    EXPECT_EQ(console(), "");
+
+    clearChip8Screen(); // sprite data wraps at the end of memory
+    draw(true, 0, 0, 2, {0x80, 0x40}, 0xFFF);
+    EXPECT_EQ(litCells(), (Cells{{0, 0}, {1, 1}}));
 }
 
 TEST_F(Chip8ScreenTest, LowResolutionSixteenRowSpriteIsEightWideAndReportsItsLastRow) {
     draw(false, 0, 0, 0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0x80});
-    for (std::uint32_t row = 0; row < 30; row += 2) {
-        EXPECT_TRUE(lit(14, row) && lit(15, row + 1)) << row;
+    Cells expected = block({0, 1}, {30, 31});
+    for (std::uint32_t row = 0; row < 30; ++row) {
+        expected.merge(block({14, 15}, {row}));
     }
-    EXPECT_TRUE(lit(0, 30) && lit(1, 31));
-    EXPECT_EQ(litCells().size(), 16u * 4);
+    EXPECT_EQ(litCells(), expected);
     std::string eight;
     for (int i = 0; i < 8; ++i) {
         eight += "Sprite 8x16!\n";
@@ -105,9 +96,8 @@ TEST_F(Chip8ScreenTest, LowResolutionSixteenRowSpriteIsEightWideAndReportsItsLas
 
 TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
     draw(true, 10, 10, 1, {0x00});
-    EXPECT_EQ(chip8.V[15], 0) << "an empty sprite";
+    EXPECT_EQ(chip8.V[15], 0);
     EXPECT_TRUE(litCells().empty());
-
     draw(true, 10, 10, 2, {0xA5, 0x3C});
     EXPECT_EQ(chip8.V[15], 0);
     EXPECT_EQ(litCells().size(), 8u);
@@ -116,50 +106,30 @@ TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
     EXPECT_TRUE(litCells().empty()) << "drawing twice restores";
 
     // One high-resolution pixel in a block is enough, and all four then flip.
-    clearChip8Screen();
     draw(true, 3, 1, 1, {0x80});
     draw(false, 1, 0, 1, {0x80});
     EXPECT_EQ(chip8.V[15], 1);
-    EXPECT_EQ(chip8.eraseFlag, 1);
-    const std::set<std::pair<std::uint32_t, std::uint32_t>> flipped = {{2, 0}, {3, 0}, {2, 1}};
-    EXPECT_EQ(litCells(), flipped);
-
+    EXPECT_EQ(litCells(), (Cells{{2, 0}, {3, 0}, {2, 1}}));
     clearChip8Screen();
     EXPECT_TRUE(litCells().empty());
     EXPECT_EQ(chip8.eraseFlag, 1) << "clearing leaves the erase flag";
-}
-
-TEST_F(Chip8ScreenTest, SpriteDataWrapsAtTheEndOfMemory) {
-    chip8.memory[0xFFF] = 0x80;
-    chip8.memory[0x000] = 0x40;
-    chip8.I = 0xFFF;
-    chip8.hiRes = 1;
-    drawChip8Sprite(0, 0, 2);
-    EXPECT_TRUE(lit(0, 0));
-    EXPECT_TRUE(lit(1, 1));
-    EXPECT_EQ(litCells().size(), 2u);
 }
 
 TEST_F(Chip8ScreenTest, ScrollsMoveBufferPixels) {
     draw(true, 0, 0, 1, {0x80});   // column 0 of row 0
     draw(true, 120, 5, 1, {0x24}); // columns 122 and 125 of row 5
     draw(true, 4, 63, 1, {0x80});  // column 4 of the bottom row
-    executeChip8Instruction(0x00FB);
-    std::set<std::pair<std::uint32_t, std::uint32_t>> expected = {{4, 0}, {126, 5}, {8, 63}};
-    EXPECT_EQ(litCells(), expected);
-
-    executeChip8Instruction(0x00FC);
-    executeChip8Instruction(0x00FC);
-    expected = {{118, 5}, {0, 63}};
-    EXPECT_EQ(litCells(), expected);
-
-    executeChip8Instruction(0x00C1);
-    expected = {{118, 6}};
-    EXPECT_EQ(litCells(), expected);
-    executeChip8Instruction(0x00CF);
-    expected = {{118, 21}};
-    EXPECT_EQ(litCells(), expected);
-    EXPECT_EQ(chip8.V[15], 0) << "scrolls touch no flag";
+    const std::pair<std::uint16_t, Cells> steps[] = {
+        {0x00FB, {{4, 0}, {126, 5}, {8, 63}}}, // column 125 falls off
+        {0x00FC, {{0, 0}, {122, 5}, {4, 63}}},
+        {0x00FC, {{118, 5}, {0, 63}}},
+        {0x00C1, {{118, 6}}}, // the bottom row falls off
+        {0x00CF, {{118, 21}}},
+    };
+    for (const auto& [opcode, expected] : steps) {
+        executeChip8Instruction(opcode);
+        EXPECT_EQ(litCells(), expected) << std::hex << opcode;
+    }
 }
 
 // While another thread holds the "tRender" mutex, a draw waits for it.

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <thread>
 
 void loadChip8Program(const std::vector<std::uint8_t>& program) {
@@ -62,15 +61,7 @@ std::string pictureRows(const std::filesystem::path& path, std::uint32_t columns
     }
     const std::uint32_t blockWidth = image.width / columns;
     const std::uint32_t blockHeight = image.height / rows;
-    // The background is the commonest colour.
-    std::map<std::uint32_t, std::size_t> counts;
-    for (const std::uint32_t pixel : pixels) {
-        ++counts[pixel];
-    }
-    const std::uint32_t background =
-        std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
-            return a.second < b.second;
-        })->first;
+    const std::uint32_t background = pixels.back(); // no picture lights its last pixel
     std::string text;
     for (std::uint32_t y = 0; y < rows; ++y) {
         for (std::uint32_t x = 0; x < columns; ++x) {

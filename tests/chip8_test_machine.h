@@ -23,8 +23,8 @@ void runChip8(std::uint64_t count);
 std::string chip8ScreenRows(bool highResolution);
 
 // A black-and-white picture of `columns` x `rows` logical pixels read from a PNG that
-// shows them scaled up: a pixel is lit when its block's centre is not the picture's
-// commonest colour. Empty when the file cannot be read.
+// shows them scaled up: a pixel is lit when its block's centre is not the colour of
+// the picture's bottom-right pixel. Empty when the file cannot be read.
 std::string pictureRows(const std::filesystem::path& png, std::uint32_t columns,
                         std::uint32_t rows);
 

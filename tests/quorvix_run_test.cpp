@@ -82,16 +82,6 @@ TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
     EXPECT_NE(run.output.find("frames: "), std::string::npos);
 }
 
-TEST_F(QuorvixRunTest, HeldKeyEndsAKeyWaitInHighResolution) {
-    Chip8Program p;
-    p.high().waitKey(V0).smallGlyph(V0).drw(V1, V1, 5).jp(p.here());
-    const std::string rom = folder.write("key.ch8", p.bytes());
-    const ToolRun run = runTool("--frames 10 --no-wait --press 5@2-100000 --screen-text " + rom);
-    EXPECT_EQ(run.status, 0) << run.output;
-    const std::string five = glyphRows({"####", "#...", "####", "...#", "####"}, 128, 64);
-    EXPECT_EQ(rowsOf(run.output, "chip-8 screen: 128x64 buffer pixels (high resolution)\n"), five);
-}
-
 TEST_F(QuorvixRunTest, FailuresGiveANonZeroStatus) {
     const ToolRun missing = runTool("--log " + (folder.path() / "missing.ch8").string());
     EXPECT_EQ(missing.status, 1);
