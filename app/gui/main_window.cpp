@@ -296,6 +296,12 @@ void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
 }
 
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // Moved to another screen, the picture follows that screen's refresh.
+    picture_->updateRefreshRate();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     handleCommand(command::cancel);
     event->accept();
