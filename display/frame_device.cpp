@@ -96,9 +96,10 @@ bool lockTexture(FrameTexture* texture, LockedImage& image) {
 void unlockTexture(FrameTexture* /*texture*/) {}
 
 void clearBackBuffer(FrameDevice& device, std::uint32_t colour) {
-    std::fill(device.backBuffer.begin(), device.backBuffer.end(), colour);
+    device.pendingClear = colour;
 }
 
+namespace {
 // Where the centres of `count` pixels fall on a texture axis of `size` texels, for a
 // quad edge from `low` to `high` carrying coordinates `from` to `to`; -1 marks pixels
 // outside the quad.
@@ -116,8 +117,44 @@ void mapAxis(std::vector<std::int32_t>& map, std::uint32_t count, float low, flo
     }
 }
 
+void clearRow(FrameDevice& device, std::uint32_t* row) {
+    if (device.pendingClear) {
+        std::fill(row, row + device.width, *device.pendingClear);
+    }
+}
+
+void finishPendingClear(FrameDevice& device) {
+    if (device.pendingClear) {
+        std::fill(device.backBuffer.begin(), device.backBuffer.end(), *device.pendingClear);
+        device.pendingClear.reset();
+    }
+}
+
+bool isIdentity(const std::vector<std::int32_t>& map) {
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        if (map[i] != static_cast<std::int32_t>(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies a row and tells whether every texel was opaque, in which case the copy is
+// what blending would have given.
+bool copyOpaqueRow(const std::uint32_t* texels, std::uint32_t count, std::uint32_t* target) {
+    std::uint32_t alphas = 0xFF000000;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        alphas &= texels[i];
+        target[i] = texels[i];
+    }
+    return alphas == 0xFF000000;
+}
+
+} // namespace
+
 void drawQuad(FrameDevice& device) {
     if (device.stream == nullptr || device.boundTexture == nullptr) {
+        finishPendingClear(device);
         return;
     }
     const auto& quad = device.stream->vertices;
@@ -129,23 +166,34 @@ void drawQuad(FrameDevice& device) {
     static thread_local std::vector<std::int32_t> rows;
     mapAxis(columns, device.width, quad[0].x, quad[2].x, quad[0].u, quad[2].u, texture.width);
     mapAxis(rows, device.height, quad[0].y, quad[2].y, quad[0].v, quad[2].v, texture.height);
+    // The usual frame: texel i lands on pixel i, and opaque texels replace what the
+    // clear left, so a row is a plain copy.
+    const bool oneToOne = isIdentity(columns) && (quad[0].diffuse >> 24) == 0xFF;
     const LockedImage source{const_cast<std::uint32_t*>(texture.texels.data()), texture.pitch};
     const std::uint32_t diffuse = quad[0].diffuse;
     for (std::uint32_t y = 0; y < device.height; ++y) {
+        std::uint32_t* target = device.backBuffer.data() + std::size_t{y} * device.width;
         if (rows[y] < 0) {
+            clearRow(device, target);
             continue;
         }
         const std::uint32_t* sourceRow = source.row(static_cast<std::uint32_t>(rows[y]));
-        std::uint32_t* target = device.backBuffer.data() + std::size_t{y} * device.width;
+        // A row that turns out not to be opaque is cleared and blended afresh below.
+        if (oneToOne && device.pendingClear && copyOpaqueRow(sourceRow, device.width, target)) {
+            continue;
+        }
+        clearRow(device, target);
         for (std::uint32_t x = 0; x < device.width; ++x) {
             if (columns[x] >= 0) {
                 target[x] = blend(sourceRow[columns[x]], diffuse, target[x]);
             }
         }
     }
+    device.pendingClear.reset();
 }
 
 void presentBackBuffer(FrameDevice& device) {
+    finishPendingClear(device);
     device.surface->showFrame(device.backBuffer.data(), device.width, device.height);
     waitForRefresh(*device.surface);
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // One vertex of the screen quad, pre-transformed, laid out as the fixed-function
@@ -46,6 +47,9 @@ struct FrameDevice {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<std::uint32_t> backBuffer;
+    // A clear is carried out lazily, row by row, so rows the quad overwrites whole are
+    // written once.
+    std::optional<std::uint32_t> pendingClear;
     const FrameVertexBuffer* stream = nullptr;
     const FrameTexture* boundTexture = nullptr;
     bool refreshWait = true;

@@ -108,11 +108,21 @@ std::string takeConsoleText() {
 }
 
 void FrameSink::showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
-    std::lock_guard lock(mutex_);
-    pixels_.assign(pixels, pixels + std::size_t{width} * height);
-    width_ = width;
-    height_ = height;
-    ++framesShown_;
+    {
+        std::lock_guard lock(mutex_);
+        pixels_.assign(pixels, pixels + std::size_t{width} * height);
+        width_ = width;
+        height_ = height;
+        ++framesShown_;
+    }
+    frameShown_.notify_all();
+}
+
+std::uint64_t FrameSink::waitForFrameAfter(std::uint64_t seen,
+                                           std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    frameShown_.wait_for(lock, timeout, [&] { return framesShown_ > seen; });
+    return framesShown_;
 }
 
 std::uint64_t FrameSink::refreshPeriodNanoseconds() const {

@@ -3,6 +3,8 @@
 
 #include "platform/host.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -31,11 +33,15 @@ class FrameSink final : public PictureSurface {
 
     void setRefreshPeriod(std::uint64_t ns);
     std::uint64_t framesShown() const;
+    // Waits until more than `seen` frames have been shown or the timeout passes, and
+    // returns the number shown.
+    std::uint64_t waitForFrameAfter(std::uint64_t seen, std::chrono::milliseconds timeout) const;
     // The last frame and its size; empty before the first.
     std::vector<std::uint32_t> lastFrame(std::uint32_t* width, std::uint32_t* height) const;
 
   private:
     mutable std::mutex mutex_;
+    mutable std::condition_variable frameShown_;
     std::vector<std::uint32_t> pixels_;
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;

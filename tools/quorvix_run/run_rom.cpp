@@ -17,7 +17,8 @@
 
 namespace {
 constexpr std::uint64_t refreshPeriod = 16'666'667; // 60 Hz
-constexpr auto pollInterval = std::chrono::milliseconds(1);
+// Limits and posted commands are looked at after every frame, and at least this often.
+constexpr auto idleCheckInterval = std::chrono::milliseconds(10);
 
 struct RunResult {
     bool loaded = true;
@@ -45,8 +46,8 @@ RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
+    std::uint64_t frames = sink.framesShown();
     for (;;) {
-        const std::uint64_t frames = sink.framesShown();
         applyKeyHolds(options.keyHolds, frames);
         for (const int command : headless::takePostedCommands()) {
             if (command == chip8ResetCommand && !machine.start(options.romPath, options.pokes)) {
@@ -59,7 +60,7 @@ RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
             (options.seconds && elapsed() >= *options.seconds)) {
             break;
         }
-        std::this_thread::sleep_for(pollInterval);
+        frames = sink.waitForFrameAfter(frames, idleCheckInterval);
     }
     result.seconds = elapsed();
     return result;

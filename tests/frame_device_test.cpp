@@ -1,0 +1,96 @@
+#include "display/direct_display.h"
+
+#include "platform/headless/headless_host.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct TestDevice {
+    headless::FrameSink sink;
+    FrameSystem* system = createFrameSystem();
+    FrameDevice* device = nullptr;
+    FrameTexture* texture = nullptr;
+    FrameVertexBuffer* quad = nullptr;
+
+    TestDevice(std::uint32_t width, std::uint32_t height, std::uint32_t textureWidth,
+               std::uint32_t textureHeight) {
+        device = createFrameDevice(*system, width, height, &sink);
+        texture = createFrameTexture(device, textureWidth, textureHeight);
+        quad = createFrameVertexBuffer(*device);
+        device->stream = quad;
+        device->boundTexture = texture;
+    }
+    ~TestDevice() {
+        releaseFrameVertexBuffer(quad);
+        releaseFrameTexture(texture);
+        releaseFrameDevice(device);
+        releaseFrameSystem(system);
+    }
+    void fillTexture(std::initializer_list<std::uint32_t> texels) {
+        LockedImage image;
+        ASSERT_TRUE(lockTexture(texture, image));
+        auto next = texels.begin();
+        for (std::uint32_t y = 0; y < texture->height; ++y) {
+            for (std::uint32_t x = 0; x < texture->width; ++x) {
+                image.row(y)[x] = *next++;
+            }
+        }
+        unlockTexture(texture);
+    }
+    std::vector<std::uint32_t> present() {
+        clearBackBuffer(*device, clearColour);
+        drawQuad(*device);
+        presentBackBuffer(*device);
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        return sink.lastFrame(&width, &height);
+    }
+};
+
+constexpr std::uint32_t red = 0xFFFF0000;
+constexpr std::uint32_t green = 0xFF00FF00;
+constexpr std::uint32_t halfWhite = 0x80FFFFFF;
+constexpr std::uint32_t blue = clearColour;
+// Half-transparent white over the opaque blue clear colour.
+constexpr std::uint32_t whiteOverBlue = 0xFF8080FF;
+} // namespace
+
+TEST(FrameDevice, TheFullScreenQuadShowsEachTexelOnItsOwnPixel) {
+    TestDevice test(3, 2, 3, 2);
+    ASSERT_GT(test.texture->pitch, 3 * 4);
+    test.quad->vertices = screenQuad(3, 2);
+    test.fillTexture({red, green, halfWhite, green, red, red});
+    EXPECT_EQ(test.present(),
+              (std::vector<std::uint32_t>{red, green, whiteOverBlue, green, red, red}));
+    // A second frame starts from the clear colour again, not from the last picture.
+    EXPECT_EQ(test.present(),
+              (std::vector<std::uint32_t>{red, green, whiteOverBlue, green, red, red}));
+}
+
+TEST(FrameDevice, PixelsOutsideASmallerQuadKeepTheClearColour) {
+    TestDevice test(4, 3, 2, 1);
+    // A quad over pixels 1-2 of row 1 only, stretched from a 2 x 1 texture.
+    test.quad->vertices = screenQuad(2, 1);
+    for (auto& vertex : test.quad->vertices) {
+        vertex.x += 1.0f;
+        vertex.y += 1.0f;
+    }
+    test.fillTexture({red, halfWhite});
+    EXPECT_EQ(test.present(), (std::vector<std::uint32_t>{blue, blue, blue, blue,         //
+                                                          blue, red, whiteOverBlue, blue, //
+                                                          blue, blue, blue, blue}));
+}
+
+TEST(FrameDevice, NothingIsCreatedWithoutASurfaceAndTeardownSkipsIt) {
+    headless::setMainSurface(nullptr);
+    DirectDisplay display;
+    constructDirectDisplay(display, 512, 256);
+    EXPECT_NE(display.direct3d, nullptr);
+    EXPECT_EQ(display.device, nullptr);
+    EXPECT_EQ(display.texture, nullptr);
+    LockedImage image;
+    EXPECT_FALSE(beginConvert(display, image));
+    presentDirectDisplay(display);
+    releaseDirectDisplay(display);
+    EXPECT_EQ(display.direct3d, nullptr);
+}
