@@ -1,12 +1,8 @@
 // Whatever bytes a ROM holds, the machine stays inside its memory and screen without
 // undefined behaviour; the sanitizer builds run these images too.
 
-#include "chip16/frame_pacer.h"
-#include "chip16/run_loop.h"
 #include "display/display_dx16.h"
 #include "tests/chip16_test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <random>
 

