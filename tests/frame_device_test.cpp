@@ -80,17 +80,3 @@ TEST(FrameDevice, PixelsOutsideASmallerQuadKeepTheClearColour) {
                                                           blue, red, whiteOverBlue, blue, //
                                                           blue, blue, blue, blue}));
 }
-
-TEST(FrameDevice, NothingIsCreatedWithoutASurfaceAndTeardownSkipsIt) {
-    headless::setMainSurface(nullptr);
-    DirectDisplay display;
-    constructDirectDisplay(display, 512, 256);
-    EXPECT_NE(display.direct3d, nullptr);
-    EXPECT_EQ(display.device, nullptr);
-    EXPECT_EQ(display.texture, nullptr);
-    LockedImage image;
-    EXPECT_FALSE(beginConvert(display, image));
-    presentDirectDisplay(display);
-    releaseDirectDisplay(display);
-    EXPECT_EQ(display.direct3d, nullptr);
-}

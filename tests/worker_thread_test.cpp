@@ -97,14 +97,6 @@ TEST_F(WorkerThreadTest, CallbacksRunOnTheControllingThreadAroundAllSteps) {
     EXPECT_EQ(worker, nullptr);
 }
 
-TEST_F(WorkerThreadTest, StopWaitsForTheRunningStepToComplete) {
-    stepSleepMilliseconds = 30;
-    auto worker = startWorker("tExecute", countingStep);
-    waitForSteps(1);
-    stopWorker(worker);
-    EXPECT_EQ(stepsRun.load(), stepsFinished.load());
-}
-
 TEST_F(WorkerThreadTest, AStepHoldingTheMutexPastOneSecondIsReportedOnceThenWaitedFor) {
     verboseConsole = 1;
     stepSleepMilliseconds = 1300;
