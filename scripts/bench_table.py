@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Turns the benchmark suite's JSON output into the table of headline figures.
+
+    bench_table.py bench.json [--readme README.md]
+
+With --readme, the README's text between <!-- bench:start --> and <!-- bench:end -->
+is replaced by the table and the machine it was measured on (markers are added at the
+end when missing).
+"""
+import json
+import os
+import platform
+import re
+import subprocess
+import sys
+
+START, END = "<!-- bench:start -->", "<!-- bench:end -->"
+
+# (row label, benchmark name, how to read it)
+ROWS = [
+    ("CHIP-8 interpreter, register arithmetic, skips, calls", "BM_Chip8AluBatch", "rate"),
+    ("CHIP-8 interpreter, a delay-timer loop", "BM_Chip8TimerLoop", "rate"),
+    ("Chip-16 executor, mixed program", "BM_Chip16ExecutorMixed", "rate"),
+    ("Chip-16 executor, mixed program with sprites", "BM_Chip16ExecutorMixedWithSprites", "rate"),
+    ("DisplayDx8 convert, 128 x 64 cells to 512 x 256 texels", "BM_Chip8ConvertFullScreen", "time"),
+    ("DisplayDx16 convert, 320 x 240 pixels to 960 x 720 texels", "BM_DisplayDx16Convert", "time"),
+    ("Fair mutex hand-over from a worker stepping in a loop (empty steps)",
+     "BM_FairHandOverFromEmptySteps", "time"),
+    ("Fair mutex hand-over from a worker stepping in a loop (busy steps)",
+     "BM_FairHandOverFromBusySteps", "time"),
+    ("CHIP-8 start (load, display, two workers), first frame, stop",
+     "BM_Chip8StartToFirstFrameAndStop", "time"),
+    ("Chip-16 start (load, display, worker), first frame, stop",
+     "BM_Chip16StartToFirstFrameAndStop", "time"),
+    ("CPU share of a paced Chip-16 game loop over 10 s (process CPU / wall)",
+     "BM_PacedChip16CpuShare", "share"),
+]
+
+UNIT_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def readable_time(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:.3g} {unit}"
+    return f"{seconds / 1e-9:.3g} ns"
+
+
+def figure(result, kind):
+    if kind == "rate":
+        return f"{result['items_per_second'] / 1e6:.0f} million instructions/s"
+    if kind == "share":
+        return (f"{result['cpu_share_percent']:.1f} % of one core "
+                f"at {result['frames_per_second']:.1f} frames/s")
+    seconds = result["real_time"] * UNIT_SECONDS[result["time_unit"]]
+    return readable_time(seconds)
+
+
+def machine():
+    model, cores = platform.processor() or "unknown processor", os.cpu_count()
+    try:
+        lscpu = subprocess.run(["lscpu"], capture_output=True, text=True, check=True).stdout
+        found = re.search(r"^Model name:\s*(.+)$", lscpu, re.M)
+        if found:
+            model = found.group(1).strip()
+    except (OSError, subprocess.CalledProcessError):
+        pass
+    return f"{model}, {cores} cores, {platform.system()} {platform.release()}"
+
+
+def table(results):
+    by_name = {r["name"]: r for r in results["benchmarks"]}
+    lines = ["| What | Measured |", "|---|---|"]
+    missing = []
+    for label, name, kind in ROWS:
+        if name in by_name:
+            lines.append(f"| {label} | {figure(by_name[name], kind)} |")
+        else:
+            missing.append(name)
+    return "\n".join(lines), missing
+
+
+def update_readme(path, section):
+    text = open(path, encoding="utf-8").read()
+    block = f"{START}\n{section}\n{END}"
+    if START in text and END in text:
+        text = re.sub(re.escape(START) + ".*?" + re.escape(END), lambda _: block, text,
+                      flags=re.S)
+    else:
+        text = text.rstrip("\n") + "\n\n" + block + "\n"
+    open(path, "w", encoding="utf-8").write(text)
+
+
+def main():
+    results = json.load(open(sys.argv[1], encoding="utf-8"))
+    rows, missing = table(results)
+    context = results.get("context", {})
+    where = (f"Measured by `make bench` (Release build, {context.get('date', '')[:10]}) on "
+             f"{machine()}.")
+    print(rows)
+    print()
+    print(where)
+    if missing:
+        print("missing benchmarks: " + ", ".join(missing), file=sys.stderr)
+    if "--readme" in sys.argv:
+        readme = sys.argv[sys.argv.index("--readme") + 1]
+        update_readme(readme, f"{where}\n\n{rows}")
+        print(f"updated {readme}")
+    return 1 if missing else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
