@@ -1,0 +1,200 @@
+// Hundreds of Load / Reset / Close cycles on the offscreen main window, alternating a
+// drawing CHIP-8 ROM and a drawing Chip-16 ROM, with the console open and the flicker
+// filter toggled every cycle; every fifth CHIP-8 load is a ROM that ends with the exit
+// instruction, whose posted Reset restarts it until Close. Nothing may hang (a watchdog
+// ends the process), every cycle must show a picture, and memory must come back.
+
+#include "tests/gui/shell_fixture.h"
+
+#include "chip16/chip16_machine.h"
+#include "chip8/chip8_machine.h"
+#include "platform/qt/host_window.h"
+#include "platform/qt/picture_widget.h"
+#include "tools/program_builders/chip16_program.h"
+#include "tools/program_builders/chip8_program.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+constexpr int warmUpCycles = 10;
+constexpr int measuredCycles = 500;
+constexpr auto watchdogBound = std::chrono::minutes(5);
+constexpr int frameTimeoutMs = 20000;
+
+long residentKiB() {
+    // Freed heap memory the allocator still holds is not a leak.
+    malloc_trim(0);
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Ends the process when the test has not finished within the bound: a deadlock between
+// the GUI thread and a worker would otherwise hang the suite.
+class Watchdog {
+  public:
+    explicit Watchdog(std::chrono::seconds bound)
+        : thread_([this, bound] {
+              std::unique_lock lock(mutex_);
+              if (!changed_.wait_for(lock, bound, [this] { return done_; })) {
+                  std::fprintf(stderr, "stress test: still running after %lld s, a hang\n",
+                               static_cast<long long>(bound.count()));
+                  std::abort();
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_one();
+        thread_.join();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Stands between the posting workers and the window to count the Resets the exit
+// instruction asks for.
+class CountingHost final : public HostWindow {
+  public:
+    explicit CountingHost(MainWindow& window) : window_(window) {}
+    QWidget* hostWidget() override { return window_.hostWidget(); }
+    void handleCommand(int commandId) override {
+        if (commandId == command::reset) {
+            ++postedResets;
+        }
+        window_.handleCommand(commandId);
+    }
+    void setMenuItemChecked(int commandId, bool checked) override {
+        window_.setMenuItemChecked(commandId, checked);
+    }
+    PictureSurface* pictureSurface() override { return window_.pictureSurface(); }
+
+    int postedResets = 0;
+
+  private:
+    MainWindow& window_;
+};
+
+// A sprite drawn, erased and drawn one column on, for ever: every other draw erases, so
+// the flicker filter has frames to drop.
+std::vector<std::uint8_t> chip8Drawing() {
+    using namespace chip8reg;
+    Chip8Program p;
+    const auto sprite = p.label();
+    const auto loop = p.label();
+    p.ld(V0, 10).ld(V1, 8).ldi(sprite).drw(V0, V1, 8);
+    p.bind(loop).drw(V0, V1, 8).add(V0, 1).drw(V0, V1, 8).jp(loop);
+    p.bind(sprite).data({0x3C, 0x7E, 0xFF, 0xDB, 0xFF, 0x66, 0x3C, 0x18});
+    return p.bytes();
+}
+
+// Draws a glyph and then asks to be restarted.
+std::vector<std::uint8_t> chip8Exiting() {
+    using namespace chip8reg;
+    Chip8Program p;
+    p.ld(V0, 7).smallGlyph(V0).drw(V0, V0, 5).exit();
+    return p.bytes();
+}
+
+// A sprite that moves one pixel a frame over a cleared screen.
+std::vector<std::uint8_t> chip16Drawing() {
+    Chip16Program p;
+    p.bgc(1).spr(4, 8).ldi(0, 0).ldi(1, 100);
+    p.at(0x20).vblnk().cls().drw(0, 1, 0x1000).addi(0, 1).andi(0, 0xFF).jmp(0x20);
+    p.at(0x1000);
+    for (int i = 0; i < 32; ++i) {
+        p.data({static_cast<std::uint8_t>(0x10 * (i % 16) + 2)});
+    }
+    return p.image();
+}
+
+class StressTest : public ShellTest {
+  protected:
+    bool waitForPicture() {
+        return QTest::qWaitFor([this] { return window->picture()->hasPicture(); }, frameTimeoutMs);
+    }
+    bool nothingRuns() const {
+        return chip8.executeWorker == nullptr && chip8.renderWorker == nullptr &&
+               chip16.executeWorker == nullptr && chip8.display == nullptr &&
+               chip16.display == nullptr;
+    }
+};
+
+TEST_F(StressTest, LoadResetCloseCyclesNeitherHangNorLeak) {
+    const Watchdog watchdog(std::chrono::duration_cast<std::chrono::seconds>(watchdogBound));
+    const std::string chip8Rom = writeRom("drawing.ch8", chip8Drawing());
+    const std::string exitRom = writeRom("exiting.ch8", chip8Exiting());
+    const std::string chip16Rom = writeRom("drawing.c16", chip16Drawing());
+
+    start();
+    CountingHost host(*window);
+    registerHostWindow(&host);
+    window->handleCommand(command::showConsole);
+    ASSERT_TRUE(isConsoleOpen());
+
+    long residentBefore = 0;
+    int exitCycles = 0;
+    for (int cycle = 0; cycle < warmUpCycles + measuredCycles; ++cycle) {
+        if (cycle == warmUpCycles) {
+            residentBefore = residentKiB();
+        }
+        SCOPED_TRACE("cycle " + std::to_string(cycle));
+        const bool chip16Cycle = cycle % 2 == 1;
+        const bool exitCycle = cycle % 10 == 4;
+        load(chip16Cycle ? chip16Rom : exitCycle ? exitRom : chip8Rom);
+        ASSERT_EQ(EmulatorMode.load(), chip16Cycle ? MachineKind::Chip16 : MachineKind::Chip8);
+        ASSERT_TRUE(waitForPicture()) << "no frame after Load";
+        window->handleCommand(command::flickerFilter);
+
+        if (exitCycle) {
+            // The exit instruction's Reset arrives through the event queue and starts
+            // the ROM again, which asks again.
+            const int resetsBefore = host.postedResets;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return host.postedResets >= resetsBefore + 2; },
+                                        frameTimeoutMs))
+                << "the exit instruction did not restart the ROM";
+            ++exitCycles;
+        } else {
+            window->handleCommand(command::reset);
+            ASSERT_TRUE(waitForPicture()) << "no frame after Reset";
+        }
+
+        window->handleCommand(command::close);
+        ASSERT_TRUE(nothingRuns());
+        ASSERT_FALSE(window->picture()->hasPicture());
+    }
+    // Commands the last exit ROM posted before Close may still wait in the queue.
+    QApplication::processEvents();
+    window->handleCommand(command::close);
+    const long residentAfter = residentKiB();
+
+    EXPECT_EQ(exitCycles, (warmUpCycles + measuredCycles) / 10);
+    EXPECT_TRUE(isConsoleOpen());
+    EXPECT_TRUE(consoleText().contains("Emulator Mode: Chip-16"));
+    std::printf("resident memory: %ld KiB after %d warm-up cycles, %ld KiB after %d more\n",
+                residentBefore, warmUpCycles, residentAfter, measuredCycles);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // (The sanitizers' allocators hold freed memory back on purpose; LeakSanitizer checks
+    // the address-sanitized run instead.)
+    EXPECT_LT(residentAfter - residentBefore, 4 * 1024);
+#endif
+    registerHostWindow(window.get());
+}
+} // namespace
