@@ -55,14 +55,20 @@ void PictureWidget::showFrame(const std::uint32_t* pixels, std::uint32_t width,
     // One wake-up per painted frame at most; the event carries nothing, the frame
     // travels through the buffers above.
     if (!updateQueued_.exchange(true)) {
-        QCoreApplication::postEvent(this, new QEvent(frameArrived));
+        auto* wakeUp = new QEvent(frameArrived);
+        // The event is recognised by its address, published here before Qt's queue hands
+        // it over: Qt's queue synchronises through code no race checker can see, so
+        // the GUI thread must not read the event before this acquire/release pair.
+        queuedWakeUp_.store(wakeUp, std::memory_order_release);
+        QCoreApplication::postEvent(this, wakeUp);
     }
 }
 
 bool PictureWidget::event(QEvent* event) {
-    if (event->type() != frameArrived) {
+    if (event != queuedWakeUp_.load(std::memory_order_acquire)) {
         return QWidget::event(event);
     }
+    queuedWakeUp_.store(nullptr, std::memory_order_relaxed);
     updateQueued_ = false;
     update();
     return true;

@@ -47,5 +47,6 @@ class PictureWidget final : public QWidget, public PictureSurface {
     bool cleared_ = false;
     QImage showing_;
     std::atomic<bool> updateQueued_{false};
+    std::atomic<QEvent*> queuedWakeUp_{nullptr};
     std::atomic<std::uint64_t> refreshPeriod_;
 };

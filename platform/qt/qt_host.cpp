@@ -20,13 +20,7 @@ void deliverPostedCommands();
 // to hand the queued commands to the window.
 class CommandCourier final : public QObject {
   public:
-    bool event(QEvent* event) override {
-        if (event->type() != commandsPosted) {
-            return QObject::event(event);
-        }
-        deliverPostedCommands();
-        return true;
-    }
+    bool event(QEvent* event) override;
 };
 
 // Guards the registration and the queue against workers posting while the window
@@ -37,6 +31,20 @@ HostWindow* host = nullptr;
 std::unique_ptr<CommandCourier> courier;
 std::vector<int> postedCommands;
 std::atomic<PictureSurface*> surface{nullptr};
+
+bool CommandCourier::event(QEvent* event) {
+    {
+        // postCommand made the event under this lock and posted it before letting go,
+        // so taking the lock orders this read after that write in a way race checkers
+        // see (Qt's own queue synchronises through code they cannot see).
+        std::lock_guard lock(hostMutex);
+    }
+    if (event->type() != commandsPosted) {
+        return QObject::event(event);
+    }
+    deliverPostedCommands();
+    return true;
+}
 
 void deliverPostedCommands() {
     // One at a time, without the lock: a command may stop workers that post meanwhile,

@@ -14,7 +14,9 @@
 extern "C" const char* __tsan_default_suppressions() {
     return "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
-           "called_from_lib:libQt6Widgets.so.6\n";
+           "called_from_lib:libQt6Widgets.so.6\n"
+           // Qt's worker threads (icon rendering) free glib's memory the same way.
+           "called_from_lib:libglib-2.0.so.0\n";
 }
 #endif
 

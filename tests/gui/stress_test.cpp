@@ -92,15 +92,16 @@ class CountingHost final : public HostWindow {
     MainWindow& window_;
 };
 
-// A sprite drawn, erased and drawn one column on, for ever: every other draw erases, so
-// the flicker filter has frames to drop.
+// Once per tick of the delay timer, as a game's frame: a sprite erased and drawn one
+// column on, so that the flicker filter has frames to drop.
 std::vector<std::uint8_t> chip8Drawing() {
     using namespace chip8reg;
     Chip8Program p;
     const auto sprite = p.label();
     const auto loop = p.label();
-    p.ld(V0, 10).ld(V1, 8).ldi(sprite).drw(V0, V1, 8);
-    p.bind(loop).drw(V0, V1, 8).add(V0, 1).drw(V0, V1, 8).jp(loop);
+    p.ld(V0, 10).ld(V1, 8).ld(V3, 1).ldi(sprite).drw(V0, V1, 8);
+    p.bind(loop).getDelay(V2).se(V2, 0).jp(loop).setDelay(V3);
+    p.drw(V0, V1, 8).add(V0, 1).drw(V0, V1, 8).jp(loop);
     p.bind(sprite).data({0x3C, 0x7E, 0xFF, 0xDB, 0xFF, 0x66, 0x3C, 0x18});
     return p.bytes();
 }
