@@ -98,8 +98,10 @@ def main():
     results = json.load(open(sys.argv[1], encoding="utf-8"))
     rows, missing = table(results)
     context = results.get("context", {})
+    load = context.get("load_avg") or []
+    busy = f", load average {load[0]:.1f} when it started" if load else ""
     where = (f"Measured by `make bench` (Release build, {context.get('date', '')[:10]}) on "
-             f"{machine()}.")
+             f"{machine()}{busy}.")
     print(rows)
     print()
     print(where)
