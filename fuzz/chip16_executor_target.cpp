@@ -6,6 +6,7 @@
 #include "chip16/chip16_machine.h"
 #include "chip16/run_loop.h"
 #include "chip16/start_stop.h"
+#include "display/display_dx16.h"
 
 #include <algorithm>
 
@@ -32,18 +33,26 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     const std::uint8_t firstButtons = input.byte();
     const std::uint8_t laterButtons = input.byte();
-    openFuzzConsole((input.byte() & 1u) != 0);
+    const std::uint8_t options = input.byte();
+    openFuzzConsole((options & 1u) != 0);
     const double framePhase = input.byte() / 255.0 * chip16CyclesPerFrame;
     chip16.startAddress = input.word();
     const std::span<const std::uint8_t> image = input.rest();
 
-    chip16.display.reset();
+    // With a display, frame boundaries convert and present the screen as the running
+    // machine does; that costs more than the instructions, so only some inputs have one.
+    if ((options & 2u) == 0) {
+        chip16.display.reset();
+    } else if (!chip16.display) {
+        chip16.display = createDisplayDx16();
+    }
     chip16.memory.fill(0);
     std::copy_n(image.begin(), std::min<std::size_t>(image.size(), chip16MemorySize),
                 chip16.memory.begin());
     resetChip16(chip16);
     chip16.cycles = framePhase;
 
+    const std::uint64_t framesShownBefore = fuzzFrameSink().framesShown();
     for (int batch = 0; batch < batches; ++batch) {
         holdKeys(Chip16Machine::keyMap.data(), 16, 8,
                  batch < batches / 2 ? firstButtons : laterButtons);
@@ -53,6 +62,8 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size) {
         // A batch of 1000 instructions never spans more than one frame boundary.
         FUZZ_CHECK(chip16.framesCompleted - framesBefore <= 1);
     }
+    FUZZ_CHECK(fuzzFrameSink().framesShown() - framesShownBefore ==
+               (chip16.display ? chip16.framesCompleted : 0));
     closeFuzzConsole();
     return 0;
 }

@@ -33,7 +33,7 @@ void prepareFuzzEnvironment() {
         useManualClock(1);
         setFramePacingEnabled(false);
         setRefreshWaitEnabled(false);
-        headless::setMainSurface(nullptr);
+        headless::setMainSurface(&fuzzFrameSink());
         headless::captureConsole(true);
         verboseConsole = 0;
         return true;
@@ -43,6 +43,11 @@ void prepareFuzzEnvironment() {
     seedRandom(1);
     randomSeeded = true;
     releaseAllKeys();
+}
+
+headless::FrameSink& fuzzFrameSink() {
+    static headless::FrameSink sink;
+    return sink;
 }
 
 void openFuzzConsole(bool on) {

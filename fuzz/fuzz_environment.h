@@ -1,6 +1,9 @@
 #pragma once
-// The process around a fuzz target: no window, no workers, a clock that only moves when
-// the target says so, console text captured and thrown away.
+// The process around a fuzz target: no window and no workers, but a picture surface
+// that takes frames without waiting; a clock that only moves when the target says so;
+// console text captured and thrown away.
+
+#include "platform/headless/headless_host.h"
 
 #include <cstdint>
 #include <span>
@@ -8,6 +11,9 @@
 
 // Once per process; every target calls it first.
 void prepareFuzzEnvironment();
+
+// The picture surface: it keeps the last frame and never waits for a refresh.
+headless::FrameSink& fuzzFrameSink();
 
 // Console on or off for one input; closeFuzzConsole() drops what was written.
 void openFuzzConsole(bool on);

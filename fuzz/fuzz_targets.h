@@ -14,9 +14,10 @@
 int fuzzChip8Interpreter(const std::uint8_t* data, std::size_t size);
 
 // Byte 0: the controller buttons held during the first two batches, 1: during the last
-// two, 2: bit 0 opens the console, 3: where in its frame the machine starts (0 = at the
-// start, 255 = just before the boundary), 4-5: the start address, then the memory image
-// from address 0.
+// two, 2: bit 0 opens the console, bit 1 gives the machine its display (frame
+// boundaries then convert and present the screen), 3: where in its frame the machine
+// starts (0 = at the start, 255 = just before the boundary), 4-5: the start address,
+// then the memory image from address 0.
 int fuzzChip16Executor(const std::uint8_t* data, std::size_t size);
 
 // The whole input is a ROM file; it is loaded as each machine loads it and then run for

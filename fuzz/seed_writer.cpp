@@ -34,8 +34,9 @@ Bytes joined(Bytes front, const Bytes& back) {
 
 // Keys 1 and 5 held, then key 0xF; console open; 4 ms per batch.
 const Bytes chip8Controls = {0x22, 0x00, 0x00, 0x80, 0x21};
-// Up and A, then nothing; console open; the frame boundary early in the run; start 0.
-const Bytes chip16Controls = {0x41, 0x00, 0x01, 0xF0, 0x00, 0x00};
+// Up and A, then nothing; console open, a display; the frame boundary early in the run;
+// start 0.
+const Bytes chip16Controls = {0x41, 0x00, 0x03, 0xF0, 0x00, 0x00};
 
 Bytes chip8LowResProgram() {
     using namespace chip8reg;
