@@ -6,8 +6,13 @@
 # offending input is left in <build folder>/artifacts/<target>/. Once the fault is fixed,
 # copy that input into tests/fuzz_regressions/<target>/ so the test suite replays it.
 #
-# Each fuzzer starts from the seeds the seed writer builds, the external test ROMs when
-# ../shared/roms exists, the kept regression inputs, and the corpus of earlier runs.
+# Each fuzzer starts from the checked-in corpus (fuzz/corpus/<target>/), the seeds the
+# seed writer builds, the external test ROMs when ../shared/roms exists, the kept
+# regression inputs, and what earlier runs in the build folder found. To fold a long
+# run's findings into the checked-in corpus, keeping only inputs that add coverage:
+#     build-qa-fuzz/fuzz/fuzz_<target> -merge=1 -max_len=<length> <new folder> \
+#         fuzz/corpus/<target> build-qa-fuzz/corpus/<target>
+# and replace fuzz/corpus/<target> with the new folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,7 +63,7 @@ run_fuzzer() {
     "$build_dir/fuzz/fuzz_$name" -max_total_time="$seconds" -max_len="$max_len" \
         -timeout="$input_timeout" -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" \
-        "$corpus" "$build_dir/seeds/$name" "tests/fuzz_regressions/$name" \
+        "$corpus" "fuzz/corpus/$name" "$build_dir/seeds/$name" "tests/fuzz_regressions/$name" \
         >"$build_dir/logs/$name.log" 2>&1 || result=$?
     echo "$result" >"$build_dir/logs/$name.status"
 }
