@@ -1,20 +1,16 @@
 // Sprites, collision, clear and scrolls on the 128 x 64 buffer.
 
-#include "chip8/chip8_machine.h"
-#include "chip8/interpreter.h"
-#include "chip8/screen.h"
 #include "tests/chip8_test_machine.h"
 #include "workers/worker_thread.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <chrono>
+#include <future>
 #include <set>
 #include <thread>
 
 namespace {
 using Cells = std::set<std::pair<std::uint32_t, std::uint32_t>>; // (column, row)
+using Chip8ScreenTest = Chip8MachineTest;
 
 Cells litCells() {
     Cells cells;
@@ -26,53 +22,45 @@ Cells litCells() {
     return cells;
 }
 
-Cells block(std::initializer_list<std::uint32_t> columns,
-            std::initializer_list<std::uint32_t> rows) {
+// The buffer cells of the rectangles, wrapping past the right and bottom edges.
+Cells areas(std::initializer_list<Area> rectangles) {
     Cells cells;
-    for (const std::uint32_t column : columns) {
-        for (const std::uint32_t row : rows) {
-            cells.insert({column, row});
+    for (const Area& a : rectangles) {
+        for (std::uint32_t c = a.column; c < a.column + a.width; ++c) {
+            for (std::uint32_t r = a.row; r < a.row + a.height; ++r) {
+                cells.insert({c % chip8ScreenWidth, r % chip8ScreenHeight});
+            }
         }
     }
     return cells;
 }
 
-class Chip8ScreenTest : public Chip8MachineTest {
-  protected:
-    void SetUp() override {
-        Chip8MachineTest::SetUp();
-        loadChip8Program({});
+void draw(bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
+          const std::vector<std::uint8_t>& sprite, std::uint16_t address = 0x300) {
+    for (std::size_t i = 0; i < sprite.size(); ++i) {
+        chip8.memory[(address + i) % chip8MemorySize] = sprite[i];
     }
-    static void draw(bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
-                     std::initializer_list<std::uint8_t> sprite, std::uint16_t address = 0x300) {
-        for (std::size_t i = 0; i < sprite.size(); ++i) {
-            chip8.memory[(address + i) % chip8MemorySize] = sprite.begin()[i];
-        }
-        chip8.I = address;
-        chip8.hiRes = high ? 1 : 0;
-        drawChip8Sprite(x, y, n);
-    }
-};
+    chip8.I = address;
+    chip8.hiRes = high ? 1 : 0;
+    drawChip8Sprite(x, y, n);
+}
 
 TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
-    draw(true, 124, 62, 8, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
-    EXPECT_EQ(litCells(), block({124, 125, 126, 127, 0, 1, 2, 3}, {62, 63, 0, 1, 2, 3, 4, 5}));
+    draw(true, 124, 62, 8, std::vector<std::uint8_t>(8, 0xFF));
+    EXPECT_EQ(litCells(), areas({{124, 62, 8, 8}}));
     EXPECT_EQ(chip8.V[15], 0);
 
-    clearChip8Screen(); // 16 x 16: the right halves eight columns on
-    draw(true, 120, 60, 0, {0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF,
-                            0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81,
-                            0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81, 0xFF, 0x81});
-    Cells wide = block({120, 121, 122, 123, 124, 125, 126, 127, 0, 7}, {60, 61, 62, 63});
-    wide.merge(block({120, 121, 122, 123, 124, 125, 126, 127, 0, 7},
-                     {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
-    EXPECT_EQ(litCells(), wide);
+    std::vector<std::uint8_t> wide; // 16 x 16: the right halves eight columns on
+    for (int row = 0; row < 16; ++row) {
+        wide.insert(wide.end(), {0xF0, 0xC1});
+    }
+    clearChip8Screen();
+    draw(true, 120, 60, 0, wide);
+    EXPECT_EQ(litCells(), areas({{120, 60, 4, 16}, {0, 60, 2, 16}, {7, 60, 1, 16}}));
 
     clearChip8Screen(); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
     draw(false, 62, 31, 2, {0xC1, 0x80});
-    Cells low = block({124, 125, 126, 127, 10, 11}, {62, 63});
-    low.merge(block({124, 125}, {0, 1}));
-    EXPECT_EQ(litCells(), low);
+    EXPECT_EQ(litCells(), areas({{124, 62, 4, 2}, {10, 62, 2, 2}, {124, 0, 2, 2}}));
     EXPECT_EQ(console(), "");
 
     clearChip8Screen(); // sprite data wraps at the end of memory
@@ -80,33 +68,25 @@ TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
     EXPECT_EQ(litCells(), (Cells{{0, 0}, {1, 1}}));
 }
 
+// Sixteen rows of eight columns; the message comes once per column of the last row.
 TEST_F(Chip8ScreenTest, LowResolutionSixteenRowSpriteIsEightWideAndReportsItsLastRow) {
-    draw(false, 0, 0, 0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0x80});
-    Cells expected = block({0, 1}, {30, 31});
-    for (std::uint32_t row = 0; row < 30; ++row) {
-        expected.merge(block({14, 15}, {row}));
-    }
-    EXPECT_EQ(litCells(), expected);
-    std::string eight;
-    for (int i = 0; i < 8; ++i) {
-        eight += "Sprite 8x16!\n";
-    }
-    EXPECT_EQ(console(), eight);
+    std::vector<std::uint8_t> sprite(16, 0x01);
+    sprite[15] = 0x80;
+    draw(false, 0, 0, 0, sprite);
+    EXPECT_EQ(litCells(), areas({{14, 0, 2, 30}, {0, 30, 2, 2}}));
+    EXPECT_EQ(console(), "Sprite 8x16!\nSprite 8x16!\nSprite 8x16!\nSprite 8x16!\n"
+                         "Sprite 8x16!\nSprite 8x16!\nSprite 8x16!\nSprite 8x16!\n");
 }
 
 TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
-    draw(true, 10, 10, 1, {0x00});
-    EXPECT_EQ(chip8.V[15], 0);
-    EXPECT_TRUE(litCells().empty());
     draw(true, 10, 10, 2, {0xA5, 0x3C});
-    EXPECT_EQ(chip8.V[15], 0);
     EXPECT_EQ(litCells().size(), 8u);
     draw(true, 10, 10, 2, {0xA5, 0x3C});
     EXPECT_EQ(chip8.V[15], 1);
     EXPECT_TRUE(litCells().empty()) << "drawing twice restores";
-
-    // One high-resolution pixel in a block is enough, and all four then flip.
     draw(true, 3, 1, 1, {0x80});
+    EXPECT_EQ(chip8.V[15], 0) << "each draw reports only its own collisions";
+    // One high-resolution pixel in a block is enough, and all four then flip.
     draw(false, 1, 0, 1, {0x80});
     EXPECT_EQ(chip8.V[15], 1);
     EXPECT_EQ(litCells(), (Cells{{2, 0}, {3, 0}, {2, 1}}));
@@ -138,16 +118,13 @@ TEST_F(Chip8ScreenTest, DrawWaitsForTheRenderMutex) {
     createWorker(*chip8.renderWorker, "tRender", [] {});
     lockFromOutside(chip8.renderWorker.get());
     std::atomic<bool> released{false};
-    std::atomic<bool> drawSawRelease{false};
-    std::thread executor([&] {
+    auto drawSawRelease = std::async(std::launch::async, [&] {
         drawChip8Sprite(0, 0, 1);
-        drawSawRelease = released.load();
+        return released.load();
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     released = true;
     unlockFromOutside(chip8.renderWorker.get());
-    executor.join();
-    stopWorker(chip8.renderWorker);
-    EXPECT_TRUE(drawSawRelease);
+    EXPECT_TRUE(drawSawRelease.get());
 }
 } // namespace

@@ -1,32 +1,11 @@
 #include "tests/chip8_test_machine.h"
 
-#include "app/console_log.h"
-#include "app/emulator_state.h"
-#include "chip8/interpreter.h"
-#include "chip8/reset_request.h"
-#include "chip8/screen_cells.h"
-#include "chip8/start_stop.h"
-#include "platform/clock.h"
-#include "platform/headless/headless_host.h"
-#include "platform/keyboard.h"
+#include "tools/quorvix_run/runner_machine.h"
 
 #include <png.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <thread>
-
-void loadChip8Program(const std::vector<std::uint8_t>& program) {
-    chip8.memory.fill(0);
-    std::copy(smallFont.begin(), smallFont.end(), chip8.memory.begin());
-    std::copy(bigFont.begin(), bigFont.end(), chip8.memory.begin() + chip8BigFontStart);
-    std::copy_n(program.begin(), std::min<std::size_t>(program.size(), chip8MemorySize - 512),
-                chip8.memory.begin() + chip8ProgramStart);
-    resetChip8Machine();
-    chip8.eraseFlag = 0;
-    chip8.stack.fill(0);
-}
 
 void runChip8(std::uint64_t count) {
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -34,41 +13,50 @@ void runChip8(std::uint64_t count) {
     }
 }
 
-std::string chip8ScreenRows(bool highResolution) {
-    const std::uint32_t scale = highResolution ? 1 : 2;
-    std::string text;
-    for (std::uint32_t y = 0; y < chip8ScreenHeight; y += scale) {
-        for (std::uint32_t x = 0; x < chip8ScreenWidth; x += scale) {
-            text += readScreenCell(chip8, std::size_t{y} * chip8ScreenWidth + x) != 0 ? '#' : '.';
-        }
-        text += '\n';
+std::string chip8ScreenRows() {
+    const std::string text = chip8ScreenText(chip8);
+    return text.substr(text.find('\n') + 1);
+}
+
+std::string cut(const std::string& rows, const Area& area) {
+    const std::size_t stride = rows.find('\n') + 1;
+    std::string part;
+    for (std::uint32_t y = area.row; y < area.row + area.height; ++y) {
+        part += rows.substr(y * stride + area.column, area.width) + '\n';
     }
-    return text;
+    return part;
+}
+
+std::string blank(std::string rows, const std::vector<Area>& areas) {
+    const std::size_t stride = rows.find('\n') + 1;
+    for (const Area& area : areas) {
+        for (std::uint32_t y = area.row; y < area.row + area.height; ++y) {
+            rows.replace(y * stride + area.column, area.width, area.width, '?');
+        }
+    }
+    return rows;
 }
 
 std::string pictureRows(const std::filesystem::path& path, std::uint32_t columns,
                         std::uint32_t rows) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        return {};
+    std::vector<std::uint32_t> pixels;
+    if (png_image_begin_read_from_file(&image, path.c_str())) {
+        image.format = PNG_FORMAT_RGBA;
+        pixels.resize(std::size_t{image.width} * image.height);
+        if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+            pixels.clear();
+        }
     }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<std::uint32_t> pixels(std::size_t{image.width} * image.height);
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return {};
-    }
-    const std::uint32_t blockWidth = image.width / columns;
-    const std::uint32_t blockHeight = image.height / rows;
-    const std::uint32_t background = pixels.back(); // no picture lights its last pixel
+    png_image_free(&image);
     std::string text;
-    for (std::uint32_t y = 0; y < rows; ++y) {
+    for (std::uint32_t y = 0; y < rows && !pixels.empty(); ++y) {
         for (std::uint32_t x = 0; x < columns; ++x) {
-            const std::size_t centre =
-                std::size_t{y * blockHeight + blockHeight / 2} * image.width + x * blockWidth +
-                blockWidth / 2;
-            text += pixels[centre] != background ? '#' : '.';
+            const std::size_t centreY = (2 * y + 1) * image.height / (2 * rows);
+            const std::size_t centreX = (2 * x + 1) * image.width / (2 * columns);
+            // No picture lights its last pixel.
+            text += pixels[centreY * image.width + centreX] != pixels.back() ? '#' : '.';
         }
         text += '\n';
     }
@@ -92,12 +80,19 @@ void Chip8MachineTest::SetUp() {
     headless::captureConsole(true);
     headless::takeConsoleText();
     headless::takePostedCommands();
+    sink.setRefreshPeriod(1'000'000);
+    headless::setMainSurface(&sink);
     clearChip8ResetRequest();
     releaseAllKeys();
     verboseConsole = 1;
+    load({});
 }
 
 void Chip8MachineTest::TearDown() {
+    stopChip8();
+    chip8.display.reset();
+    headless::setMainSurface(nullptr);
+    flickerFilter = 0;
     verboseConsole = 0;
     useRealClock();
     releaseAllKeys();
@@ -106,6 +101,18 @@ void Chip8MachineTest::TearDown() {
     headless::captureConsole(false);
 }
 
-std::string Chip8MachineTest::console() {
-    return headless::takeConsoleText();
+void Chip8MachineTest::loadRom(const std::string& path) {
+    EXPECT_TRUE(loadChip8Rom(chip8ProgramStart, path.c_str())) << path;
+    resetChip8Machine();
+    chip8.eraseFlag = 0;
+    chip8.stack.fill(0);
+}
+
+void Chip8MachineTest::execute(const Chip8Program& program,
+                               std::initializer_list<std::pair<int, int>> registers, int steps) {
+    load(program.bytes());
+    for (const auto& [index, value] : registers) {
+        chip8.V[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
+    }
+    runChip8(static_cast<std::uint64_t>(steps));
 }

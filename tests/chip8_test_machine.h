@@ -1,26 +1,37 @@
 #pragma once
 // Running CHIP-8 programs on the test thread, without workers, and looking at the
-// result as text.
+// result as text; includes the machine's interface for the tests.
 
+#include "app/console_log.h"
+#include "app/emulator_state.h"
 #include "chip8/chip8_machine.h"
+#include "chip8/interpreter.h"
+#include "chip8/reset_request.h"
+#include "chip8/screen.h"
+#include "chip8/start_stop.h"
+#include "platform/clock.h"
+#include "platform/headless/headless_host.h"
+#include "platform/keyboard.h"
+#include "tests/support/temp_file.h"
+#include "tools/program_builders/chip8_program.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
-
-// Fresh memory with the fonts and `program` at 512, then a machine start's reset.
-void loadChip8Program(const std::vector<std::uint8_t>& program);
 
 // Runs `count` iterations at the clock's current time (the manual one when it is on).
 void runChip8(std::uint64_t count);
 
-// The screen as rows of '.' and '#': low resolution samples the top-left cell of each
-// 2 x 2 block (64 x 32), high resolution shows every cell (128 x 64).
-std::string chip8ScreenRows(bool highResolution);
+// The screen as the headless runner prints it, without its title line: 64 x 32 '.' and
+// '#' in low resolution (the top-left cell of each 2 x 2 block), 128 x 64 in high.
+std::string chip8ScreenRows();
+
+// A rectangle of characters in rows of text; the text with rectangles replaced by '?'.
+struct Area {
+    std::uint32_t column, row, width, height;
+};
+std::string cut(const std::string& rows, const Area& area);
+std::string blank(std::string rows, const std::vector<Area>& areas);
 
 // A black-and-white picture of `columns` x `rows` logical pixels read from a PNG that
 // shows them scaled up: a pixel is lit when its block's centre is not the colour of
@@ -32,12 +43,30 @@ std::string pictureRows(const std::filesystem::path& png, std::uint32_t columns,
 // after a minute, which guards against a hang rather than measuring speed.
 bool waitUntil(const std::function<bool()>& condition);
 
-// A fixture that captures the console with messages on, and puts the keyboard, the
-// clock, the posted commands and the Reset request back afterwards.
+// Several values of any integer types, to compare in one expectation.
+template <typename... T> std::vector<int> ints(T... values) {
+    return {static_cast<int>(values)...};
+}
+
+// A fixture that captures the console with messages on and shows frames on `sink`, and
+// afterwards stops the machine and puts the keyboard, the clock, the flicker filter,
+// the posted commands and the Reset request back.
 class Chip8MachineTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
     // Console text since the last call.
-    std::string console();
+    static std::string console() { return headless::takeConsoleText(); }
+    // Loads a ROM file or program bytes as a machine start does, with an empty stack.
+    void loadRom(const std::string& path);
+    void load(const std::vector<std::uint8_t>& program) {
+        loadRom(folder.write("program.ch8", program));
+    }
+    // Loads the program, sets registers {index, value} and runs `steps` iterations.
+    void execute(const Chip8Program& program,
+                 std::initializer_list<std::pair<int, int>> registers = {}, int steps = 1);
+    static void press(int key) { setKeyDown(Chip8Machine::keyMap[key & 0xF], true); }
+
+    headless::FrameSink sink;
+    TempDirectory folder;
 };
