@@ -11,8 +11,6 @@
 void resetChip16(Chip16Machine& m) {
     m.cycles = 0.0;
     m.R.fill(0);
-    m.pc = 0;
-    m.sp = 0;
     m.vblank = 0;
     m.carry = 0;
     m.zero = 0;

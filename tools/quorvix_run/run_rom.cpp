@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace {
 constexpr std::uint64_t refreshPeriod = 16'666'667; // 60 Hz
