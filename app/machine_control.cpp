@@ -1,24 +1,11 @@
 #include "app/machine_control.h"
 
-#include "app/console_log.h"
+#include "app/chip16_start_stop.h"
+#include "app/chip8_start_stop.h"
 #include "app/emulator_state.h"
-#include "chip16/start_stop.h"
-#include "chip8/start_stop.h"
 #include "platform/clock.h"
+#include "platform/console_log.h"
 #include "platform/random.h"
-
-namespace {
-// Only A-Z are lowered, as the C locale's tolower does. The GUI toolkit switches the
-// process to the user's locale, which must not decide which machine a name selects.
-std::string lowerCased(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-} // namespace
 
 void initStartUp() {
     initClock();
@@ -32,8 +19,8 @@ void takeRomFromCommandLine(int argc, const char* const* argv) {
 }
 
 void detectEmulatorMode() {
-    const std::string lowered = lowerCased(romFileTitle);
-    const bool chip16 = lowered.find(".c16") != std::string::npos;
+    const std::string lowered = asciiLowerCase(romFileTitle);
+    const bool chip16 = machineForRomName(lowered) == MachineKind::Chip16;
     EmulatorMode = chip16 ? MachineKind::Chip16 : MachineKind::Chip8;
     logMessage("Loading: %s\nEmulator Mode: %s", lowered.c_str(), chip16 ? "Chip-16" : "Chip-8");
 }

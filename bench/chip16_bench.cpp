@@ -1,9 +1,9 @@
 // The Chip-16 executor's instruction rate and the display's conversion time.
 
+#include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/run_loop.h"
-#include "chip16/start_stop.h"
 #include "display/display_dx16.h"
 #include "display/frame_device.h"
 #include "platform/clock.h"
@@ -73,7 +73,7 @@ Chip16Program mixedProgram(bool withSprite) {
 void runBatches(benchmark::State& state) {
     const std::uint64_t before = chip16InstructionsExecuted(chip16);
     for (auto _ : state) {
-        runChip16Batch();
+        runChip16Batch(chip16);
     }
     const std::uint64_t instructions = chip16InstructionsExecuted(chip16) - before;
     state.SetItemsProcessed(static_cast<std::int64_t>(instructions));

@@ -1,8 +1,8 @@
 // The interpreter's instruction rate on programs without draws.
 
+#include "app/chip8_start_stop.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
-#include "chip8/start_stop.h"
 #include "platform/clock.h"
 #include "tools/program_builders/chip8_program.h"
 
@@ -15,7 +15,7 @@ using namespace chip8reg;
 
 void loadProgram(const std::vector<std::uint8_t>& bytes) {
     initClock();
-    resetChip8Machine();
+    resetChip8Machine(chip8);
     chip8.memory.fill(0);
     std::copy(bytes.begin(), bytes.end(), chip8.memory.begin() + chip8ProgramStart);
 }
@@ -45,7 +45,7 @@ std::vector<std::uint8_t> aluProgram() {
 void BM_Chip8AluBatch(benchmark::State& state) {
     loadProgram(aluProgram());
     for (auto _ : state) {
-        runChip8Batch();
+        runChip8Batch(chip8);
     }
     benchmark::DoNotOptimize(chip8.V);
     state.SetItemsProcessed(state.iterations() * chip8BatchIterations);
@@ -60,7 +60,7 @@ void BM_Chip8TimerLoop(benchmark::State& state) {
     p.ld(V0, 0xFF).setDelay(V0).bind(loop).getDelay(V1).se(V1, 0).jp(loop).jp(0x200);
     loadProgram(p.bytes());
     for (auto _ : state) {
-        runChip8Batch();
+        runChip8Batch(chip8);
     }
     state.SetItemsProcessed(state.iterations() * chip8BatchIterations);
 }

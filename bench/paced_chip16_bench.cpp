@@ -2,11 +2,11 @@
 // of wall time at 60 frames a second, presenting to a surface that waits for a 60 Hz
 // refresh as the window does, and the process's CPU time is divided by the wall time.
 
-#include "app/emulator_state.h"
+#include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
-#include "chip16/start_stop.h"
 #include "display/frame_device.h"
+#include "machine/machine_settings.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "tools/program_builders/chip16_program.h"

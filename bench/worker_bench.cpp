@@ -1,12 +1,12 @@
 // The worker machinery: how long a thread waits for the mutex of a worker that steps in
 // a loop, and what starting and stopping each machine costs.
 
+#include "app/chip16_start_stop.h"
+#include "app/chip8_start_stop.h"
 #include "app/emulator_state.h"
 #include "chip16/frame_pacer.h"
-#include "chip16/start_stop.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
-#include "chip8/start_stop.h"
 #include "display/frame_device.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
@@ -38,7 +38,7 @@ std::atomic<std::uint64_t> lastStepEnd{0};
 // A CHIP-8 batch as "tExecute" runs it, stamped with when it ended.
 void timedChip8Step() {
     inStep = true;
-    runChip8Batch();
+    runChip8Batch(chip8);
     lastStepEnd = nowNanoseconds();
     inStep = false;
 }
@@ -50,7 +50,7 @@ void timedChip8Step() {
 void BM_FairHandOverFromChip8Worker(benchmark::State& state) {
     initClock();
     chip8.memory.fill(0);
-    resetChip8Machine();
+    resetChip8Machine(chip8);
     chip8.memory[chip8ProgramStart] = 0x12; // 1200: jump to itself
     auto worker = std::make_unique<WorkerThread>();
     createWorker(*worker, "tExecute", timedChip8Step);

@@ -3,7 +3,7 @@
 // four flags, the 320 x 240 screen with its sprite settings, and the worker and display
 // that run and show it.
 
-#include "display/display_base.h"
+#include "machine/display_interfaces.h"
 #include "workers/worker_thread.h"
 
 #include <array>
@@ -60,3 +60,8 @@ struct Chip16Machine {
 };
 
 extern Chip16Machine chip16;
+
+// Registers, flags, cycle count, screen and graphics settings back to their start values:
+// PC = the loaded image's start address, SP = 0xFDF0, everything else 0. Memory and the
+// worker and display references are left alone.
+void resetChip16(Chip16Machine& m);

@@ -1,6 +1,6 @@
 #include "chip16/graphics.h"
 
-#include "app/console_log.h"
+#include "platform/console_log.h"
 
 #include <algorithm>
 

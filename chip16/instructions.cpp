@@ -1,8 +1,8 @@
 #include "chip16/instructions.h"
 
-#include "app/console_log.h"
 #include "chip16/graphics.h"
 #include "chip16/memory_access.h"
+#include "platform/console_log.h"
 #include "platform/random.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "chip16/rom_loader.h"
 
-#include "app/console_log.h"
 #include "chip16/chip16_machine.h"
+#include "platform/console_log.h"
 #include "platform/rom_file.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "chip16/run_loop.h"
 
 #include "chip16/chip16_machine.h"
+#include "chip16/controller.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
@@ -10,22 +11,6 @@
 #include <cmath>
 
 namespace {
-struct ControllerButton {
-    int keyMapEntry;
-    std::uint8_t mask;
-};
-
-constexpr std::array<ControllerButton, 8> controllerButtons = {{
-    {16, 0x01}, // Up
-    {17, 0x02}, // Down
-    {18, 0x04}, // Left
-    {19, 0x08}, // Right
-    {22, 0x10}, // Select
-    {23, 0x20}, // Start
-    {20, 0x40}, // A
-    {21, 0x80}, // B
-}};
-
 void executeNext(Chip16Machine& m) {
     const std::uint32_t word = fetchChip16Instruction(m);
     m.pc = static_cast<std::uint16_t>(m.pc + 4);
@@ -53,7 +38,7 @@ void executeNext(Chip16Machine& m) {
 
 std::uint8_t sampleChip16Controller() {
     std::uint8_t buttons = 0;
-    for (const ControllerButton& button : controllerButtons) {
+    for (const Chip16ControllerButton& button : chip16ControllerButtons) {
         if (isKeyDown(Chip16Machine::keyMap[button.keyMapEntry])) {
             buttons |= button.mask;
         }
@@ -66,8 +51,7 @@ std::uint64_t chip16InstructionsExecuted(const Chip16Machine& m) {
         std::llround(static_cast<double>(m.framesCompleted) * chip16CyclesPerFrame + m.cycles));
 }
 
-void runChip16Batch() {
-    Chip16Machine& m = chip16;
+void runChip16Batch(Chip16Machine& m) {
     for (int i = 0; i < chip16IterationsPerStep; ++i) {
         const std::uint32_t word = fetchChip16Instruction(m);
         m.cycles += 1.0;

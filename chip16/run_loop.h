@@ -10,8 +10,8 @@ struct Chip16Machine;
 constexpr double chip16CyclesPerFrame = 16666.666666666668;
 constexpr int chip16IterationsPerStep = 1000;
 
-// 1000 iterations of the run loop on the process's Chip-16 machine.
-void runChip16Batch();
+// 1000 iterations of the run loop.
+void runChip16Batch(Chip16Machine& m);
 
 // The controller byte from the keys held right now: Up, Down, Left, Right, Select,
 // Start, A, B in bits 0 to 7.

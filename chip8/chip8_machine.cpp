@@ -1,6 +1,6 @@
 #include "chip8/chip8_machine.h"
 
-#include "app/console_log.h"
+#include "platform/console_log.h"
 #include "platform/rom_file.h"
 
 #include <algorithm>
@@ -44,16 +44,33 @@ const std::array<std::uint8_t, 160> bigFont = {
     0xFF, 0xC0, 0xC0, 0xC0, 0xFF, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, // F
 };
 
-bool loadChip8Rom(std::uint16_t loadOffset, const char* path) {
-    chip8.memory.fill(0);
-    std::copy(smallFont.begin(), smallFont.end(), chip8.memory.begin());
-    std::copy(bigFont.begin(), bigFont.end(), chip8.memory.begin() + chip8BigFontStart);
+bool loadChip8Rom(Chip8Machine& m, std::uint16_t loadOffset, const char* path) {
+    m.memory.fill(0);
+    std::copy(smallFont.begin(), smallFont.end(), m.memory.begin());
+    std::copy(bigFont.begin(), bigFont.end(), m.memory.begin() + chip8BigFontStart);
 
     const std::size_t capacity =
         chip8MemorySize - std::min<std::size_t>(loadOffset, chip8MemorySize);
-    if (!readRomFile(path, chip8.memory.data() + (chip8MemorySize - capacity), capacity)) {
+    if (!readRomFile(path, m.memory.data() + (chip8MemorySize - capacity), capacity)) {
         logMessage("Error: Rom not found!");
         return false;
     }
     return true;
+}
+
+void resetChip8Machine(Chip8Machine& m) {
+    m.V.fill(0);
+    m.I = 0;
+    m.delayTimer = 0;
+    m.soundTimer = 0;
+    m.sp = 0;
+    m.rplFlags.fill(0);
+    m.delayTimerLastTick = 0;
+    m.soundTimerLastTick = 0;
+    m.pc = chip8ProgramStart;
+    // No worker runs, so plain writes are enough.
+    m.screen.fill(0);
+    m.screenWidth = chip8ScreenWidth;
+    m.screenHeight = chip8ScreenHeight;
+    m.hiRes = 0;
 }

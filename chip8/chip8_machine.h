@@ -1,7 +1,7 @@
 #pragma once
-// The one CHIP-8 / SCHIP machine of the process.
+// The CHIP-8 / SCHIP machine record; `chip8` is the one the workers run.
 
-#include "display/display_base.h"
+#include "machine/display_interfaces.h"
 #include "workers/worker_thread.h"
 
 #include <array>
@@ -53,4 +53,8 @@ extern const std::array<std::uint8_t, 160> bigFont;
 
 // Clears memory, writes both fonts and loads the file at loadOffset (always 512).
 // False, with "Error: Rom not found!", when the path is not a readable regular file.
-bool loadChip8Rom(std::uint16_t loadOffset, const char* path);
+bool loadChip8Rom(Chip8Machine& m, std::uint16_t loadOffset, const char* path);
+
+// The start of a run: clears the register block and the screen, pc 512, 128 x 64
+// buffer, low resolution. eraseFlag and the stack keep their values.
+void resetChip8Machine(Chip8Machine& m);

@@ -1,11 +1,11 @@
 #include "chip8/interpreter.h"
 
-#include "app/console_log.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/reset_request.h"
 #include "chip8/screen.h"
 #include "chip8/timers.h"
 #include "platform/clock.h"
+#include "platform/console_log.h"
 #include "platform/keyboard.h"
 #include "platform/random.h"
 
@@ -41,18 +41,18 @@ void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
         if (rows == 0) {
             logMessage("No scrolling? Why do this?");
         } else {
-            scrollChip8Down(rows);
+            scrollChip8Down(m, rows);
         }
         return;
     }
     switch (opcode) {
-    case 0x00E0: clearChip8Screen(); break;
+    case 0x00E0: clearChip8Screen(m); break;
     case 0x00EE:
         m.pc = m.stack[m.sp];
         m.sp = (m.sp - 1) & stackMask;
         break;
-    case 0x00FB: scrollChip8Right(); break;
-    case 0x00FC: scrollChip8Left(); break;
+    case 0x00FB: scrollChip8Right(m); break;
+    case 0x00FC: scrollChip8Left(m); break;
     case 0x00FD:
         logMessage("QUIT Opcode");
         requestChip8Reset();
@@ -194,8 +194,7 @@ void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
 }
 } // namespace
 
-void executeChip8Instruction(std::uint16_t opcode) {
-    Chip8Machine& m = chip8;
+void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode) {
     const unsigned x = (opcode >> 8) & 0xF;
     const unsigned y = (opcode >> 4) & 0xF;
     const std::uint8_t kk = opcode & 0xFF;
@@ -232,25 +231,24 @@ void executeChip8Instruction(std::uint16_t opcode) {
     // pc keeps all 16 bits of the sum; the fetch wraps it into memory.
     case 0xB: m.pc = static_cast<std::uint16_t>(nnn + V[0]); break;
     case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom() & kk); break;
-    case 0xD: drawChip8Sprite(V[x], V[y], opcode & 0xF); break;
+    case 0xD: drawChip8Sprite(m, V[x], V[y], opcode & 0xF); break;
     case 0xE: executeKeySkip(m, opcode); break;
     case 0xF: executeMisc(m, opcode); break;
     }
 }
 
-void stepChip8(std::uint64_t now) {
-    Chip8Machine& m = chip8;
+void stepChip8(Chip8Machine& m, std::uint64_t now) {
     updateChip8Timer(m.delayTimer, m.delayTimerLastTick, now);
     updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
     const std::uint16_t opcode =
         static_cast<std::uint16_t>(memoryAt(m, m.pc) << 8 | memoryAt(m, m.pc + 1u));
     m.pc = static_cast<std::uint16_t>(m.pc + 2);
-    executeChip8Instruction(opcode);
+    executeChip8Instruction(m, opcode);
 }
 
-void runChip8Batch() {
+void runChip8Batch(Chip8Machine& m) {
     for (int i = 0; i < chip8BatchIterations; ++i) {
-        stepChip8(elapsedNanoseconds());
+        stepChip8(m, elapsedNanoseconds());
     }
     instructionsExecuted.fetch_add(chip8BatchIterations, std::memory_order_relaxed);
 }

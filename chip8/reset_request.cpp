@@ -1,5 +1,6 @@
 #include "chip8/reset_request.h"
 
+#include "platform/command_ids.h"
 #include "platform/host.h"
 
 #include <atomic>
@@ -10,7 +11,7 @@ std::atomic<bool> resetPending{false};
 
 void requestChip8Reset() {
     if (!resetPending.exchange(true, std::memory_order_acq_rel)) {
-        postCommand(chip8ResetCommand);
+        postCommand(command::reset);
     }
 }
 

@@ -3,8 +3,6 @@
 // It is executed again every iteration until that command stops the machine, so only
 // the first execution posts; the next post waits until the machine has been stopped.
 
-constexpr int chip8ResetCommand = 32772;
-
 // Posts Reset unless one posted earlier has not been acted on yet.
 void requestChip8Reset();
 // The machine that asked has been stopped: a later exit instruction may post again.

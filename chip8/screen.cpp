@@ -1,8 +1,8 @@
 #include "chip8/screen.h"
 
-#include "app/console_log.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/screen_cells.h"
+#include "platform/console_log.h"
 
 #include <cstddef>
 
@@ -97,8 +97,7 @@ void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::ui
 }
 } // namespace
 
-void drawChip8Sprite(std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
-    Chip8Machine& machine = chip8;
+void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
     WorkerThread* const renderWorker = machine.renderWorker.get();
     lockFromOutside(renderWorker);
     const std::uint32_t rows = n != 0 ? n : 16;
@@ -114,14 +113,13 @@ void drawChip8Sprite(std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
     unlockFromOutside(renderWorker);
 }
 
-void clearChip8Screen() {
-    for (std::size_t i = 0; i < chip8.screen.size(); ++i) {
-        writeScreenCell(chip8, i, 0);
+void clearChip8Screen(Chip8Machine& machine) {
+    for (std::size_t i = 0; i < machine.screen.size(); ++i) {
+        writeScreenCell(machine, i, 0);
     }
 }
 
-void scrollChip8Down(std::uint8_t rows) {
-    Chip8Machine& machine = chip8;
+void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
     const std::uint32_t distance = rows < chip8ScreenHeight ? rows : chip8ScreenHeight;
     // Bottom row first, so that every row is read before it is overwritten.
     for (std::uint32_t row = chip8ScreenHeight; row-- > distance;) {
@@ -137,8 +135,7 @@ void scrollChip8Down(std::uint8_t rows) {
     }
 }
 
-void scrollChip8Right() {
-    Chip8Machine& machine = chip8;
+void scrollChip8Right(Chip8Machine& machine) {
     for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
         for (std::uint32_t column = chip8ScreenWidth; column-- > scrollColumns;) {
             writeScreenCell(machine, cellIndex(column, row),
@@ -150,8 +147,7 @@ void scrollChip8Right() {
     }
 }
 
-void scrollChip8Left() {
-    Chip8Machine& machine = chip8;
+void scrollChip8Left(Chip8Machine& machine) {
     for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
         for (std::uint32_t column = 0; column + scrollColumns < chip8ScreenWidth; ++column) {
             writeScreenCell(machine, cellIndex(column, row),

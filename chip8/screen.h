@@ -4,14 +4,16 @@
 
 #include <cstdint>
 
+struct Chip8Machine;
+
 // Dxyn: draws n rows of sprite data from I at (vx, vy), or a 16-row sprite for n = 0
 // (16 x 16 in high resolution, 8 x 16 in low), wrapping at every edge. Holds the
 // "tRender" mutex from before eraseFlag is cleared until VF holds the result.
-void drawChip8Sprite(std::uint8_t vx, std::uint8_t vy, std::uint8_t n);
+void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n);
 
 // 00E0, 00Cn, 00FB and 00FC. They take no lock and leave eraseFlag alone; distances
 // are buffer pixels in both resolutions.
-void clearChip8Screen();
-void scrollChip8Down(std::uint8_t rows);
-void scrollChip8Right();
-void scrollChip8Left();
+void clearChip8Screen(Chip8Machine& machine);
+void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows);
+void scrollChip8Right(Chip8Machine& machine);
+void scrollChip8Left(Chip8Machine& machine);

@@ -1,6 +1,6 @@
 #include "display/direct_display.h"
 
-#include "app/console_log.h"
+#include "platform/console_log.h"
 
 std::array<ScreenVertex, 4> screenQuad(std::uint32_t width, std::uint32_t height) {
     const float right = static_cast<float>(width) - 0.5f;

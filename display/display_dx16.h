@@ -5,8 +5,8 @@
 
 #include "chip16/chip16_machine.h"
 #include "display/direct_display.h"
-#include "display/display_base.h"
 #include "display/locked_image.h"
+#include "machine/display_interfaces.h"
 
 #include <array>
 #include <cstdint>

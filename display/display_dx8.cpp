@@ -1,7 +1,7 @@
 #include "display/display_dx8.h"
 
-#include "app/emulator_state.h"
 #include "chip8/screen_cells.h"
+#include "machine/machine_settings.h"
 
 #include <algorithm>
 #include <array>

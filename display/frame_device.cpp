@@ -5,16 +5,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <new>
+#include <stdexcept>
 
 namespace {
 std::atomic<bool> refreshWaitEnabled{true};
 
 // Rows padded to a 256-byte boundary past the row itself, as a driver's aligned
-// surface would be; callers must honour the pitch.
+// surface would be; callers must honour the pitch. 0 when a row is too wide for one.
 std::int32_t paddedPitch(std::uint32_t width) {
-    const std::uint32_t rowBytes = width * 4 + 1;
-    return static_cast<std::int32_t>((rowBytes + 255) / 256 * 256);
+    const std::uint64_t rowBytes = std::uint64_t{width} * 4 + 1;
+    const std::uint64_t pitch = (rowBytes + 255) / 256 * 256;
+    return pitch <= INT32_MAX ? static_cast<std::int32_t>(pitch) : 0;
 }
 
 std::uint32_t blendChannel(std::uint32_t source, std::uint32_t destination, std::uint32_t alpha,
@@ -43,6 +46,17 @@ void waitForRefresh(const PictureSurface& surface) {
     const std::uint64_t now = elapsedNanoseconds();
     sleepNanoseconds(period - now % period);
 }
+// False when the buffer cannot be had: too large to address or no memory left.
+template <typename Buffer> bool resizeOrFail(Buffer& buffer, std::size_t size) {
+    try {
+        buffer.resize(size);
+        return true;
+    } catch (const std::length_error&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 } // namespace
 
 FrameSystem* createFrameSystem() {
@@ -61,7 +75,10 @@ FrameDevice* createFrameDevice(FrameSystem& /*system*/, std::uint32_t width, std
     device->surface = surface;
     device->width = width;
     device->height = height;
-    device->backBuffer.resize(std::size_t{width} * height);
+    if (!resizeOrFail(device->backBuffer, std::size_t{width} * height)) {
+        delete device;
+        return nullptr;
+    }
     return device;
 }
 
@@ -76,7 +93,14 @@ FrameTexture* createFrameTexture(FrameDevice* device, std::uint32_t width, std::
     texture->width = width;
     texture->height = height;
     texture->pitch = paddedPitch(width);
-    texture->texels.resize(static_cast<std::size_t>(texture->pitch / 4) * height);
+    if (texture->pitch == 0) {
+        delete texture;
+        return nullptr;
+    }
+    if (!resizeOrFail(texture->texels, static_cast<std::size_t>(texture->pitch / 4) * height)) {
+        delete texture;
+        return nullptr;
+    }
     return texture;
 }
 

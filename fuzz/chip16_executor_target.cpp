@@ -3,9 +3,9 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_targets.h"
 
+#include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/run_loop.h"
-#include "chip16/start_stop.h"
 #include "display/display_dx16.h"
 
 #include <algorithm>
@@ -57,7 +57,7 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size) {
         holdKeys(Chip16Machine::keyMap.data(), 16, 8,
                  batch < batches / 2 ? firstButtons : laterButtons);
         const std::uint64_t framesBefore = chip16.framesCompleted;
-        runChip16Batch();
+        runChip16Batch(chip16);
         checkMachine();
         // A batch of 1000 instructions never spans more than one frame boundary.
         FUZZ_CHECK(chip16.framesCompleted - framesBefore <= 1);

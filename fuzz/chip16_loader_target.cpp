@@ -2,10 +2,10 @@
 #include "fuzz/fuzz_environment.h"
 #include "fuzz/fuzz_targets.h"
 
+#include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/rom_loader.h"
 #include "chip16/run_loop.h"
-#include "chip16/start_stop.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,7 +34,7 @@ int fuzzChip16Loader(const std::uint8_t* data, std::size_t size) {
 
     resetChip16(chip16);
     FUZZ_CHECK(chip16.pc == chip16.startAddress);
-    runChip16Batch();
+    runChip16Batch(chip16);
     closeFuzzConsole();
     return 0;
 }

@@ -3,10 +3,10 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_targets.h"
 
+#include "app/chip8_start_stop.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
-#include "chip8/start_stop.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 
@@ -24,7 +24,7 @@ void loadProgram(std::span<const std::uint8_t> rom) {
     std::copy_n(rom.begin(), length, chip8.memory.begin() + chip8ProgramStart);
     chip8.stack.fill(0);
     chip8.eraseFlag = 0;
-    resetChip8Machine();
+    resetChip8Machine(chip8);
 }
 
 // What no instruction may break: the buffer holds only 0 and 1, the resolution is one of
@@ -51,7 +51,7 @@ int fuzzChip8Interpreter(const std::uint8_t* data, std::size_t size) {
 
     for (int batch = 0; batch < batches; ++batch) {
         holdKeys(Chip8Machine::keyMap.data(), 0, 16, batch < batches / 2 ? firstKeys : laterKeys);
-        runChip8Batch();
+        runChip8Batch(chip8);
         advanceManualClock(timeStep);
         checkMachine();
     }

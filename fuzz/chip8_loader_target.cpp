@@ -2,10 +2,10 @@
 #include "fuzz/fuzz_environment.h"
 #include "fuzz/fuzz_targets.h"
 
+#include "app/chip8_start_stop.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
-#include "chip8/start_stop.h"
 
 #include <algorithm>
 
@@ -16,7 +16,7 @@ int fuzzChip8Loader(const std::uint8_t* data, std::size_t size) {
     // Something from the previous input that the load must clear.
     chip8.memory.fill(0xA5);
 
-    FUZZ_CHECK(loadChip8Rom(chip8ProgramStart, path.c_str()));
+    FUZZ_CHECK(loadChip8Rom(chip8, chip8ProgramStart, path.c_str()));
     const auto memory = chip8.memory.begin();
     FUZZ_CHECK(std::equal(smallFont.begin(), smallFont.end(), memory));
     FUZZ_CHECK(std::equal(bigFont.begin(), bigFont.end(), memory + chip8BigFontStart));
@@ -28,8 +28,8 @@ int fuzzChip8Loader(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(std::all_of(memory + chip8ProgramStart + loaded, chip8.memory.end(),
                            [](std::uint8_t b) { return b == 0; }));
 
-    resetChip8Machine();
-    runChip8Batch();
+    resetChip8Machine(chip8);
+    runChip8Batch(chip8);
     clearChip8ResetRequest();
     closeFuzzConsole();
     return 0;

@@ -1,9 +1,9 @@
 #include "fuzz/fuzz_environment.h"
 
-#include "app/console_log.h"
 #include "chip16/frame_pacer.h"
 #include "display/frame_device.h"
 #include "platform/clock.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "platform/keyboard.h"
 #include "platform/random.h"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Static analysis of the core: clang-tidy with the checked-in .clang-tidy, then cppcheck
-# with scripts/cppcheck-suppressions.txt. Exits non-zero on any finding of either.
+# Static analysis: the layer check of every include (scripts/check_layers.py), then on the
+# core clang-tidy with the checked-in .clang-tidy and cppcheck with
+# scripts/cppcheck-suppressions.txt. Exits non-zero on any finding of any of them.
 #
-# The core is workers/, chip8/, chip16/, display/, app/ without app/gui and platform/
+# The core is workers/, machine/, chip8/, chip16/, display/, app/ without app/gui and platform/
 # without platform/qt; its compile commands come from a configure-only build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,12 +15,15 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIX_BUILD_GUI
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 
 mapfile -t sources < <(
-    git ls-files --cached --others --exclude-standard 'workers/*.cpp' 'chip8/*.cpp' 'chip16/*.cpp' 'display/*.cpp' 'app/*.cpp' \
+    git ls-files --cached --others --exclude-standard 'workers/*.cpp' 'machine/*.cpp' 'chip8/*.cpp' 'chip16/*.cpp' 'display/*.cpp' 'app/*.cpp' \
         'platform/*.cpp' | grep -v -e '^app/gui/' -e '^platform/qt/' | sort
 )
 echo "lint: ${#sources[@]} core sources"
 
 status=0
+
+echo "== layers"
+python3 scripts/check_layers.py || status=1
 
 echo "== clang-tidy"
 tidy_log=$(mktemp)

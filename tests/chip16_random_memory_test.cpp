@@ -26,7 +26,7 @@ TEST(Chip16RandomMemory, MillionsOfInstructionsStayInsideTheMachine) {
         }
         chip16.sp = static_cast<std::uint16_t>(random());
         for (int batch = 0; batch < 500; ++batch) {
-            runChip16Batch();
+            runChip16Batch(chip16);
         }
         EXPECT_TRUE(std::all_of(chip16.screen.begin(), chip16.screen.end(),
                                 [](std::uint8_t p) { return p < 16; }));

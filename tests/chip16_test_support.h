@@ -2,13 +2,13 @@
 // Running Chip-16 programs: one instruction at a time on a machine of the test's own, or
 // frame by frame on the process's machine through the real run loop.
 
-#include "app/console_log.h"
+#include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
 #include "chip16/run_loop.h"
-#include "chip16/start_stop.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "platform/keyboard.h"
 #include "tools/program_builders/chip16_program.h"
@@ -95,7 +95,7 @@ class Chip16Frames : public ::testing::Test {
     }
     const Chip16Screen& runFrames(std::size_t count) {
         for (const std::size_t target = boundaries.size() + count; boundaries.size() < target;) {
-            runChip16Batch();
+            runChip16Batch(chip16);
         }
         return screen;
     }

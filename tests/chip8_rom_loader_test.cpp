@@ -1,6 +1,6 @@
 #include "chip8/chip8_machine.h"
 
-#include "app/console_log.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "tests/support/temp_file.h"
 
@@ -43,7 +43,7 @@ class Chip8RomLoaderTest : public ::testing::Test {
 
 TEST_F(Chip8RomLoaderTest, FontsSitBelowTheProgramAndTheRestIsZero) {
     const auto rom = countingBytes(100);
-    ASSERT_TRUE(loadChip8Rom(512, folder.write("game.ch8", rom).c_str()));
+    ASSERT_TRUE(loadChip8Rom(chip8, 512, folder.write("game.ch8", rom).c_str()));
     EXPECT_TRUE(std::equal(rom.begin(), rom.end(), chip8.memory.begin() + 512));
     EXPECT_TRUE(std::all_of(chip8.memory.begin() + 612, chip8.memory.end(),
                             [](std::uint8_t b) { return b == 0; }));
@@ -59,13 +59,13 @@ TEST_F(Chip8RomLoaderTest, FontsSitBelowTheProgramAndTheRestIsZero) {
 
 TEST_F(Chip8RomLoaderTest, ALongFileIsCutAtTheEndOfMemory) {
     const auto rom = countingBytes(5000);
-    ASSERT_TRUE(loadChip8Rom(512, folder.write("long.ch8", rom).c_str()));
+    ASSERT_TRUE(loadChip8Rom(chip8, 512, folder.write("long.ch8", rom).c_str()));
     EXPECT_TRUE(std::equal(rom.begin(), rom.begin() + 3584, chip8.memory.begin() + 512));
     EXPECT_EQ(headless::takeConsoleText(), "");
 }
 
 TEST_F(Chip8RomLoaderTest, AnEmptyFileLoads) {
-    EXPECT_TRUE(loadChip8Rom(512, folder.write("empty.ch8", {}).c_str()));
+    EXPECT_TRUE(loadChip8Rom(chip8, 512, folder.write("empty.ch8", {}).c_str()));
     EXPECT_TRUE(holdsFontsThenZeros(240));
 }
 
@@ -83,7 +83,7 @@ TEST_F(Chip8RomLoaderTest, WhatIsNotAReadableFileIsReportedAndLeavesFontsAndZero
     }
     for (const auto& path : paths) {
         chip8.memory.fill(0xEE);
-        EXPECT_FALSE(loadChip8Rom(512, path.c_str())) << path;
+        EXPECT_FALSE(loadChip8Rom(chip8, 512, path.c_str())) << path;
         EXPECT_TRUE(holdsFontsThenZeros(240)) << path;
         EXPECT_EQ(headless::takeConsoleText(), "Error: Rom not found!\n") << path;
     }

@@ -42,7 +42,7 @@ void draw(bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
     }
     chip8.I = address;
     chip8.hiRes = high ? 1 : 0;
-    drawChip8Sprite(x, y, n);
+    drawChip8Sprite(chip8, x, y, n);
 }
 
 TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
@@ -54,16 +54,16 @@ TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
     for (int row = 0; row < 16; ++row) {
         wide.insert(wide.end(), {0xF0, 0xC1});
     }
-    clearChip8Screen();
+    clearChip8Screen(chip8);
     draw(true, 120, 60, 0, wide);
     EXPECT_EQ(litCells(), areas({{120, 60, 4, 16}, {0, 60, 2, 16}, {7, 60, 1, 16}}));
 
-    clearChip8Screen(); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
+    clearChip8Screen(chip8); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
     draw(false, 62, 31, 2, {0xC1, 0x80});
     EXPECT_EQ(litCells(), areas({{124, 62, 4, 2}, {10, 62, 2, 2}, {124, 0, 2, 2}}));
     EXPECT_EQ(console(), "");
 
-    clearChip8Screen(); // sprite data wraps at the end of memory
+    clearChip8Screen(chip8); // sprite data wraps at the end of memory
     draw(true, 0, 0, 2, {0x80, 0x40}, 0xFFF);
     EXPECT_EQ(litCells(), (Cells{{0, 0}, {1, 1}}));
 }
@@ -90,7 +90,7 @@ TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
     draw(false, 1, 0, 1, {0x80});
     EXPECT_EQ(chip8.V[15], 1);
     EXPECT_EQ(litCells(), (Cells{{2, 0}, {3, 0}, {2, 1}}));
-    clearChip8Screen();
+    clearChip8Screen(chip8);
     EXPECT_TRUE(litCells().empty());
     EXPECT_EQ(chip8.eraseFlag, 1) << "clearing leaves the erase flag";
 }
@@ -107,7 +107,7 @@ TEST_F(Chip8ScreenTest, ScrollsMoveBufferPixels) {
         {0x00CF, {{118, 21}}},
     };
     for (const auto& [opcode, expected] : steps) {
-        executeChip8Instruction(opcode);
+        executeChip8Instruction(chip8, opcode);
         EXPECT_EQ(litCells(), expected) << std::hex << opcode;
     }
 }
@@ -119,7 +119,7 @@ TEST_F(Chip8ScreenTest, DrawWaitsForTheRenderMutex) {
     lockFromOutside(chip8.renderWorker.get());
     std::atomic<bool> released{false};
     auto drawSawRelease = std::async(std::launch::async, [&] {
-        drawChip8Sprite(0, 0, 1);
+        drawChip8Sprite(chip8, 0, 0, 1);
         return released.load();
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

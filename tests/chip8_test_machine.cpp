@@ -9,7 +9,7 @@
 
 void runChip8(std::uint64_t count) {
     for (std::uint64_t i = 0; i < count; ++i) {
-        stepChip8(elapsedNanoseconds());
+        stepChip8(chip8, elapsedNanoseconds());
     }
 }
 
@@ -102,8 +102,8 @@ void Chip8MachineTest::TearDown() {
 }
 
 void Chip8MachineTest::loadRom(const std::string& path) {
-    EXPECT_TRUE(loadChip8Rom(chip8ProgramStart, path.c_str())) << path;
-    resetChip8Machine();
+    EXPECT_TRUE(loadChip8Rom(chip8, chip8ProgramStart, path.c_str())) << path;
+    resetChip8Machine(chip8);
     chip8.eraseFlag = 0;
     chip8.stack.fill(0);
 }

@@ -2,14 +2,14 @@
 // Running CHIP-8 programs on the test thread, without workers, and looking at the
 // result as text; includes the machine's interface for the tests.
 
-#include "app/console_log.h"
-#include "app/emulator_state.h"
+#include "app/chip8_start_stop.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
 #include "chip8/screen.h"
-#include "chip8/start_stop.h"
+#include "machine/machine_settings.h"
 #include "platform/clock.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "platform/keyboard.h"
 #include "tests/support/temp_file.h"

@@ -80,3 +80,16 @@ TEST(FrameDevice, PixelsOutsideASmallerQuadKeepTheClearColour) {
                                                           blue, red, whiteOverBlue, blue, //
                                                           blue, blue, blue, blue}));
 }
+
+// A size whose buffer cannot be had gives no device or texture instead of an exception
+// escaping into the display's start-up.
+TEST(FrameDeviceTest, BuffersTooLargeToHaveGiveNull) {
+    headless::FrameSink sink;
+    FrameSystem* system = createFrameSystem();
+    EXPECT_EQ(createFrameDevice(*system, 0xFFFFFFFF, 0xFFFFFFFF, &sink), nullptr);
+    FrameDevice* device = createFrameDevice(*system, 320, 240, &sink);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(createFrameTexture(device, 0xFFFFFFF0, 0xFFFFFFFF), nullptr);
+    releaseFrameDevice(device);
+    releaseFrameSystem(system);
+}

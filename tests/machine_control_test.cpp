@@ -1,9 +1,9 @@
 #include "app/machine_control.h"
 
-#include "app/console_log.h"
 #include "app/emulator_state.h"
 #include "chip16/chip16_machine.h"
 #include "chip8/chip8_machine.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "tests/support/temp_file.h"
 

@@ -1,9 +1,9 @@
 // quorvix-run as scripts use it: the real executable, its output and exit status.
 
+#include "machine/machine_settings.h"
 #include "tests/chip8_test_machine.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
-#include "tools/quorvix_run/rom_kind.h"
 
 #include <cstdio>
 #include <sys/wait.h>
@@ -87,8 +87,8 @@ TEST(QuorvixRunArgumentsTest, KeysPokesAndMachineKinds) {
         EXPECT_FALSE(parsePoke(bad)) << bad;
     }
 
-    EXPECT_EQ(machineForRomPath("Games/PONG.C16"), MachineKind::Chip16);
-    EXPECT_EQ(machineForRomPath("backup.c16.old"), MachineKind::Chip16);
-    EXPECT_EQ(machineForRomPath("c16/game.ch8"), MachineKind::Chip8);
+    EXPECT_EQ(machineForRomName("Games/PONG.C16"), MachineKind::Chip16);
+    EXPECT_EQ(machineForRomName("backup.c16.old"), MachineKind::Chip16);
+    EXPECT_EQ(machineForRomName("c16/game.ch8"), MachineKind::Chip8);
 }
 } // namespace

@@ -1,6 +1,6 @@
 #include "workers/worker_thread.h"
 
-#include "app/console_log.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,11 @@
 #include "workers/worker_thread.h"
 
-#include "app/console_log.h"
+#include "platform/console_log.h"
 
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <system_error>
 
 namespace {
@@ -41,7 +42,10 @@ WorkerThread* createWorker(WorkerThread& record, const char* name, StepFunction 
     record.slots.fill(doNothing);
     record.slots[1] = step != nullptr ? step : doNothing;
 
-    auto mutexRecord = std::make_unique<WorkerMutex>();
+    std::unique_ptr<WorkerMutex> mutexRecord(new (std::nothrow) WorkerMutex);
+    if (!mutexRecord) {
+        return nullptr;
+    }
     std::strncpy(mutexRecord->name, name, sizeof mutexRecord->name - 1);
     record.mutexRecord = std::move(mutexRecord);
 
@@ -53,6 +57,15 @@ WorkerThread* createWorker(WorkerThread& record, const char* name, StepFunction 
         startThread(record);
     }
     return &record;
+}
+
+std::unique_ptr<WorkerThread> makeWorker(const char* name, StepFunction step, StepFunction onStart,
+                                         StepFunction onStop) {
+    std::unique_ptr<WorkerThread> worker(new (std::nothrow) WorkerThread);
+    if (worker && createWorker(*worker, name, step, onStart, onStop) == nullptr) {
+        worker.reset();
+    }
+    return worker;
 }
 
 void lockWithTimeout(WorkerThread& record) {
@@ -113,9 +126,8 @@ void stopWorker(std::unique_ptr<WorkerThread>& reference) {
     WorkerThread& record = *reference;
     if (record.started != 0) {
         setCommand(record, 0);
-        while (record.finished == 0) {
-            std::this_thread::yield();
-        }
+        // Joining waits for the thread to finish; a thread that was never made already
+        // counts as finished.
         if (record.mutexRecord && record.mutexRecord->thread.joinable()) {
             record.mutexRecord->thread.join();
         }

@@ -34,9 +34,16 @@ struct WorkerThread {
 };
 
 // Fills the record, starts its thread and runs onStart on the calling thread before
-// the first step. Null callbacks mean "do nothing".
+// the first step. Null callbacks mean "do nothing". Null, with nothing started, when
+// there is no memory for the mutex record.
 WorkerThread* createWorker(WorkerThread& record, const char* name, StepFunction step,
                            StepFunction onStart = nullptr, StepFunction onStop = nullptr);
+
+// Allocates a record and creates the worker in it; empty when memory for either cannot
+// be had, and the machine then runs without that worker.
+std::unique_ptr<WorkerThread> makeWorker(const char* name, StepFunction step,
+                                         StepFunction onStart = nullptr,
+                                         StepFunction onStop = nullptr);
 
 // The worker's thread procedure.
 int workerMain(WorkerThread& record);

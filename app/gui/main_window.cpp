@@ -1,13 +1,14 @@
 #include "app/gui/main_window.h"
 
-#include "app/console_log.h"
+#include "app/chip16_start_stop.h"
+#include "app/chip8_start_stop.h"
+#include "app/console_control.h"
 #include "app/emulator_state.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
-#include "app/gui/command_ids.h"
 #include "app/machine_control.h"
-#include "chip16/start_stop.h"
-#include "chip8/start_stop.h"
+#include "platform/command_ids.h"
+#include "platform/console_log.h"
 #include "platform/keyboard.h"
 #include "platform/qt/picture_widget.h"
 

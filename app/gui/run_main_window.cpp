@@ -1,7 +1,8 @@
 #include "app/gui/run_main_window.h"
 
-#include "app/console_log.h"
+#include "app/console_control.h"
 #include "app/gui/main_window.h"
+#include "platform/console_log.h"
 
 #include <QEventLoop>
 

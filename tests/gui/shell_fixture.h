@@ -1,10 +1,11 @@
 #pragma once
 // A main window on a fresh shell state, with a Load dialog that answers from the test.
 
-#include "app/console_log.h"
+#include "app/console_control.h"
 #include "app/emulator_state.h"
-#include "app/gui/command_ids.h"
 #include "app/gui/main_window.h"
+#include "platform/command_ids.h"
+#include "platform/console_log.h"
 #include "platform/qt/console_sink_qt.h"
 #include "platform/qt/console_window.h"
 #include "tests/support/temp_file.h"

@@ -1,5 +1,7 @@
 #include "tools/quorvix_run/key_holds.h"
 
+#include "chip16/chip16_machine.h"
+#include "chip16/controller.h"
 #include "chip8/chip8_machine.h"
 #include "platform/keyboard.h"
 
@@ -11,27 +13,10 @@
 #include <string>
 
 namespace {
-struct Button {
-    const char* name;
-    int virtualKey;
-};
-
-// The Chip-16 controller on the PC keyboard: arrows, X, Z, C and V.
-constexpr std::array<Button, 8> controllerButtons = {{
-    {"up", 0x26},
-    {"down", 0x28},
-    {"left", 0x25},
-    {"right", 0x27},
-    {"select", 0x58},
-    {"start", 0x5A},
-    {"a", 0x43},
-    {"b", 0x56},
-}};
-
 std::optional<int> controllerKey(const std::string& name) {
-    for (const Button& button : controllerButtons) {
+    for (const Chip16ControllerButton& button : chip16ControllerButtons) {
         if (name == button.name) {
-            return button.virtualKey;
+            return Chip16Machine::keyMap[static_cast<std::size_t>(button.keyMapEntry)];
         }
     }
     return std::nullopt;
@@ -62,8 +47,7 @@ std::optional<KeyHold> parseKeyHold(std::string_view text, MachineKind machine) 
         return std::nullopt;
     }
     std::string name(text.substr(0, at));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    name = asciiLowerCase(name);
     const bool controllerFirst = machine == MachineKind::Chip16;
     std::optional<int> key = controllerFirst ? controllerKey(name) : chip8Key(name);
     if (!key) {

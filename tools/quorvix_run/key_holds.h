@@ -1,7 +1,7 @@
 #pragma once
 // --press KEY@A-B: a key held while the count of presented frames is from A to B.
 
-#include "app/emulator_state.h"
+#include "machine/machine_settings.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "tools/quorvix_run/run_options.h"
 
-#include "tools/quorvix_run/rom_kind.h"
+#include "machine/machine_settings.h"
 
 #include <CLI/CLI.hpp>
 
@@ -47,7 +47,7 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
 
     try {
         app.parse(argc, argv);
-        const MachineKind machine = machineForRomPath(options.romPath);
+        const MachineKind machine = machineForRomName(options.romPath);
         for (const std::string& text : presses) {
             const auto hold = parseKeyHold(text, machine);
             if (!hold) {

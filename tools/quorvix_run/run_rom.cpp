@@ -1,14 +1,15 @@
 #include "tools/quorvix_run/run_rom.h"
 
-#include "app/console_log.h"
 #include "app/emulator_state.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/reset_request.h"
 #include "display/frame_device.h"
+#include "machine/machine_settings.h"
 #include "platform/clock.h"
+#include "platform/command_ids.h"
+#include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "tools/quorvix_run/png_writer.h"
-#include "tools/quorvix_run/rom_kind.h"
 #include "tools/quorvix_run/runner_machine.h"
 
 #include <chrono>
@@ -48,8 +49,8 @@ RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
     std::uint64_t frames = sink.framesShown();
     for (;;) {
         applyKeyHolds(options.keyHolds, frames);
-        for (const int command : headless::takePostedCommands()) {
-            if (command == chip8ResetCommand && !machine.start(options.romPath, options.pokes)) {
+        for (const int posted : headless::takePostedCommands()) {
+            if (posted == command::reset && !machine.start(options.romPath, options.pokes)) {
                 result.loaded = false;
                 result.seconds = elapsed();
                 return result;
@@ -100,7 +101,7 @@ bool writeOutputs(const RunOptions& options, const RunnerMachine& machine,
 int runRom(const RunOptions& options) {
     initClock();
     verboseConsole.store(options.log ? 1 : 0);
-    const MachineKind kind = machineForRomPath(options.romPath);
+    const MachineKind kind = machineForRomName(options.romPath);
     EmulatorMode.store(kind);
     // As the main window starts it.
     flickerFilter.store(1);

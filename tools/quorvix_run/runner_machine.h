@@ -2,7 +2,7 @@
 // What quorvix-run needs of a machine. Each machine kind has one implementation; a
 // new one only has to fill in these few operations.
 
-#include "app/emulator_state.h"
+#include "machine/machine_settings.h"
 #include "tools/quorvix_run/pokes.h"
 
 #include <cstdint>

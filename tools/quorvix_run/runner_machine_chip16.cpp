@@ -1,6 +1,6 @@
+#include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/run_loop.h"
-#include "chip16/start_stop.h"
 #include "tools/quorvix_run/runner_machine.h"
 
 #include <cstdio>

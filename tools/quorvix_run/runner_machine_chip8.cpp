@@ -1,7 +1,7 @@
+#include "app/chip8_start_stop.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/screen_cells.h"
-#include "chip8/start_stop.h"
 #include "tools/quorvix_run/runner_machine.h"
 
 namespace {

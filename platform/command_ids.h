@@ -1,8 +1,6 @@
 #pragma once
 // The main window's command ids: the menu items', plus 2, which the close box and
-// the Escape key send.
-
-#include "app/console_log.h"
+// the Escape key send. Workers post them too (the exit instruction posts Reset).
 
 namespace command {
 constexpr int cancel = 2;
@@ -16,5 +14,5 @@ constexpr int windowScaleBase = 32775;
 constexpr int windowX1 = 32776;
 constexpr int windowX4 = 32779;
 constexpr int flickerFilter = 32782;
-constexpr int showConsole = commandShowConsole;
+constexpr int showConsole = 32783;
 } // namespace command

@@ -15,7 +15,3 @@ void stopChip8();
 bool loadFreshChip8(const std::string& path);
 // Creates "tRender" (and with it the display), then "tExecute".
 void startChip8Workers();
-
-// Clears the register block and the screen, pc 512, 128 x 64 buffer, low resolution.
-// eraseFlag and the stack keep their values.
-void resetChip8Machine();

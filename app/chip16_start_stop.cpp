@@ -1,35 +1,10 @@
-#include "chip16/start_stop.h"
+#include "app/chip16_start_stop.h"
 
 #include "app/execute_step.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/rom_loader.h"
 #include "display/display_dx16.h"
 #include "workers/worker_thread.h"
-
-#include <new>
-
-void resetChip16(Chip16Machine& m) {
-    m.cycles = 0.0;
-    m.R.fill(0);
-    m.vblank = 0;
-    m.carry = 0;
-    m.zero = 0;
-    m.overflow = 0;
-    m.negative = 0;
-
-    m.pc = m.startAddress;
-    m.sp = chip16InitialStackPointer;
-
-    m.screen.fill(0);
-    m.spriteWidth = 0;
-    m.spriteHeight = 0;
-    m.backgroundColour = 0;
-    m.flipHorizontal = 0;
-    m.flipVertical = 0;
-
-    m.framesCompleted = 0;
-    m.unknownOpcodeCounts.fill(0);
-}
 
 void startChip16(const std::string& path) {
     if (loadFreshChip16(path)) {
@@ -51,11 +26,7 @@ void startChip16Workers() {
     // simply shows nothing.
     chip16.display = createDisplayDx16();
 
-    std::unique_ptr<WorkerThread> worker(new (std::nothrow) WorkerThread);
-    if (worker) {
-        createWorker(*worker, "tExecute", executeStep);
-        chip16.executeWorker = std::move(worker);
-    }
+    chip16.executeWorker = makeWorker("tExecute", executeStep);
 }
 
 void stopChip16() {

@@ -3,8 +3,6 @@
 
 #include <string>
 
-struct Chip16Machine;
-
 // GUI thread. Stops any running Chip-16 machine, loads the ROM and, when it opened,
 // starts a fresh machine with its display and "tExecute" worker.
 void startChip16(const std::string& path);
@@ -17,8 +15,3 @@ void stopChip16();
 bool loadFreshChip16(const std::string& path);
 // Creates the display, then "tExecute".
 void startChip16Workers();
-
-// Registers, flags, cycle count, screen and graphics settings back to their start values:
-// PC = the loaded image's start address, SP = 0xFDF0, everything else 0. Memory and the
-// worker and display references are left alone.
-void resetChip16(Chip16Machine& m);
