@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -46,20 +47,34 @@ TEST_F(ConsoleLogTest, MessagesAppearOnlyWhileTheFlagIsSet) {
     EXPECT_EQ(headless::takeConsoleText(), "");
 }
 
-TEST_F(ConsoleLogTest, LongMessagesArriveWhole) {
+// A message and its newline reach the sink in one write, short or long, so nothing from
+// another thread can land between them.
+TEST_F(ConsoleLogTest, EachMessageArrivesWithItsNewlineInOneWrite) {
     verboseConsole = 1;
+    headless::takeConsoleWriteCount();
+    logMessage("Unknown Instruction! [0x%x]", 0x5121);
+    EXPECT_EQ(headless::takeConsoleText(), "Unknown Instruction! [0x5121]\n");
+    EXPECT_EQ(headless::takeConsoleWriteCount(), 1u);
+
     const std::string name(5000, 'r');
     logMessage("Loading: %s", name.c_str());
     EXPECT_EQ(headless::takeConsoleText(), "Loading: " + name + "\n");
+    EXPECT_EQ(headless::takeConsoleWriteCount(), 1u);
 }
 
 TEST_F(ConsoleLogTest, ConcurrentMessagesArriveWhole) {
     verboseConsole = 1;
     constexpr int threads = 4;
-    constexpr int messagesEach = 500;
+    constexpr int messagesEach = 2000;
+    std::atomic<int> ready{0};
     std::vector<std::thread> writers;
     for (int t = 0; t < threads; ++t) {
-        writers.emplace_back([t] {
+        writers.emplace_back([t, &ready] {
+            // All writers start together, so their messages overlap in time.
+            ready.fetch_add(1);
+            while (ready.load() < threads) {
+                std::this_thread::yield();
+            }
             for (int m = 0; m < messagesEach; ++m) {
                 logMessage("writer %d says message %04d", t, m);
             }

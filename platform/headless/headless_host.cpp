@@ -22,6 +22,7 @@ class HeadlessConsole final : public ConsoleSink {
         std::lock_guard lock(mutex_);
         if (capturing_) {
             captured_.append(text);
+            ++writes_;
         } else {
             std::fwrite(text.data(), 1, text.size(), stdout);
             std::fflush(stdout);
@@ -35,11 +36,16 @@ class HeadlessConsole final : public ConsoleSink {
         std::lock_guard lock(mutex_);
         return std::exchange(captured_, {});
     }
+    std::size_t takeWriteCount() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(writes_, 0);
+    }
 
   private:
     std::mutex mutex_;
     bool capturing_ = false;
     std::string captured_;
+    std::size_t writes_ = 0;
 };
 
 HeadlessConsole& headlessConsole() {
@@ -105,6 +111,10 @@ void captureConsole(bool on) {
 
 std::string takeConsoleText() {
     return headlessConsole().take();
+}
+
+std::size_t takeConsoleWriteCount() {
+    return headlessConsole().takeWriteCount();
 }
 
 void FrameSink::showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -24,6 +25,8 @@ void clearMenuChecks();
 // Console: with capture on, text goes into a buffer instead of standard output.
 void captureConsole(bool on);
 std::string takeConsoleText();
+// The number of writes the captured text arrived in since the last call.
+std::size_t takeConsoleWriteCount();
 
 // A surface that keeps the last presented frame.
 class FrameSink final : public PictureSurface {

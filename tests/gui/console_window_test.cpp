@@ -2,10 +2,13 @@
 
 #include "platform/qt/pending_text.h"
 
+#include <QRegularExpression>
 #include <QScrollBar>
 
+#include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 TEST(PendingTextTest, KeepsTheNewestTextWithinItsBounds) {
@@ -49,5 +52,36 @@ TEST_F(ConsoleWindowTest, FloodFromAnotherThreadKeepsTheNewest20000Lines) {
     EXPECT_FALSE(text.contains("Quorvix - A")); // the banner scrolled away
     EXPECT_EQ(console->verticalScrollBar()->value(), console->verticalScrollBar()->maximum());
     EXPECT_TRUE(console->isReadOnly() && console->isWindow());
+}
+
+// Messages from several threads while the console is opened and closed again and again:
+// every line that reaches the window is one whole message with its own newline.
+TEST_F(ConsoleWindowTest, LinesStayWholeWhileTheConsoleOpensAndClosesUnderLoad) {
+    start();
+    std::atomic<bool> writing{true};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 3; ++t) {
+        writers.emplace_back([t, &writing] {
+            for (int i = 0; writing && i < 20000; ++i) {
+                logMessage("Unknown Instruction! [0x%x] writer %d", 0x5121, t);
+            }
+        });
+    }
+    const QRegularExpression whole(
+        "^(Unknown Instruction! \\[0x5121\\] writer [0-2]|"
+        "Quorvix - A \\(S\\)Chip-8 and Chip-16 Emulator by Tavrin\\.|)$");
+    for (int opening = 0; opening < 8; ++opening) {
+        window->handleCommand(command::showConsole);
+        QTest::qWait(5);
+        const QStringList lines = consoleText().split('\n');
+        for (const QString& line : lines) {
+            ASSERT_TRUE(whole.match(line).hasMatch()) << "torn line: " << line.toStdString();
+        }
+        window->handleCommand(command::showConsole);
+    }
+    writing = false;
+    for (auto& writer : writers) {
+        writer.join();
+    }
 }
 } // namespace
