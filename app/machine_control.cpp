@@ -3,8 +3,10 @@
 #include "app/console_log.h"
 #include "app/emulator_state.h"
 #include "chip16/start_stop.h"
+#include "chip8/reset_request.h"
 #include "chip8/start_stop.h"
 #include "platform/clock.h"
+#include "platform/host.h"
 #include "platform/random.h"
 
 namespace {
@@ -66,4 +68,7 @@ void resetRom() {
 void closeRom() {
     stopChip8();
     stopChip16();
+    // A Reset the exit instruction posted before the stop would start the closed ROM
+    // again by itself.
+    dropPostedCommands(chip8ResetCommand);
 }

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/keyboard.h"
 #include "platform/random.h"
+#include "workers/worker_thread.h"
 
 #include <atomic>
 
@@ -249,10 +250,14 @@ void stepChip8(std::uint64_t now) {
 }
 
 void runChip8Batch() {
-    for (int i = 0; i < chip8BatchIterations; ++i) {
+    int i = 0;
+    // A stop ends the batch at the next instruction: with a draw on every instruction,
+    // each waiting for a refresh, the whole batch would take many seconds.
+    while (i < chip8BatchIterations && !stepShouldEnd()) {
         stepChip8(elapsedNanoseconds());
+        ++i;
     }
-    instructionsExecuted.fetch_add(chip8BatchIterations, std::memory_order_relaxed);
+    instructionsExecuted.fetch_add(static_cast<std::uint64_t>(i), std::memory_order_relaxed);
 }
 
 std::uint64_t chip8InstructionsExecuted() {
