@@ -3,8 +3,11 @@
 #include "app/chip16_start_stop.h"
 #include "app/chip8_start_stop.h"
 #include "app/emulator_state.h"
+#include "chip8/reset_request.h"
 #include "platform/clock.h"
+#include "platform/command_ids.h"
 #include "platform/console_log.h"
+#include "platform/host.h"
 #include "platform/random.h"
 
 void initStartUp() {
@@ -53,4 +56,7 @@ void resetRom() {
 void closeRom() {
     stopChip8();
     stopChip16();
+    // A Reset the exit instruction posted before the stop would start the closed ROM
+    // again by itself.
+    dropPostedCommands(command::reset);
 }

@@ -33,5 +33,6 @@ bool startChosenRom(const std::string& path, const std::string& fileName);
 // Restarts the current ROM; the window keeps its size.
 void resetRom();
 
-// Stops both machines; the ROM names and the mode are kept so that Reset restarts it.
+// Stops both machines and drops a Reset that the exit instruction posted and that is
+// still queued; the ROM names and the mode are kept so that Reset restarts it.
 void closeRom();

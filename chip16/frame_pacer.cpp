@@ -1,6 +1,7 @@
 #include "chip16/frame_pacer.h"
 
 #include "platform/clock.h"
+#include "workers/worker_thread.h"
 
 #include <atomic>
 
@@ -27,6 +28,9 @@ void FramePacer() {
         if (elapsed >= framePeriodNanoseconds) {
             lastTick = now;
             return;
+        }
+        if (stepShouldEnd()) {
+            return; // the machine is being stopped: no frame follows to be paced
         }
         const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
         sleepMilliseconds(remaining > coarseSleepMarginNanoseconds ? 1 : 0);

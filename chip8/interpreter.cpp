@@ -8,6 +8,7 @@
 #include "platform/console_log.h"
 #include "platform/keyboard.h"
 #include "platform/random.h"
+#include "workers/worker_thread.h"
 
 #include <atomic>
 
@@ -247,10 +248,14 @@ void stepChip8(Chip8Machine& m, std::uint64_t now) {
 }
 
 void runChip8Batch(Chip8Machine& m) {
-    for (int i = 0; i < chip8BatchIterations; ++i) {
+    int i = 0;
+    // A stop ends the batch at the next instruction: with a draw on every instruction,
+    // each waiting for a refresh, the whole batch would take many seconds.
+    while (i < chip8BatchIterations && !stepShouldEnd()) {
         stepChip8(m, elapsedNanoseconds());
+        ++i;
     }
-    instructionsExecuted.fetch_add(chip8BatchIterations, std::memory_order_relaxed);
+    instructionsExecuted.fetch_add(static_cast<std::uint64_t>(i), std::memory_order_relaxed);
 }
 
 std::uint64_t chip8InstructionsExecuted() {

@@ -8,7 +8,7 @@ struct Chip8Machine;
 constexpr int chip8BatchIterations = 1000;
 
 // The Chip-8 branch of executeStep: 1000 iterations of timer update and one
-// instruction.
+// instruction, fewer when the worker is being stopped (it ends between instructions).
 void runChip8Batch(Chip8Machine& m);
 
 // One iteration at `now` nanoseconds since program start: timers, fetch, execute.

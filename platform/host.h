@@ -9,6 +9,8 @@
 // Queues a menu command for the main window and returns at once; the window handles
 // it on the GUI thread exactly as the menu item. Never waits for the GUI thread.
 void postCommand(int commandId);
+// GUI thread: forgets every queued, not yet handled post of this command.
+void dropPostedCommands(int commandId);
 
 // GUI thread only: whether the main window exists, its menu check marks, and raising it.
 bool mainWindowExists();

@@ -1,5 +1,6 @@
 #include "display/direct_display.h"
 
+#include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 
 #include <gtest/gtest.h>
@@ -92,4 +93,19 @@ TEST(FrameDeviceTest, BuffersTooLargeToHaveGiveNull) {
     EXPECT_EQ(createFrameTexture(device, 0xFFFFFFF0, 0xFFFFFFFF), nullptr);
     releaseFrameDevice(device);
     releaseFrameSystem(system);
+}
+
+// The refresh clock ticks every period from program start; a present waits for the
+// next tick, however far into the period it was made.
+TEST(FrameDevice, APresentReturnsAtTheNextRefreshTick) {
+    initClock();
+    TestDevice test(2, 1, 2, 1);
+    test.sink.setRefreshPeriod(16'666'667);
+    useManualClock(clockStart + 5'000'000);
+    test.present();
+    EXPECT_EQ(elapsedNanoseconds(), 16'666'667u);
+    advanceManualClock(16'666'000); // 0.667 us before the second tick
+    test.present();
+    EXPECT_EQ(elapsedNanoseconds(), 33'333'334u);
+    useRealClock();
 }

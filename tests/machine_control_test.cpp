@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 class MachineControlTest : public ::testing::Test {
   protected:
@@ -97,5 +99,17 @@ TEST_F(MachineControlTest, FailedStartKeepsTheNameAndALongChoiceChangesNothing) 
         headless::takeConsoleText().ends_with("Emulator Mode: Chip-16\nError: Rom not found!\n"));
     EXPECT_FALSE(anythingRuns());
     EXPECT_EQ(romPath, missing);
+}
+TEST_F(MachineControlTest, CloseDropsAResetTheExitInstructionLeftQueued) {
+    headless::takePostedCommands();
+    // 00FD: the SCHIP exit instruction, which asks the window for a Reset.
+    ASSERT_TRUE(startChosenRom(folder.write("exit.ch8", {0x00, 0xFD}), "exit.ch8"));
+    for (int waited = 0; headless::postedCommandCount() == 0 && waited < 60'000; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(headless::postedCommandCount(), 1u);
+    closeRom();
+    EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{});
+    EXPECT_FALSE(anythingRuns());
 }
 } // namespace

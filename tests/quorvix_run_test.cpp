@@ -4,6 +4,7 @@
 #include "tests/chip8_test_machine.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
+#include "tools/quorvix_run/run_rom.h"
 
 #include <cstdio>
 #include <sys/wait.h>
@@ -60,9 +61,57 @@ TEST_F(QuorvixRunTest, FailuresGiveANonZeroStatus) {
     EXPECT_NE(runTool("--press 5@9-1 " + rom).first, 0);
     EXPECT_NE(runTool("--poke 0x1000=1 " + rom).first, 0);
     EXPECT_NE(runTool("--frames").first, 0);
+    EXPECT_NE(runTool("--flicker-filter maybe " + rom).first, 0);
 
     // The exit instruction makes the tool restart the ROM, over and over, until done.
     EXPECT_EQ(runTool("--frames 3 " + rom).first, 0);
+}
+
+// A20A D005 D005 1206, sprite F0 F0 F0 F0 F0: a block drawn and erased at once, then
+// a loop. With the flicker filter on, no frame is shown after the erase.
+const std::vector<std::uint8_t> drawnAndErased = {0xA2, 0x0A, 0xD0, 0x05, 0xD0, 0x05, 0x12, 0x06,
+                                                  0x00, 0x00, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0};
+
+TEST_F(QuorvixRunTest, FramesAndPressesCountRefreshPeriodsNotPresentedFrames) {
+    const std::string rom = folder.write("erased.ch8", drawnAndErased);
+    EXPECT_EQ(runTool("--frames 10 " + rom).first, 0);
+
+    // The same start, then F10A F129 D005 120C: wait for a key and show its digit.
+    const std::string keyed =
+        folder.write("keyed.ch8", {0xA2, 0x0E, 0xD0, 0x05, 0xD0, 0x05, 0xF1, 0x0A, 0xF1, 0x29, 0xD0,
+                                   0x05, 0x12, 0x0C, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0});
+    const auto [status, output] =
+        runTool("--frames 12 --seconds 30 --press 5@3-5 --screen-text " + keyed);
+    EXPECT_EQ(status, 0);
+    const std::string header = "(low resolution)\n";
+    const std::size_t rows = output.find(header);
+    ASSERT_NE(rows, std::string::npos) << output;
+    EXPECT_EQ(cut(output.substr(rows + header.size()), {0, 0, 5, 5}),
+              "####.\n#....\n####.\n...#.\n####.\n");
+}
+
+TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot) {
+    const std::string rom = folder.write("erased.ch8", drawnAndErased);
+    const std::string png = (folder.path() / "erased.png").string();
+    EXPECT_EQ(runTool("--flicker-filter off --frames 10 --screenshot " + png + " " + rom).first, 0);
+    std::string dark;
+    for (int row = 0; row < 32; ++row) {
+        dark += std::string(64, '.') + '\n';
+    }
+    EXPECT_EQ(pictureRows(png, 64, 32), dark); // the last frame, after the erase
+
+    // A machine that never draws after an erase left its flag set: the filter holds
+    // back every frame, so there is nothing to write.
+    chip8.eraseFlag = 1;
+    RunOptions options;
+    options.romPath = folder.write("spin.ch8", {0x12, 0x00});
+    options.frames = 3;
+    options.screenshotPath = (folder.path() / "none.png").string();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runRom(options), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("no frame was presented"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(options.screenshotPath));
 }
 
 TEST(QuorvixRunArgumentsTest, KeysPokesAndMachineKinds) {

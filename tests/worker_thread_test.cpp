@@ -4,6 +4,7 @@
 #include "platform/headless/headless_host.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
@@ -170,4 +171,45 @@ TEST_F(WorkerThreadTest, StoppingNothingOrTwiceIsHarmless) {
     stopWorker(worker);
     stopWorker(worker);
     EXPECT_EQ(worker, nullptr);
+}
+
+namespace {
+// A step that would never end by itself: it runs until the worker is being stopped.
+void stepUntilStopRequested() {
+    ++stepsRun;
+    while (!stepShouldEnd()) {
+        std::this_thread::yield();
+    }
+    ++stepsFinished;
+}
+
+// The thread names itself as it starts, so the name is waited for (up to 10 s).
+std::string osThreadName(WorkerThread& worker, const std::string& expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    char name[16] = {};
+    do {
+        pthread_getname_np(worker.mutexRecord->thread.native_handle(), name, sizeof name);
+        std::this_thread::yield();
+    } while (name != expected && std::chrono::steady_clock::now() < deadline);
+    return name;
+}
+} // namespace
+
+TEST_F(WorkerThreadTest, AStopReachesTheRunningStepBeforeItWaitsForTheMutex) {
+    EXPECT_FALSE(stepShouldEnd()) << "this thread is no worker";
+    auto worker = startWorker("tExecute", stepUntilStopRequested);
+    waitForSteps(1);
+    stopWorker(worker);
+    EXPECT_EQ(stepsRun.load(), 1);
+    EXPECT_EQ(stepsFinished.load(), 1);
+}
+
+TEST_F(WorkerThreadTest, TheOperatingSystemKnowsTheThreadByTheWorkersName) {
+    auto execute = startWorker("tExecute", countingStep);
+    auto longName = startWorker("tAWorkerWithALongName", countingStep);
+    EXPECT_EQ(osThreadName(*execute, "tExecute"), "tExecute");
+    // The system keeps 15 characters.
+    EXPECT_EQ(osThreadName(*longName, "tAWorkerWithALo"), "tAWorkerWithALo");
+    stopWorker(execute);
+    stopWorker(longName);
 }

@@ -23,6 +23,17 @@ void FairMutex::unlock() {
     turnChanged_.notify_all();
 }
 
+FairMutex::Ticket FairMutex::unlockAndEnqueue() {
+    Ticket ticket = 0;
+    {
+        std::lock_guard lock(mutex_);
+        ticket = nextTicket_++;
+        ++nowServing_;
+    }
+    turnChanged_.notify_all();
+    return ticket;
+}
+
 std::uint64_t FairMutex::waiting() {
     std::lock_guard lock(mutex_);
     return nextTicket_ - nowServing_ > 0 ? nextTicket_ - nowServing_ - 1 : 0;

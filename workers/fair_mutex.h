@@ -20,6 +20,9 @@ class FairMutex {
     bool waitForTurn(Ticket ticket, std::chrono::milliseconds timeout);
     void waitForTurn(Ticket ticket);
     void unlock();
+    // The owner releases and queues again in one step: a thread already waiting is
+    // served first, and nobody who arrives later can get in before the returned ticket.
+    Ticket unlockAndEnqueue();
     // Threads queued behind the current owner.
     std::uint64_t waiting();
 

@@ -1,6 +1,7 @@
 #include "workers/worker_thread.h"
 
 #include "platform/console_log.h"
+#include "workers/thread_name.h"
 
 #include <chrono>
 #include <cstring>
@@ -13,6 +14,9 @@ constexpr std::chrono::milliseconds mutexPatience{1000};
 
 void doNothing() {}
 
+// The worker whose step runs on this thread, for stepShouldEnd().
+thread_local const WorkerThread* currentWorker = nullptr;
+
 void unlockWorker(WorkerThread& record) {
     record.mutexRecord->mutex.unlock();
 }
@@ -20,7 +24,10 @@ void unlockWorker(WorkerThread& record) {
 void startThread(WorkerThread& record) {
     WorkerMutex& mutexRecord = *record.mutexRecord;
     try {
-        mutexRecord.thread = std::thread([&record] { workerMain(record); });
+        mutexRecord.thread = std::thread([&record] {
+            nameCurrentThread(record.mutexRecord->name);
+            workerMain(record);
+        });
         mutexRecord.threadId =
             static_cast<std::uint32_t>(std::hash<std::thread::id>{}(mutexRecord.thread.get_id()));
     } catch (const std::system_error&) {
@@ -68,21 +75,24 @@ std::unique_ptr<WorkerThread> makeWorker(const char* name, StepFunction step, St
     return worker;
 }
 
-void lockWithTimeout(WorkerThread& record) {
+namespace {
+void waitPatiently(WorkerThread& record, FairMutex::Ticket ticket) {
     WorkerMutex& mutexRecord = *record.mutexRecord;
-    const FairMutex::Ticket ticket = mutexRecord.mutex.enqueue();
     if (!mutexRecord.mutex.waitForTurn(ticket, mutexPatience)) {
         logMessage("%s: Wait Timeout on Mutex (Trying Infinite Wait)", mutexRecord.name);
         mutexRecord.mutex.waitForTurn(ticket);
     }
 }
+} // namespace
+
+void lockWithTimeout(WorkerThread& record) {
+    waitPatiently(record, record.mutexRecord->mutex.enqueue());
+}
 
 int workerMain(WorkerThread& record) {
-    bool holding = false;
+    currentWorker = &record;
+    lockWithTimeout(record);
     for (;;) {
-        if (!holding) {
-            lockWithTimeout(record);
-        }
         const std::int32_t command = record.command;
         if (command == 0) {
             break;
@@ -90,15 +100,24 @@ int workerMain(WorkerThread& record) {
         if (command > 0 && command < static_cast<std::int32_t>(record.slots.size())) {
             record.slots[static_cast<std::size_t>(command)]();
         }
-        holding = record.keepLocked != 0;
-        if (!holding) {
-            unlockWorker(record);
-        }
+        const bool holding = record.keepLocked != 0;
         record.keepLocked = 0;
+        if (!holding) {
+            // Releasing and queueing again are one step: a thread already waiting goes
+            // first, and a thread arriving now comes after this worker's next step, so
+            // a pre-empted worker cannot lose its place to a second draw.
+            waitPatiently(record, record.mutexRecord->mutex.unlockAndEnqueue());
+        }
     }
     unlockWorker(record);
+    currentWorker = nullptr;
     record.finished = 1;
     return 0;
+}
+
+bool stepShouldEnd() {
+    const WorkerThread* worker = currentWorker;
+    return worker != nullptr && worker->stopRequested.load(std::memory_order_acquire);
 }
 
 void setCommand(WorkerThread& record, std::int32_t value) {
@@ -125,6 +144,8 @@ void stopWorker(std::unique_ptr<WorkerThread>& reference) {
     }
     WorkerThread& record = *reference;
     if (record.started != 0) {
+        // Raised before queueing for the mutex, so a long step can end early.
+        record.stopRequested.store(true, std::memory_order_release);
         setCommand(record, 0);
         // Joining waits for the thread to finish; a thread that was never made already
         // counts as finished.

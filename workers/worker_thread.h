@@ -27,6 +27,9 @@ struct WorkerThread {
     std::uint8_t keepLocked = 0;
     std::atomic<std::uint8_t> started{0};
     std::atomic<std::uint8_t> finished{0};
+    // Raised by the stop protocol before it waits for the mutex; a step that runs
+    // many instructions may end early at an instruction boundary when it sees it.
+    std::atomic<bool> stopRequested{false};
     std::array<StepFunction, 10> slots{};
     StepFunction onStart = nullptr;
     StepFunction onStop = nullptr;
@@ -49,6 +52,10 @@ std::unique_ptr<WorkerThread> makeWorker(const char* name, StepFunction step,
 int workerMain(WorkerThread& record);
 
 void setCommand(WorkerThread& record, std::int32_t value);
+
+// True inside a step of a worker that is being stopped: the step may end at the next
+// instruction boundary. False on any thread that is not a worker.
+bool stepShouldEnd();
 
 // Takes the worker's mutex: up to 1000 ms, then logs
 // "<name>: Wait Timeout on Mutex (Trying Infinite Wait)" and waits without limit.

@@ -231,11 +231,12 @@ PictureSurface* MainWindow::pictureSurface() {
 void MainWindow::endWindow(int result) {
     ended_ = true;
     result_ = result;
-    // No worker may outlive the window it presents to, nor the process.
+    // The window goes at once; the machines stop behind it. No worker may outlive the
+    // window it presents to, nor the process.
+    hide();
     stopChip8();
     stopChip16();
     registerHostWindow(nullptr);
-    hide();
     if (endedHandler_) {
         endedHandler_();
     }

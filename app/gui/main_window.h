@@ -49,8 +49,8 @@ class MainWindow final : public QMainWindow, public HostWindow {
     QAction* menuAction(int commandId) const;
     PictureWidget* picture() const { return picture_; }
 
-    // Ending the window (Exit, the close box, Escape) stops both machines, hides the
-    // window and calls the handler; commands arriving later are ignored.
+    // Ending the window (Exit, the close box, Escape) hides the window, stops both
+    // machines and calls the handler; commands arriving later are ignored.
     void setEndedHandler(std::function<void()> handler) { endedHandler_ = std::move(handler); }
     bool hasEnded() const { return ended_; }
     int result() const { return result_; }

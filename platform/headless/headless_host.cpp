@@ -59,6 +59,11 @@ void postCommand(int commandId) {
     postedCommands.push_back(commandId);
 }
 
+void dropPostedCommands(int commandId) {
+    std::lock_guard lock(commandMutex);
+    std::erase(postedCommands, commandId);
+}
+
 bool mainWindowExists() {
     return windowExists.load();
 }

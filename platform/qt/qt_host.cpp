@@ -98,6 +98,12 @@ void postCommand(int commandId) {
     }
 }
 
+void dropPostedCommands(int commandId) {
+    std::lock_guard lock(hostMutex);
+    // A wake-up already queued finds nothing to deliver and does nothing.
+    std::erase(postedCommands, commandId);
+}
+
 bool mainWindowExists() {
     return currentHost() != nullptr;
 }

@@ -67,4 +67,46 @@ TEST_F(KeyboardTest, KeyEventsFillTheKeyTableUntilTheWindowLosesTheKeyboard) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isActiveWindow(); }, 5000));
     EXPECT_FALSE(isKeyDown('Z'));
 }
+// X11 and Wayland key codes (evdev + 8) of keys by their place on the keyboard.
+constexpr quint32 placeOf1 = 10, placeOf2 = 11, placeOf3 = 12, placeOf4 = 13, placeOfQ = 24,
+                  placeOfW = 25, placeOfA = 38, placeOfZ = 52, placeOfUp = 111, placeOfF1 = 67;
+
+TEST_F(KeyboardTest, KeysCountByTheirPlaceWhateverTheLayoutTypes) {
+    start();
+    QWidget* picture = window->picture();
+    releaseAllKeys();
+    // A French keyboard: the digit row types & é " ' and the letters A Z sit where a US
+    // keyboard has Q W, Q where it has A and W where it has Z.
+    const struct {
+        int typed;
+        quint32 place;
+        int virtualKey;
+    } french[] = {
+        {Qt::Key_Ampersand, placeOf1, '1'}, {Qt::Key_Eacute, placeOf2, '2'},
+        {Qt::Key_QuoteDbl, placeOf3, '3'},  {Qt::Key_Apostrophe, placeOf4, '4'},
+        {Qt::Key_A, placeOfQ, 'Q'},         {Qt::Key_Z, placeOfW, 'W'},
+        {Qt::Key_Q, placeOfA, 'A'},         {Qt::Key_W, placeOfZ, 'Z'},
+        {Qt::Key_Up, placeOfUp, 0x26},
+    };
+    for (const auto& key : french) {
+        sendKey(picture, QEvent::KeyPress, key.typed, {}, false, key.place);
+        EXPECT_TRUE(isKeyDown(key.virtualKey)) << key.virtualKey;
+        if (key.typed >= Qt::Key_A && key.typed <= Qt::Key_Z) {
+            EXPECT_FALSE(isKeyDown(key.typed)) << "the printed letter " << char(key.typed);
+        }
+        sendKey(picture, QEvent::KeyRelease, key.typed, {}, false, key.place);
+        EXPECT_FALSE(isKeyDown(key.virtualKey)) << key.virtualKey;
+    }
+
+    // Shift held on a US keyboard: the "1" key types "!" and still is key 1.
+    sendKey(picture, QEvent::KeyPress, Qt::Key_Exclam, Qt::ShiftModifier, false, placeOf1);
+    EXPECT_TRUE(isKeyDown('1'));
+    sendKey(picture, QEvent::KeyRelease, Qt::Key_Exclam, Qt::ShiftModifier, false, placeOf1);
+    EXPECT_FALSE(isKeyDown('1'));
+
+    // A scan code decides even when the key it types is one the machines read.
+    sendKey(picture, QEvent::KeyPress, Qt::Key_A, {}, false, placeOfF1);
+    EXPECT_FALSE(isKeyDown('A'));
+    sendKey(picture, QEvent::KeyRelease, Qt::Key_A, {}, false, placeOfF1);
+}
 } // namespace

@@ -3,11 +3,14 @@
 #include "app/gui/run_main_window.h"
 #include "chip16/chip16_machine.h"
 #include "chip8/chip8_machine.h"
+#include "chip8/interpreter.h"
 #include "platform/qt/picture_widget.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 
@@ -161,11 +164,69 @@ TEST_F(MainWindowTest, CommandsWithoutMenuItemsAreIgnored) {
     EXPECT_EQ(flickerFilter.load() + verboseConsole.load(), 1);
 }
 
+// The About dialog found among the top-level widgets, or null.
+QDialog* aboutDialog() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog->isVisible() && dialog->windowTitle() == "About Quorvix") {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(MainWindowTest, AboutIsModalClosesOnOkOrEscapeAndTheMachineRunsMeanwhile) {
+    start();
+    load(writeRom("spin.ch8", chip8Spin));
+    for (const bool byEscape : {false, true}) {
+        bool modal = false;
+        bool ranWhileOpen = false;
+        QTimer::singleShot(0, [&] {
+            QDialog* dialog = aboutDialog();
+            if (dialog == nullptr) {
+                ADD_FAILURE() << "no About dialog";
+                return;
+            }
+            modal = dialog->isModal() && QApplication::activeModalWidget() == dialog;
+            const std::uint64_t before = chip8InstructionsExecuted();
+            ranWhileOpen =
+                QTest::qWaitFor([&] { return chip8InstructionsExecuted() >= before + 10'000; });
+            if (byEscape) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                return;
+            }
+            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                if (button->text() == "OK") {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                }
+            }
+        });
+        window->handleCommand(command::about); // returns once the dialog has closed
+        EXPECT_TRUE(modal);
+        EXPECT_TRUE(ranWhileOpen);
+        EXPECT_EQ(aboutDialog(), nullptr);
+    }
+    EXPECT_TRUE(chip8Runs());
+}
+
+// Records whether the machine still ran when the window was hidden.
+class HideWatcher final : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide) {
+            machineRanWhenHidden = chip8Runs();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    bool machineRanWhenHidden = false;
+};
+
 TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
     TempDirectory folder;
     for (const int way : {0, 1, 2}) {
         romPath = romFileTitle = folder.write("spin.ch8", chip8Spin);
-        QTimer::singleShot(0, [way] {
+        HideWatcher watcher;
+        QTimer::singleShot(0, [way, &watcher] {
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 auto* window = dynamic_cast<MainWindow*>(widget);
                 if (window == nullptr || !window->isVisible()) {
@@ -174,6 +235,7 @@ TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
                 // A command-line ROM runs at once, in a window sized for its machine.
                 EXPECT_TRUE(chip8Runs());
                 EXPECT_EQ(window->clientSize(), QSize(1024, 512));
+                window->installEventFilter(&watcher);
                 if (way == 0) {
                     QTest::keyClick(window->picture(), Qt::Key_Escape);
                 } else if (way == 1) {
@@ -184,6 +246,8 @@ TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
             }
         });
         EXPECT_EQ(runMainWindow(), 7);
+        // The window goes first; the machine stops behind it.
+        EXPECT_TRUE(watcher.machineRanWhenHidden) << way;
         EXPECT_FALSE(chip8Runs());
         EXPECT_FALSE(mainWindowExists());
     }

@@ -1,5 +1,5 @@
 #pragma once
-// --press KEY@A-B: a key held while the count of presented frames is from A to B.
+// --press KEY@A-B: a key held while the count of refresh periods is from A to B.
 
 #include "machine/machine_settings.h"
 
@@ -20,7 +20,7 @@ struct KeyHold {
 // Nothing when the text is malformed or B < A.
 std::optional<KeyHold> parseKeyHold(std::string_view text, MachineKind machine);
 
-// Puts every key of the script down or up for `frames` presented frames. A key named
+// Puts every key of the script down or up after `frames` refresh periods. A key named
 // by several holds is down when any of them covers the count.
 void applyKeyHolds(const std::vector<KeyHold>& holds, std::uint64_t frames);
 void releaseKeyHolds(const std::vector<KeyHold>& holds);

@@ -19,14 +19,15 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
     std::vector<std::string> pokes;
 
     auto* framesOption =
-        app.add_option("--frames", frames, "stop after N presented frames")->type_name("N");
+        app.add_option("--frames", frames, "stop after N refresh periods of the display (60 Hz)")
+            ->type_name("N");
     auto* secondsOption =
         app.add_option("--seconds", seconds,
                        "stop after S seconds (default 2, or no limit when --frames is given)")
             ->type_name("S")
             ->check(CLI::NonNegativeNumber);
     app.add_option("--press", presses,
-                   "hold KEY from frame A to frame B (KEY: a CHIP-8 key 0-F, or a controller "
+                   "hold KEY from refresh period A to B (KEY: a CHIP-8 key 0-F, or a controller "
                    "button up/down/left/right/select/start/a/b); repeatable")
         ->type_name("KEY@A-B")
         ->allow_extra_args(false);
@@ -43,6 +44,11 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                  "print instructions executed, instructions per second, frames");
     app.add_flag("--no-wait", options.noWait,
                  "no refresh wait (and, for Chip-16, no frame pacing)");
+    std::string flickerFilter = "on";
+    app.add_option("--flicker-filter", flickerFilter,
+                   "skip CHIP-8 frames whose last sprite erased a pixel (default on)")
+        ->type_name("on|off")
+        ->check(CLI::IsMember({"on", "off"}));
     app.add_option("ROM", options.romPath, "the ROM file")->required();
 
     try {
@@ -66,6 +72,7 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         exitCode = app.exit(error);
         return std::nullopt;
     }
+    options.flickerFilter = flickerFilter == "on";
     if (framesOption->count() > 0) {
         options.frames = frames;
     }

@@ -11,6 +11,8 @@
 
 struct RunOptions {
     std::string romPath;
+    // Refresh periods of the display clock, whether or not a frame was presented in
+    // them (the flicker filter may hold every frame back).
     std::optional<std::uint64_t> frames;
     // Nothing means no time limit: the default of 2 s holds only without --frames.
     std::optional<double> seconds;
@@ -21,6 +23,7 @@ struct RunOptions {
     bool log = false;
     bool stats = false;
     bool noWait = false;
+    bool flickerFilter = true;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program

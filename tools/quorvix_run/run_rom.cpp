@@ -12,6 +12,7 @@
 #include "tools/quorvix_run/png_writer.h"
 #include "tools/quorvix_run/runner_machine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -37,17 +38,43 @@ bool pokesFit(const RunOptions& options, const RunnerMachine& machine) {
     return true;
 }
 
+// Refresh periods of the display clock passed since `start` (nanoseconds since
+// program start), ticking where a present's refresh wait ends. Without that wait,
+// frames can come faster than the clock, and each presented frame counts as well.
+class DisplayClockCount {
+  public:
+    DisplayClockCount(bool noWait, std::uint64_t start) : noWait_(noWait), start_(start) {}
+
+    std::uint64_t periods(std::uint64_t presented) const {
+        const std::uint64_t ticks = elapsedNanoseconds() / refreshPeriod - start_ / refreshPeriod;
+        return noWait_ ? std::max(ticks, presented) : ticks;
+    }
+    // How long until the next tick, at most idleCheckInterval and at least 1 ms.
+    std::chrono::milliseconds untilNextTick() const {
+        const std::uint64_t rest = refreshPeriod - elapsedNanoseconds() % refreshPeriod;
+        const auto wait = std::chrono::milliseconds((rest + 999'999) / 1'000'000);
+        return std::clamp(wait, std::chrono::milliseconds(1), idleCheckInterval);
+    }
+
+  private:
+    bool noWait_;
+    std::uint64_t start_;
+};
+
 // Runs until a limit is reached, acting on the commands the machine posts to the
 // window as the shell would: Reset starts the same ROM again.
 RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
-                        const headless::FrameSink& sink) {
+                        const headless::FrameSink& sink, const DisplayClockCount& clock) {
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    std::uint64_t frames = sink.framesShown();
+    std::uint64_t presented = sink.framesShown();
     for (;;) {
+        // Counted by the clock, so a program whose frames the flicker filter holds
+        // back still ends and still gets its keys.
+        const std::uint64_t frames = clock.periods(presented);
         applyKeyHolds(options.keyHolds, frames);
         for (const int posted : headless::takePostedCommands()) {
             if (posted == command::reset && !machine.start(options.romPath, options.pokes)) {
@@ -60,7 +87,7 @@ RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
             (options.seconds && elapsed() >= *options.seconds)) {
             break;
         }
-        frames = sink.waitForFrameAfter(frames, idleCheckInterval);
+        presented = sink.waitForFrameAfter(presented, clock.untilNextTick());
     }
     result.seconds = elapsed();
     return result;
@@ -75,7 +102,10 @@ bool writeOutputs(const RunOptions& options, const RunnerMachine& machine,
         std::uint32_t height = 0;
         const auto pixels = sink.lastFrame(&width, &height);
         if (pixels.empty()) {
-            std::fprintf(stderr, "quorvix-run: no frame was presented, no screenshot written\n");
+            std::fprintf(stderr,
+                         "quorvix-run: no frame was presented during the run, so no screenshot "
+                         "was written%s\n",
+                         flickerFilter.load() != 0 ? " (the flicker filter was on)" : "");
             ok = false;
         } else if (!writePng(options.screenshotPath, pixels, width, height)) {
             std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.screenshotPath.c_str());
@@ -103,8 +133,8 @@ int runRom(const RunOptions& options) {
     verboseConsole.store(options.log ? 1 : 0);
     const MachineKind kind = machineForRomName(options.romPath);
     EmulatorMode.store(kind);
-    // As the main window starts it.
-    flickerFilter.store(1);
+    // On by default, as the main window starts it.
+    flickerFilter.store(options.flickerFilter ? 1 : 0);
 
     const auto machine = makeRunner(kind);
     if (!pokesFit(options, *machine)) {
@@ -117,8 +147,9 @@ int runRom(const RunOptions& options) {
     headless::setMainSurface(&sink);
 
     RunResult result;
+    const DisplayClockCount clock(options.noWait, elapsedNanoseconds());
     if (machine->start(options.romPath, options.pokes)) {
-        result = runUntilLimit(options, *machine, sink);
+        result = runUntilLimit(options, *machine, sink, clock);
     } else {
         result.loaded = false;
     }
