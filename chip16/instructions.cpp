@@ -1,6 +1,7 @@
 #include "chip16/instructions.h"
 
 #include "app/console_log.h"
+#include "chip16/extended_set.h"
 #include "chip16/graphics.h"
 #include "chip16/memory_access.h"
 #include "platform/random.h"
@@ -253,6 +254,11 @@ void executeChip16Instruction(Chip16Machine& m, std::uint32_t word) {
     case 0xC4: push(m, packChip16Flags(m)); break;
     case 0xC5: unpackChip16Flags(m, pop(m)); break;
 
-    default: reportUnknownOpcode(m, word); break;
+    default:
+        // The later instructions stay off the common opcodes' path.
+        if (!m.extendedInstructions || !executeChip16ExtendedInstruction(m, word)) {
+            reportUnknownOpcode(m, word);
+        }
+        break;
     }
 }

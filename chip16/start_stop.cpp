@@ -2,6 +2,7 @@
 
 #include "app/execute_step.h"
 #include "chip16/chip16_machine.h"
+#include "chip16/extended_set.h"
 #include "chip16/rom_loader.h"
 #include "display/display_dx16.h"
 #include "workers/worker_thread.h"
@@ -26,6 +27,8 @@ void resetChip16(Chip16Machine& m) {
     m.backgroundColour = 0;
     m.flipHorizontal = 0;
     m.flipVertical = 0;
+    m.palette = chip16DefaultPalette;
+    m.extendedInstructions = chip16ExtendedSetChosen();
 
     m.framesCompleted = 0;
     m.unknownOpcodeCounts.fill(0);

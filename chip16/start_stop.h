@@ -19,6 +19,7 @@ bool loadFreshChip16(const std::string& path);
 void startChip16Workers();
 
 // Registers, flags, cycle count, screen and graphics settings back to their start values:
-// PC = the loaded image's start address, SP = 0xFDF0, everything else 0. Memory and the
-// worker and display references are left alone.
+// PC = the loaded image's start address, SP = 0xFDF0, the default palette, everything
+// else 0; the extended instruction set as currently chosen. Memory and the worker and
+// display references are left alone.
 void resetChip16(Chip16Machine& m);

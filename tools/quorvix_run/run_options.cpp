@@ -43,6 +43,8 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                  "print instructions executed, instructions per second, frames");
     app.add_flag("--no-wait", options.noWait,
                  "no refresh wait (and, for Chip-16, no frame pacing)");
+    app.add_flag("--chip16-extended", options.chip16Extended,
+                 "Chip-16: execute the later instructions (MOD, REM, NOT, NEG, PAL)");
     app.add_option("ROM", options.romPath, "the ROM file")->required();
 
     try {

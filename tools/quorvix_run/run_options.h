@@ -21,6 +21,7 @@ struct RunOptions {
     bool log = false;
     bool stats = false;
     bool noWait = false;
+    bool chip16Extended = false;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program

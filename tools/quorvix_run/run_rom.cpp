@@ -2,6 +2,7 @@
 
 #include "app/console_log.h"
 #include "app/emulator_state.h"
+#include "chip16/extended_set.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/reset_request.h"
 #include "display/frame_device.h"
@@ -104,6 +105,7 @@ int runRom(const RunOptions& options) {
     EmulatorMode.store(kind);
     // As the main window starts it.
     flickerFilter.store(1);
+    chooseChip16ExtendedSet(options.chip16Extended);
 
     const auto machine = makeRunner(kind);
     if (!pokesFit(options, *machine)) {
