@@ -2,6 +2,7 @@
 
 #include "app/execute_step.h"
 #include "chip16/chip16_machine.h"
+#include "chip16/extended_set.h"
 #include "chip16/rom_loader.h"
 #include "display/display_dx16.h"
 #include "workers/worker_thread.h"

@@ -2,6 +2,7 @@
 
 #include "app/chip16_start_stop.h"
 #include "chip16/chip16_machine.h"
+#include "chip16/extended_set.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/run_loop.h"
 #include "display/display_dx16.h"
@@ -94,6 +95,19 @@ void BM_Chip16ExecutorMixedWithSprites(benchmark::State& state) {
     runBatches(state);
 }
 BENCHMARK(BM_Chip16ExecutorMixedWithSprites);
+
+// The mixed program with the later instructions on and a MOD, NEG and NOT in the loop:
+// the common opcodes' path is the same with the set on.
+void BM_Chip16ExecutorMixedExtended(benchmark::State& state) {
+    Chip16Program p = mixedProgram(false);
+    p.at(0x0500).raw(0xA4, 0x21).raw(0xE4, 0x03).raw(0xE1, 0x04).jmp(0x0010); // MOD, NEG, NOT
+    p.at(0x0010 + 20 * 4).jmp(0x0500); // the loop's closing JMP goes through them
+    chooseChip16ExtendedSet(true);
+    loadProgram(p);
+    chooseChip16ExtendedSet(false);
+    runBatches(state);
+}
+BENCHMARK(BM_Chip16ExecutorMixedExtended);
 
 void randomScreen(Chip16Machine& m) {
     std::mt19937 random(5);

@@ -1,5 +1,7 @@
 #include "chip16/chip16_machine.h"
 
+#include "chip16/extended_set.h"
+
 Chip16Machine chip16;
 
 const std::array<std::uint8_t, 32> Chip16Machine::keyMap = {
@@ -26,6 +28,8 @@ void resetChip16(Chip16Machine& m) {
     m.backgroundColour = 0;
     m.flipHorizontal = 0;
     m.flipVertical = 0;
+    m.palette = chip16DefaultPalette;
+    m.extendedInstructions = chip16ExtendedSetChosen();
 
     m.framesCompleted = 0;
     m.unknownOpcodeCounts.fill(0);

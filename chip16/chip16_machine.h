@@ -16,6 +16,12 @@ constexpr std::uint32_t chip16ScreenHeight = 240;
 constexpr std::uint16_t chip16InitialStackPointer = 0xFDF0;
 constexpr std::uint16_t chip16ControllerAddress = 0xFFF0;
 
+// The sixteen colours a machine starts with, 0xAARRGGBB.
+constexpr std::array<std::uint32_t, 16> chip16DefaultPalette = {
+    0xFF000000, 0xFF000000, 0xFF888888, 0xFFBF3932, 0xFFDE7AAE, 0xFF4C3D21, 0xFF905F25, 0xFFE49452,
+    0xFFEAD979, 0xFF537A3B, 0xFFABD54A, 0xFF252E38, 0xFF00467F, 0xFF68ABCC, 0xFFBCDEE4, 0xFFFFFFFF,
+};
+
 struct Chip16Machine {
     std::unique_ptr<WorkerThread> executeWorker;
     std::unique_ptr<Displayc16> display;
@@ -42,6 +48,11 @@ struct Chip16Machine {
     std::uint8_t backgroundColour = 0;
     std::uint8_t flipHorizontal = 0;
     std::uint8_t flipVertical = 0;
+    // The colour of each index, 0xAARRGGBB; PAL replaces it.
+    std::array<std::uint32_t, 16> palette = chip16DefaultPalette;
+
+    // Whether the later instructions (chip16/extended_set.h) execute; fixed at start.
+    bool extendedInstructions = false;
 
     // 16-bit values are little-endian.
     std::array<std::uint8_t, chip16MemorySize> memory{};
@@ -62,6 +73,7 @@ struct Chip16Machine {
 extern Chip16Machine chip16;
 
 // Registers, flags, cycle count, screen and graphics settings back to their start values:
-// PC = the loaded image's start address, SP = 0xFDF0, everything else 0. Memory and the
-// worker and display references are left alone.
+// PC = the loaded image's start address, SP = 0xFDF0, the default palette, everything
+// else 0; the extended instruction set as currently chosen. Memory and the worker and
+// display references are left alone.
 void resetChip16(Chip16Machine& m);

@@ -1,5 +1,6 @@
 #include "chip16/instructions.h"
 
+#include "chip16/extended_set.h"
 #include "chip16/graphics.h"
 #include "chip16/memory_access.h"
 #include "platform/console_log.h"
@@ -93,6 +94,13 @@ void call(Chip16Machine& m, std::uint16_t target) {
     ++m.unknownOpcodeCounts[word & 0xFF];
     logMessage("Chip-16 Error: Unknown Opcode Called! [pc=%04x][%08x]",
                static_cast<unsigned>(static_cast<std::uint16_t>(m.pc - 4)), word);
+}
+// The later instructions (when chosen) and unknown opcodes, out of line so that the
+// common opcodes' dispatch stays as small as without them.
+[[gnu::noinline, gnu::cold]] void executeOtherOpcode(Chip16Machine& m, std::uint32_t word) {
+    if (!m.extendedInstructions || !executeChip16ExtendedInstruction(m, word)) {
+        reportUnknownOpcode(m, word);
+    }
 }
 } // namespace
 
@@ -253,6 +261,6 @@ void executeChip16Instruction(Chip16Machine& m, std::uint32_t word) {
     case 0xC4: push(m, packChip16Flags(m)); break;
     case 0xC5: unpackChip16Flags(m, pop(m)); break;
 
-    default: reportUnknownOpcode(m, word); break;
+    default: executeOtherOpcode(m, word); break;
     }
 }

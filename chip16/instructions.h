@@ -6,8 +6,9 @@
 #include <cstdint>
 
 // Executes `word` (opcode in bits 0-7, X/Y nibbles in 8-15, immediate in 16-31). PC
-// already points at the next instruction. Unknown opcodes are counted, reported and
-// skipped.
+// already points at the next instruction. The later instructions of
+// chip16/extended_set.h run only on a machine started with them chosen; unknown opcodes
+// are counted, reported and skipped.
 void executeChip16Instruction(Chip16Machine& m, std::uint32_t word);
 
 // Whether condition code 0-15 of Jx and Cx holds for the current flags.

@@ -4,11 +4,6 @@
 #include <cstring>
 #include <new>
 
-const std::array<std::uint32_t, 16> chip16Palette = {
-    0xFF000000, 0xFF000000, 0xFF888888, 0xFFBF3932, 0xFFDE7AAE, 0xFF4C3D21, 0xFF905F25, 0xFFE49452,
-    0xFFEAD979, 0xFF537A3B, 0xFFABD54A, 0xFF252E38, 0xFF00467F, 0xFF68ABCC, 0xFFBCDEE4, 0xFFFFFFFF,
-};
-
 namespace {
 constexpr std::uint32_t texelsPerPixel = 3;
 static_assert(displayDx16Width == texelsPerPixel * chip16ScreenWidth);
@@ -16,10 +11,11 @@ static_assert(displayDx16Height == texelsPerPixel * chip16ScreenHeight);
 } // namespace
 
 void convertChip16Screen(const Chip16Machine& machine, const LockedImage& image) {
-    // The background is constant for the whole conversion (the same thread changes it
-    // between instructions only), so index 0 can be resolved once per frame.
-    std::array<std::uint32_t, 16> colours = chip16Palette;
-    colours[0] = chip16Palette[machine.backgroundColour & 0x0F];
+    // The background and the palette are constant for the whole conversion (the same
+    // thread changes them between instructions only), so index 0 can be resolved once
+    // per frame; a palette loaded by PAL shows from the next conversion on.
+    std::array<std::uint32_t, 16> colours = machine.palette;
+    colours[0] = machine.palette[machine.backgroundColour & 0x0F];
 
     for (std::uint32_t y = 0; y < chip16ScreenHeight; ++y) {
         const std::uint8_t* pixels = &machine.screen[y * chip16ScreenWidth];

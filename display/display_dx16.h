@@ -1,6 +1,6 @@
 #pragma once
 // The Chip-16 display: each of the 320 x 240 pixels becomes a 3 x 3 block of the
-// 960 x 720 texture, coloured through the fixed sixteen-colour palette, with index 0
+// 960 x 720 texture, coloured through the machine's sixteen-colour palette, with index 0
 // shown in the machine's background colour.
 
 #include "chip16/chip16_machine.h"
@@ -14,8 +14,6 @@
 
 constexpr std::uint32_t displayDx16Width = 960;
 constexpr std::uint32_t displayDx16Height = 720;
-
-extern const std::array<std::uint32_t, 16> chip16Palette;
 
 class DisplayDx16 final : public Displayc16 {
   public:

@@ -50,6 +50,8 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size) {
     std::copy_n(image.begin(), std::min<std::size_t>(image.size(), chip16MemorySize),
                 chip16.memory.begin());
     resetChip16(chip16);
+    // Some inputs run with the later instructions (MOD, REM, NOT, NEG, PAL) as well.
+    chip16.extendedInstructions = (options & 4u) != 0;
     chip16.cycles = framePhase;
 
     const std::uint64_t framesShownBefore = fuzzFrameSink().framesShown();

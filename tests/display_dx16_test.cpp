@@ -8,7 +8,7 @@ namespace {
 // The texel at (x, y) by the per-texel rule: index 0 shows the background's colour.
 std::uint32_t expectedTexel(const Chip16Machine& m, std::uint32_t x, std::uint32_t y) {
     const std::uint32_t c = m.screen[(y / 3) * 320 + x / 3] & 0x0F;
-    return chip16Palette[c != 0 ? c : m.backgroundColour & 0x0F];
+    return m.palette[c != 0 ? c : m.backgroundColour & 0x0F];
 }
 } // namespace
 
@@ -22,6 +22,11 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
             pixel = static_cast<std::uint8_t>(random() % 4 == 0 ? random() : random() % 16);
         }
         m->backgroundColour = static_cast<std::uint8_t>(round < 2 ? round * 3 : random());
+        if (round >= 4) { // a palette a program loaded
+            for (std::uint32_t& colour : m->palette) {
+                colour = 0xFF000000u | (random() & 0xFFFFFFu);
+            }
+        }
         std::vector<std::uint32_t> words(std::size_t{720} * pitch / 4, guard);
         convertChip16Screen(*m, LockedImage{words.data(), pitch});
         int wrong = 0;
@@ -32,8 +37,10 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
         }
         EXPECT_EQ(wrong, 0) << "background " << +m->backgroundColour;
     }
-    // A few entries by value: black index 1 whatever the background, 3 red, 14 pale blue.
-    EXPECT_EQ(chip16Palette[1], 0xFF000000u);
-    EXPECT_EQ(chip16Palette[3], 0xFFBF3932u);
-    EXPECT_EQ(chip16Palette[14], 0xFFBCDEE4u);
+    // A fresh machine's colours by value: black index 1 whatever the background, 3 red,
+    // 14 pale blue.
+    const auto fresh = std::make_unique<Chip16Machine>();
+    EXPECT_EQ(fresh->palette[1], 0xFF000000u);
+    EXPECT_EQ(fresh->palette[3], 0xFFBF3932u);
+    EXPECT_EQ(fresh->palette[14], 0xFFBCDEE4u);
 }

@@ -6,7 +6,10 @@
 #include "tools/quorvix_run/pokes.h"
 #include "tools/quorvix_run/run_rom.h"
 
+#include <png.h>
+
 #include <cstdio>
+#include <map>
 #include <sys/wait.h>
 
 namespace {
@@ -28,6 +31,26 @@ std::pair<int, std::string> runTool(const std::string& arguments) {
 }
 
 using QuorvixRunTest = Chip8MachineTest;
+
+// How many pixels of each colour (0xAABBGGRR) a PNG has; empty when it cannot be read.
+std::map<std::uint32_t, long> pngColours(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<std::uint32_t> pixels;
+    if (png_image_begin_read_from_file(&image, path.c_str())) {
+        image.format = PNG_FORMAT_RGBA;
+        pixels.resize(std::size_t{image.width} * image.height);
+        if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+            pixels.clear();
+        }
+    }
+    png_image_free(&image);
+    std::map<std::uint32_t, long> counts;
+    for (const std::uint32_t pixel : pixels) {
+        ++counts[pixel];
+    }
+    return counts;
+}
 
 // The poked byte chooses the glyph drawn; the tool prints the screen the same program
 // leaves on the test thread, and its screenshot's cells read back as that picture.
@@ -112,6 +135,35 @@ TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot
     EXPECT_NE(testing::internal::GetCapturedStderr().find("no frame was presented"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(options.screenshotPath));
+}
+
+// Chip1613ST loads a black-and-white palette with PAL before it draws its report: with
+// the extended set every lit screen pixel shows as a white 3 x 3 block.
+TEST_F(QuorvixRunTest, Chip16ExtendedFlagRunsChip1613stInItsOwnColours) {
+    if (sharedRomFolder().empty()) {
+        GTEST_SKIP() << "../shared/roms is not there";
+    }
+    const std::string rom = (sharedRomFolder() / "chip16/tests/Chip1613ST.c16").string();
+    const std::string png = (folder.path() / "shot.png").string();
+    const std::string common = "--no-wait --frames 30 --screen-text --stats --screenshot " + png;
+
+    const auto [status, output] = runTool("--chip16-extended " + common + " " + rom);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("unknown opcodes: none\n"), std::string::npos) << output;
+    const std::size_t rows = output.find('\n', output.find("chip-16 screen:")) + 1;
+    const std::string screen = output.substr(rows, 240 * 321);
+    const long lit = 240 * 320 - std::count(screen.begin(), screen.end(), '0');
+    EXPECT_GT(lit, 500);
+    EXPECT_EQ(pngColours(png), (std::map<std::uint32_t, long>{{0xFF000000, 960 * 720 - 9 * lit},
+                                                              {0xFFFFFFFF, 9 * lit}}));
+
+    const auto [statusOff, outputOff] = runTool(common + " " + rom);
+    EXPECT_EQ(statusOff, 0) << outputOff;
+    EXPECT_NE(outputOff.find("unknown opcode 0xa3: 1 times\nunknown opcode 0xd0: 2 times\n"),
+              std::string::npos)
+        << outputOff;
+    // Its text is drawn in colour 1, which is black in the default palette.
+    EXPECT_EQ(pngColours(png), (std::map<std::uint32_t, long>{{0xFF000000, 960 * 720}}));
 }
 
 TEST(QuorvixRunArgumentsTest, KeysPokesAndMachineKinds) {

@@ -49,6 +49,8 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                    "skip CHIP-8 frames whose last sprite erased a pixel (default on)")
         ->type_name("on|off")
         ->check(CLI::IsMember({"on", "off"}));
+    app.add_flag("--chip16-extended", options.chip16Extended,
+                 "Chip-16: execute the later instructions (MOD, REM, NOT, NEG, PAL)");
     app.add_option("ROM", options.romPath, "the ROM file")->required();
 
     try {

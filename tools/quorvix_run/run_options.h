@@ -24,6 +24,7 @@ struct RunOptions {
     bool stats = false;
     bool noWait = false;
     bool flickerFilter = true;
+    bool chip16Extended = false;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program

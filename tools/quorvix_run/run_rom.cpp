@@ -1,6 +1,7 @@
 #include "tools/quorvix_run/run_rom.h"
 
 #include "app/emulator_state.h"
+#include "chip16/extended_set.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/reset_request.h"
 #include "display/frame_device.h"
@@ -135,6 +136,7 @@ int runRom(const RunOptions& options) {
     EmulatorMode.store(kind);
     // On by default, as the main window starts it.
     flickerFilter.store(options.flickerFilter ? 1 : 0);
+    chooseChip16ExtendedSet(options.chip16Extended);
 
     const auto machine = makeRunner(kind);
     if (!pokesFit(options, *machine)) {
