@@ -12,7 +12,8 @@
 std::optional<std::uint64_t> parseFrameLimit(std::string_view text);
 
 // A decimal number of seconds, finite and not negative ("2", "0.5", "1e3"); no sign,
-// spaces, hexadecimal, infinity or NaN.
+// spaces, hexadecimal, infinity or NaN, nor a value too large for a double ("1e400") or
+// so small that it would read as 0 ("1e-400").
 std::optional<double> parseSecondsLimit(std::string_view text);
 
 // The argument as an error message quotes it: at most 32 characters, with anything that
