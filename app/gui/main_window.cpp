@@ -203,6 +203,13 @@ void MainWindow::loadRomFile(const QString& path) {
     applyWindowScale(windowScale.load());
 }
 
+void MainWindow::loadDroppedFile(const QString& path) {
+    const QFileInfo file(path);
+    startDroppedRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
+                    QFile::encodeName(file.fileName()).toStdString());
+    applyWindowScale(windowScale.load());
+}
+
 QSize MainWindow::clientSize() const {
     return picture_->size();
 }
@@ -319,6 +326,6 @@ void MainWindow::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    loadRomFile(path);
+    loadDroppedFile(path);
     repaintClientArea();
 }
