@@ -75,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"SecondsNegative", "--seconds -1", "/dev/null", 2, "--seconds"},
         Refusal{"EmptyScreenshotName", "--frames 2 --screenshot \"\"", "/dev/null", 2,
                 "--screenshot"},
+        Refusal{"PokeOutsideMemory", "--poke 0x1000=1", "/dev/null", 2, "0x1000"},
         Refusal{"ScreenTextLost", "--frames 2 --screen-text", "/dev/full", 1, "standard output"},
         Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
         Refusal{"LogLost", "--frames 2 --log", "/dev/full", 1, "standard output"},
