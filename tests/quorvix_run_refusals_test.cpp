@@ -97,6 +97,7 @@ TEST(QuorvixRunLimitsTest, SecondsAreFiniteAndNotNegative) {
     EXPECT_EQ(parseSecondsLimit(".5"), 0.5);
     EXPECT_EQ(parseSecondsLimit("1e3"), 1000.0);
     EXPECT_EQ(parseSecondsLimit("1.5E-1"), 0.15);
+    EXPECT_EQ(parseSecondsLimit("1e-310"), 1e-310); // tiny, but not 0
     for (const char* bad : {"", "nan", "NaN", "-nan", "inf", "infinity", "-1", "+1", "1e400",
                             "1e-400", "0x10", "1,5", " 1", "1s", ".", "e3"}) {
         EXPECT_FALSE(parseSecondsLimit(bad)) << bad;
