@@ -43,10 +43,14 @@ bool startChosenRom(const std::string& path, const std::string& fileName) {
     if (path.size() > maxChosenPathLength || fileName.size() > maxChosenNameLength) {
         return false;
     }
+    startDroppedRom(path, fileName);
+    return true;
+}
+
+void startDroppedRom(const std::string& path, const std::string& fileName) {
     romPath = path;
     romFileTitle = fileName;
     startCurrentRom();
-    return true;
 }
 
 void resetRom() {

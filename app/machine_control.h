@@ -30,6 +30,11 @@ constexpr std::size_t maxChosenNameLength = 126;
 // and nothing changes.
 bool startChosenRom(const std::string& path, const std::string& fileName);
 
+// A file dropped on the window: the path and its file name become romPath and
+// romFileTitle, then the start sequence. No dialog buffer is involved, so a name of any
+// length loads (the name only chooses the machine and goes into the "Loading:" line).
+void startDroppedRom(const std::string& path, const std::string& fileName);
+
 // Restarts the current ROM; the window keeps its size.
 void resetRom();
 

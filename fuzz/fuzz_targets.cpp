@@ -3,11 +3,15 @@
 #include <array>
 
 namespace {
-constexpr std::array<FuzzTarget, 4> targets = {{
+constexpr std::array<FuzzTarget, 8> targets = {{
     {"chip8_interpreter", fuzzChip8Interpreter},
     {"chip16_executor", fuzzChip16Executor},
     {"chip8_loader", fuzzChip8Loader},
     {"chip16_loader", fuzzChip16Loader},
+    {"runner_press", fuzzRunnerPress},
+    {"runner_poke", fuzzRunnerPoke},
+    {"runner_limits", fuzzRunnerLimits},
+    {"rom_machine", fuzzRomMachine},
 }};
 } // namespace
 

@@ -25,6 +25,16 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size);
 int fuzzChip8Loader(const std::uint8_t* data, std::size_t size);
 int fuzzChip16Loader(const std::uint8_t* data, std::size_t size);
 
+// quorvix-run's arguments, the whole input as the text: --press (byte 0, bit 0: the ROM
+// is a Chip-16 one; then the text), --poke, and --frames with --seconds (the same text
+// read as both limits).
+int fuzzRunnerPress(const std::uint8_t* data, std::size_t size);
+int fuzzRunnerPoke(const std::uint8_t* data, std::size_t size);
+int fuzzRunnerLimits(const std::uint8_t* data, std::size_t size);
+
+// The whole input is a ROM path; the machine chosen for it.
+int fuzzRomMachine(const std::uint8_t* data, std::size_t size);
+
 struct FuzzTarget {
     const char* name;
     int (*run)(const std::uint8_t* data, std::size_t size);

@@ -143,6 +143,23 @@ void writeRomSeed(const fs::path& folder, const fs::path& rom) {
         writeSeed(folder, "chip8_interpreter", name, joined(chip8Controls, bytes));
     }
 }
+
+// Good and bad arguments of quorvix-run, and ROM paths.
+void writeTextSeeds(const fs::path& folder) {
+    using namespace std::string_literals; // the first byte of a --press input may be 0
+    const auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+    const std::pair<const char*, std::vector<std::string>> seeds[] = {
+        {"runner_press", {"\0005@0-10"s, "\001up@3-7"s, "\001A@1-2"s, "\000f@7-7"s, "\0005@9-1"s}},
+        {"runner_poke", {"0x1FF=2", "511=0x10", "0XFFFF=255", "1=256", "12"}},
+        {"runner_limits", {"120", "0", "2.5", "1e3", ".5E-1", "nan", "18446744073709551616"}},
+        {"rom_machine", {"Games/PONG.C16", "backup.c16.old", "c16/game.ch8", "x.C1"}},
+    };
+    for (const auto& [target, texts] : seeds) {
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            writeSeed(folder, target, "text-" + std::to_string(i), text(texts[i]));
+        }
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +169,7 @@ int main(int argc, char** argv) {
     }
     const fs::path folder = argv[1];
     writeBuiltSeeds(folder);
+    writeTextSeeds(folder);
     for (int i = 2; i < argc; ++i) {
         writeRomSeed(folder, argv[i]);
     }

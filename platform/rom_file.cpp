@@ -1,26 +1,39 @@
 #include "platform/rom_file.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 std::optional<std::size_t> readRomFile(const char* path, std::uint8_t* destination,
                                        std::size_t capacity) {
-    // Checked before opening: opening a pipe for reading would block until a writer
-    // appears.
+    if (path == nullptr) {
+        return std::nullopt;
+    }
+    // Without O_NONBLOCK, opening a pipe that has no writer waits for one forever. The
+    // decision is made on the opened descriptor, so a file swapped for something else
+    // under the same name cannot slip in between a check and the open.
+    const int file = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) {
+        return std::nullopt;
+    }
     struct stat status {};
-    if (path == nullptr || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(file);
         return std::nullopt;
     }
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        return std::nullopt;
+    std::size_t count = 0;
+    while (count < capacity) {
+        const ssize_t got = ::read(file, destination + count, capacity - count);
+        if (got > 0) {
+            count += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            ::close(file);
+            return std::nullopt;
+        }
     }
-    // The path may have been replaced between the two checks.
-    if (::fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
-        std::fclose(file);
-        return std::nullopt;
-    }
-    const std::size_t count = std::fread(destination, 1, capacity, file);
-    std::fclose(file);
+    ::close(file);
     return count;
 }

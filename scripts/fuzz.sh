@@ -23,12 +23,18 @@ input_timeout=${FUZZ_INPUT_TIMEOUT:-10}
 jobs=${JOBS:-$(nproc)}
 
 # Target and the longest input that means something to it: the control bytes, then a
-# full memory image (CHIP-8: 3584 bytes from 512), or a file a little past what fits.
+# full memory image (CHIP-8: 3584 bytes from 512), or a file a little past what fits;
+# for the runner's arguments and ROM paths, a little past the longest that means
+# anything.
 targets=(
     "chip8_interpreter 3589"
     "chip16_executor 65542"
     "chip8_loader 4096"
     "chip16_loader 65616"
+    "runner_press 64"
+    "runner_poke 64"
+    "runner_limits 64"
+    "rom_machine 256"
 )
 
 # The standard library's own checks (std::array and std::vector indices, among others)

@@ -112,4 +112,32 @@ TEST_F(MachineControlTest, CloseDropsAResetTheExitInstructionLeftQueued) {
     EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{});
     EXPECT_FALSE(anythingRuns());
 }
+
+// Only the Load dialog has a buffer for the file name; a dropped file and the command
+// line take names of any length (here 200 bytes: 65 three-byte characters, "X.CH8").
+TEST_F(MachineControlTest, LongNamesLoadByDropAndByCommandLine) {
+    std::string name;
+    for (int i = 0; i < 65; ++i) {
+        name += "\xE4\xB8\xAD";
+    }
+    name += "X.CH8";
+    ASSERT_EQ(name.size(), 200u);
+    const std::string path = folder.write(name, {0x12, 0x00});
+    const std::string logged = "Loading: " + name.substr(0, 195) + "x.ch8\nEmulator Mode: Chip-8\n";
+
+    startDroppedRom(path, name);
+    EXPECT_EQ(romPath, path);
+    EXPECT_EQ(romFileTitle, name);
+    EXPECT_EQ(headless::takeConsoleText(), logged);
+    EXPECT_TRUE(anythingRuns());
+    closeRom();
+
+    const char* argv[] = {"quorvix", path.c_str()};
+    takeRomFromCommandLine(2, argv);
+    resetRom();
+    EXPECT_EQ(romPath, path);
+    const std::string loggedPath = headless::takeConsoleText();
+    EXPECT_TRUE(loggedPath.ends_with(logged.substr(9))) << loggedPath;
+    EXPECT_TRUE(anythingRuns());
+}
 } // namespace

@@ -204,6 +204,13 @@ void MainWindow::loadRomFile(const QString& path) {
     applyWindowScale(windowScale.load());
 }
 
+void MainWindow::loadDroppedFile(const QString& path) {
+    const QFileInfo file(path);
+    startDroppedRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
+                    QFile::encodeName(file.fileName()).toStdString());
+    applyWindowScale(windowScale.load());
+}
+
 QSize MainWindow::clientSize() const {
     return picture_->size();
 }
@@ -321,6 +328,6 @@ void MainWindow::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    loadRomFile(path);
+    loadDroppedFile(path);
     repaintClientArea();
 }

@@ -40,8 +40,10 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
     // Load: the file dialog, then the start sequence and the window sizing.
     void loadRom();
-    // What Load does once a file is chosen; dropping a file on the window does the same.
+    // What Load does once a file is chosen: a choice longer than the dialog's buffers
+    // loads nothing. A dropped file loads the same way, whatever the length of its name.
     void loadRomFile(const QString& path);
+    void loadDroppedFile(const QString& path);
     void setRomChooser(RomChooser chooser) { chooseRom_ = std::move(chooser); }
 
     QSize clientSize() const;

@@ -116,6 +116,35 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeLoad) {
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
 }
 
+// Only the Load dialog has a buffer that limits the file name. A dropped file
+// with a 200-byte name (65 three-byte characters, "X.CH8") loads; chosen in the dialog,
+// the same file loads nothing.
+TEST_F(MainWindowTest, DroppedFileWithALongNameLoads) {
+    start();
+    std::string name;
+    for (int i = 0; i < 65; ++i) {
+        name += "\xE4\xB8\xAD";
+    }
+    name += "X.CH8";
+    ASSERT_EQ(name.size(), 200u);
+    const std::string path = writeRom(name, chip8Spin);
+    load(path);
+    EXPECT_EQ(romPath, "");
+    EXPECT_FALSE(chip8Runs());
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(romPath, path);
+    EXPECT_EQ(romFileTitle, name);
+    EXPECT_TRUE(chip8Runs());
+    EXPECT_EQ(window->clientSize(), QSize(1024, 512));
+}
+
 TEST_F(MainWindowTest, FlickerFilterToggleTwiceRestoresFlagAndMark) {
     start();
     window->handleCommand(command::flickerFilter);

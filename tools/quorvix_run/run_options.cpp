@@ -1,31 +1,44 @@
 #include "tools/quorvix_run/run_options.h"
 
 #include "machine/machine_settings.h"
+#include "tools/quorvix_run/run_limits.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+
 namespace {
 constexpr double defaultSeconds = 2.0;
+// Usage errors end the program with this status, after one line on standard error.
+constexpr int badArgumentStatus = 2;
+
+// CLI11's message, kept to one line whatever the arguments held.
+void printUsageError(const std::string& message) {
+    std::string line;
+    for (const char c : message) {
+        line += c == '\n' || c == '\r' || c == '\t' ? ' ' : c;
+    }
+    std::fprintf(stderr, "quorvix-run: %s (see --help)\n", line.c_str());
 }
+} // namespace
 
 std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode) {
     CLI::App app{"Runs a CHIP-8, SCHIP or Chip-16 ROM headless on the emulator's own workers "
                  "and display, and reports what it showed.",
                  "quorvix-run"};
     RunOptions options;
-    std::uint64_t frames = 0;
-    double seconds = defaultSeconds;
+    std::string framesText;
+    std::string secondsText;
     std::vector<std::string> presses;
     std::vector<std::string> pokes;
 
-    auto* framesOption =
-        app.add_option("--frames", frames, "stop after N refresh periods of the display (60 Hz)")
-            ->type_name("N");
+    auto* framesOption = app.add_option("--frames", framesText,
+                                        "stop after N refresh periods of the display (60 Hz)")
+                             ->type_name("N");
     auto* secondsOption =
-        app.add_option("--seconds", seconds,
+        app.add_option("--seconds", secondsText,
                        "stop after S seconds (default 2, or no limit when --frames is given)")
-            ->type_name("S")
-            ->check(CLI::NonNegativeNumber);
+            ->type_name("S");
     app.add_option("--press", presses,
                    "hold KEY from refresh period A to B (KEY: a CHIP-8 key 0-F, or a controller "
                    "button up/down/left/right/select/start/a/b); repeatable")
@@ -35,8 +48,9 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                    "write a byte into memory after loading (e.g. 0x1FF=2); repeatable")
         ->type_name("ADDR=BYTE")
         ->allow_extra_args(false);
-    app.add_option("--screenshot", options.screenshotPath, "write the last presented frame as PNG")
-        ->type_name("FILE");
+    auto* screenshotOption = app.add_option("--screenshot", options.screenshotPath,
+                                            "write the last presented frame as PNG")
+                                 ->type_name("FILE");
     app.add_flag("--screen-text", options.screenText,
                  "print the machine's screen buffer as text rows");
     app.add_flag("--log", options.log, "show the console log on standard output");
@@ -55,6 +69,27 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
 
     try {
         app.parse(argc, argv);
+        if (framesOption->count() > 0) {
+            options.frames = parseFrameLimit(framesText);
+            if (!options.frames) {
+                throw CLI::ValidationError("--frames", "expected a whole number from 0 to "
+                                                       "18446744073709551615, got " +
+                                                           quotedArgument(framesText));
+            }
+        }
+        if (secondsOption->count() > 0) {
+            options.seconds = parseSecondsLimit(secondsText);
+            if (!options.seconds) {
+                throw CLI::ValidationError("--seconds", "expected a finite number of seconds, 0 "
+                                                        "or more, got " +
+                                                            quotedArgument(secondsText));
+            }
+        } else if (!options.frames) {
+            options.seconds = defaultSeconds;
+        }
+        if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
+            throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
+        }
         const MachineKind machine = machineForRomName(options.romPath);
         for (const std::string& text : presses) {
             const auto hold = parseKeyHold(text, machine);
@@ -71,15 +106,14 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
             options.pokes.push_back(*poke);
         }
     } catch (const CLI::ParseError& error) {
-        exitCode = app.exit(error);
+        if (error.get_exit_code() == 0) {
+            exitCode = app.exit(error); // --help
+        } else {
+            printUsageError(error.what());
+            exitCode = badArgumentStatus;
+        }
         return std::nullopt;
     }
     options.flickerFilter = flickerFilter == "on";
-    if (framesOption->count() > 0) {
-        options.frames = frames;
-    }
-    if (secondsOption->count() > 0 || !options.frames) {
-        options.seconds = seconds;
-    }
     return options;
 }

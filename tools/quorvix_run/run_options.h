@@ -28,5 +28,6 @@ struct RunOptions {
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program
-// should end at once (--help: 0, a usage error: non-zero, after printing the message).
+// should end at once (--help: 0, after the help text; a usage error: 2, after one line
+// on standard error).
 std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode);

@@ -140,7 +140,7 @@ int runRom(const RunOptions& options) {
 
     const auto machine = makeRunner(kind);
     if (!pokesFit(options, *machine)) {
-        return 1;
+        return 2; // a bad argument, as usage errors
     }
     headless::FrameSink sink;
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);

@@ -1,0 +1,108 @@
+// quorvix-run refuses limits it could never reach and reports output it could not write:
+// each case ends with one short line on standard error and status 2 (bad argument) or 1
+// (lost output), instead of running forever or passing for success.
+
+#include "tests/support/temp_file.h"
+#include "tools/quorvix_run/run_limits.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sys/wait.h>
+
+namespace {
+struct Refusal {
+    const char* name;
+    const char* arguments; // before the ROM's path
+    const char* standardOutput;
+    int status;
+    const char* mentions; // a piece of the line on standard error
+};
+
+// The exit status (-1 when the tool did not exit normally) and what it wrote on
+// standard error; standard output goes to `standardOutput`.
+std::pair<int, std::string> runTool(const std::string& arguments,
+                                    const std::string& standardOutput) {
+    const std::string command =
+        std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1 >" + standardOutput;
+    std::pair<int, std::string> run{-1, ""};
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
+            run.second.append(buffer, count);
+        }
+        const int status = pclose(pipe);
+        run.first = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
+class QuorvixRunRefusalTest : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
+    const Refusal& refusal = GetParam();
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    TempDirectory folder;
+    // 0x0000 is not an instruction: the console says so at once, so --log has output.
+    // Then the program jumps to itself.
+    const std::string rom = folder.write("rom.ch8", {0x00, 0x00, 0x12, 0x02});
+    const auto [status, errors] =
+        runTool(std::string(refusal.arguments) + " " + rom, refusal.standardOutput);
+    EXPECT_EQ(status, refusal.status) << errors;
+    EXPECT_NE(errors.find(refusal.mentions), std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_TRUE(errors.ends_with("\n")) << errors;
+    EXPECT_LT(errors.size(), 160u) << errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuorvixRunRefusalTest,
+    ::testing::Values(
+        Refusal{"NegativeFrames", "--frames -1", "/dev/null", 2, "--frames"},
+        Refusal{"FramesOneOverTheLargest", "--frames 18446744073709551616", "/dev/null", 2,
+                "--frames"},
+        Refusal{"FramesFarTooMany", "--frames 99999999999999999999999", "/dev/null", 2,
+                "\"99999999999999999999999\""},
+        Refusal{"SecondsNaN", "--seconds NaN", "/dev/null", 2, "--seconds"},
+        Refusal{"SecondsLowerNan", "--frames 2 --seconds nan", "/dev/null", 2, "\"nan\""},
+        Refusal{"SecondsMinusNan", "--seconds -nan", "/dev/null", 2, "\"-nan\""},
+        Refusal{"SecondsInfinite", "--seconds inf", "/dev/null", 2, "\"inf\""},
+        Refusal{"SecondsTooLarge", "--seconds 1e400", "/dev/null", 2, "\"1e400\""},
+        Refusal{"SecondsNegative", "--seconds -1", "/dev/null", 2, "--seconds"},
+        Refusal{"EmptyScreenshotName", "--frames 2 --screenshot \"\"", "/dev/null", 2,
+                "--screenshot"},
+        Refusal{"PokeOutsideMemory", "--poke 0x1000=1", "/dev/null", 2, "0x1000"},
+        Refusal{"ScreenTextLost", "--frames 2 --screen-text", "/dev/full", 1, "standard output"},
+        Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
+        Refusal{"LogLost", "--frames 2 --log", "/dev/full", 1, "standard output"},
+        Refusal{"ScreenshotLost", "--frames 2 --screenshot /dev/full", "/dev/null", 1,
+                "cannot write /dev/full"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+TEST(QuorvixRunLimitsTest, FramesAreDecimalDigitsThatFit) {
+    EXPECT_EQ(parseFrameLimit("0"), 0u);
+    EXPECT_EQ(parseFrameLimit("18446744073709551615"), 18446744073709551615u);
+    for (const char* bad : {"", "-1", "+1", " 1", "1 ", "0x10", "1e3", "18446744073709551616"}) {
+        EXPECT_FALSE(parseFrameLimit(bad)) << bad;
+    }
+}
+
+TEST(QuorvixRunLimitsTest, SecondsAreFiniteAndNotNegative) {
+    EXPECT_EQ(parseSecondsLimit("0"), 0.0);
+    EXPECT_EQ(parseSecondsLimit("2"), 2.0);
+    EXPECT_EQ(parseSecondsLimit(".5"), 0.5);
+    EXPECT_EQ(parseSecondsLimit("1e3"), 1000.0);
+    EXPECT_EQ(parseSecondsLimit("1.5E-1"), 0.15);
+    EXPECT_EQ(parseSecondsLimit("1e-310"), 1e-310); // tiny, but not 0
+    for (const char* bad : {"", "nan", "NaN", "-nan", "inf", "infinity", "-1", "+1", "1e400",
+                            "1e-400", "0x10", "1,5", " 1", "1s", ".", "e3"}) {
+        EXPECT_FALSE(parseSecondsLimit(bad)) << bad;
+    }
+    EXPECT_EQ(quotedArgument("a\nb\x7F"), "\"a?b?\"");
+    EXPECT_EQ(quotedArgument(std::string(40, '9')), "\"" + std::string(32, '9') + "...\"");
+}
+} // namespace
