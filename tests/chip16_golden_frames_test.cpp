@@ -1,5 +1,6 @@
-// Golden frames: the exact screen of every Chip-16 ROM of ../shared/roms/chip16 and of
-// the demo at fixed frames, with fixed buttons held, run on the real run loop.
+// The Chip-16 programs of ../shared/roms/chip16 and the demo run frame by frame on the
+// real run loop: golden frames of each (the exact screen at fixed frames, with fixed
+// buttons held), and the Stopwatch against the frame count.
 
 #include "chip16/rom_loader.h"
 #include "platform/random.h"
@@ -11,7 +12,16 @@
 
 namespace {
 // Up, Down, Left, Right, A, B, Select, Start.
-enum Key { up = 0x26, down = 0x28, left = 0x25, right = 0x27, a = 0x43, b = 0x56, start = 0x5A };
+enum Key {
+    up = 0x26,
+    down = 0x28,
+    left = 0x25,
+    right = 0x27,
+    a = 0x43,
+    b = 0x56,
+    selectKey = 0x58,
+    start = 0x5A
+};
 struct Hold {
     int key, from, to; // down during frames from+1 to `to`
 };
@@ -61,7 +71,16 @@ TEST_F(Chip16GoldenFrames, RomSuite) {
     const Script scripts[] = {
         {"tests/BC_TestRom.c16", {120}, {}},
         {"tests/CollisionTest.c16", {20, 60}, {{right, 5, 40}, {down, 5, 12}}},
-        {"tests/PadTest.c16", {10, 16, 22}, {{up, 12, 16}, {b, 18, 22}}},
+        {"tests/PadTest.c16",
+         {10, 16, 22},
+         {{up, 12, 16},
+          {left, 12, 16},
+          {a, 12, 16},
+          {selectKey, 12, 16},
+          {down, 18, 22},
+          {right, 18, 22},
+          {b, 18, 22},
+          {start, 18, 22}}},
         {"tests/PaleteTest.c16", {30}, {}},
         {"tests/flip_test.c16", {30}, {}},
         {"programs/Triangle.c16", {60}, {}},
@@ -78,12 +97,47 @@ TEST_F(Chip16GoldenFrames, RomSuite) {
 }
 
 // Left and Up move the ship, B changes the background while held, A mirrors the ship,
-// Start brings it home.
+// Start brings it home; Right and Down held long take it to the corner, not past it.
 TEST_F(Chip16GoldenFrames, Demo) {
     TempDirectory folder;
-    const Script script = {
-        "demo.c16",
-        {30, 90},
-        {{left, 5, 40}, {up, 5, 30}, {b, 20, 30}, {a, 50, 55}, {start, 70, 75}, {right, 75, 90}}};
+    const Script script = {"demo.c16",
+                           {30, 90, 300},
+                           {{left, 5, 40},
+                            {up, 5, 30},
+                            {b, 20, 30},
+                            {a, 50, 55},
+                            {start, 70, 75},
+                            {right, 75, 300},
+                            {down, 95, 300}}};
     expectGolden("chip16_demo.txt", play(folder.write("demo.c16", chip16DemoRom()), script));
+}
+
+TEST_F(Chip16GoldenFrames, StopwatchCountsOneSecondEvery60Frames) {
+    // "MM:SS:hh" at the top left, glyph k in columns 10 + 12k to 21 + 12k of rows 10-19.
+    const auto glyphs = [this](int first) {
+        std::vector<std::uint8_t> cells;
+        for (int y = 10; y < 20; ++y) {
+            const auto row = screen.begin() + y * 320 + 10 + 12 * first;
+            cells.insert(cells.end(), row, row + 24);
+        }
+        return cells;
+    };
+    QUORVIX_REQUIRE_SHARED_ROMS();
+    const auto path = sharedRomFolder() / "chip16" / "programs" / "Stopwatch.c16";
+    ASSERT_TRUE(loadChip16Rom(path.c_str(), 0));
+    restart();
+    runFrames(10);
+    setKeyDown(0x43, true); // A: start
+    runFrames(2);
+    setKeyDown(0x43, false);
+    runFrames(40);
+    const auto hundredths = glyphs(6);
+    for (int second = 1; second <= 3; ++second) {
+        const auto seconds = glyphs(3);
+        runFrames(30);
+        EXPECT_NE(glyphs(6), hundredths) << "half a second later";
+        runFrames(30);
+        EXPECT_EQ(glyphs(6), hundredths) << "a whole second later, second " << second;
+        EXPECT_NE(glyphs(3), seconds);
+    }
 }
