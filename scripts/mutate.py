@@ -18,6 +18,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 SCRATCH = ROOT / "build-qa-mutate"
 SOURCE = SCRATCH / "src"
 BUILD = SCRATCH / "build"
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(ROOT / "scripts"))
 from mutants import MUTANTS  # noqa: E402
 
@@ -56,15 +57,18 @@ def run(command, **options):
 
 
 def copy_sources():
-    ignore = shutil.ignore_patterns("build*", ".git", ".cache")
-    for entry in ROOT.iterdir():
-        if entry.name.startswith(("build", ".git", ".cache")):
+    # Only files whose content differs are written, and they get a fresh time, so that
+    # the build notices them, including a fault left behind by an interrupted run.
+    for entry in ROOT.rglob("*"):
+        relative = entry.relative_to(ROOT)
+        if entry.is_dir() or relative.parts[0].startswith(("build", ".git", ".cache")):
             continue
-        target = SOURCE / entry.name
-        if entry.is_dir():
-            shutil.copytree(entry, target, ignore=ignore, dirs_exist_ok=True)
-        elif not target.exists() or target.read_bytes() != entry.read_bytes():
-            shutil.copy2(entry, target)
+        target = SOURCE / relative
+        content = entry.read_bytes()
+        if not target.exists() or target.read_bytes() != content:
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(content)
+            shutil.copymode(entry, target)
     # The external ROMs sit beside the sources, as ../shared/roms does beside the project.
     shared = (ROOT / ".." / "shared").resolve()
     link = SCRATCH / "shared"
@@ -111,18 +115,23 @@ def main():
             return 2
 
     killed, survived, equivalent = [], [], []
-    for number, entry in enumerate(MUTANTS, 1):
-        file, original, replacement = entry[:3]
-        if wanted and not any(w in file or w in original for w in wanted):
-            continue
-        label = f"#{number} {file}: {original.strip()!r} -> {replacement.strip()!r}"
-        if len(entry) > 3:
-            equivalent.append(f"{label}\n    equivalent: {entry[3]}")
-            continue
-        path = SOURCE / file
-        text = path.read_text()
-        path.write_text(text.replace(original, replacement, 1))
-        try:
+    # A file keeps the previous fault's text until the next fault replaces it, so that
+    # faults in one file cost one rebuild each; it is restored when the file changes.
+    originals = {}
+    try:
+        for number, entry in enumerate(MUTANTS, 1):
+            file, original, replacement = entry[:3]
+            if wanted and not any(w in file or w in original for w in wanted):
+                continue
+            label = f"#{number} {file}: {original.strip()!r} -> {replacement.strip()!r}"
+            if len(entry) > 3:
+                equivalent.append(f"{label}\n    equivalent: {entry[3]}")
+                continue
+            for other in [f for f in originals if f != file]:
+                (SOURCE / other).write_text(originals.pop(other))
+            path = SOURCE / file
+            text = originals.setdefault(file, path.read_text())
+            path.write_text(text.replace(original, replacement, 1))
             suites = suites_for(file)
             built = build(suites)
             if built.returncode != 0:
@@ -130,11 +139,12 @@ def main():
                 print(f"mutate: {label} does not compile; a fault must be a working program")
                 return 2
             outcome = test(suites)
-        finally:
-            path.write_text(text)
-        verdict = "killed" if outcome.returncode != 0 else "SURVIVED"
-        (killed if outcome.returncode != 0 else survived).append(label)
-        print(f"{verdict:8} {label}", flush=True)
+            verdict = "killed" if outcome.returncode != 0 else "SURVIVED"
+            (killed if outcome.returncode != 0 else survived).append(label)
+            print(f"{verdict:8} {label}", flush=True)
+    finally:
+        for other, text in originals.items():
+            (SOURCE / other).write_text(text)
 
     total = len(killed) + len(survived)
     print(f"\nmutation score: {len(killed)}/{total} killed, {len(survived)} survived, "
