@@ -1,7 +1,8 @@
 # Entry points: `make run` plays a ROM, `make test` builds and runs every test.
 # SANITIZE=address,undefined or SANITIZE=thread builds into a folder of its own.
 # Quality gates: `make lint`, `make coverage`, `make bench`, `make fuzz` (FUZZ_SECONDS
-# per harness, 60 by default); each builds in a folder of its own.
+# per harness, 60 by default), `make mutate` (the planted faults of scripts/mutants.py
+# must all be caught by the tests); each builds in a folder of its own.
 
 comma := ,
 SANITIZE ?=
@@ -17,7 +18,7 @@ BUILD_DIR := build-$(subst $(comma),-,$(SANITIZE))
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build test run clean lint coverage bench fuzz
+.PHONY: all deps configure build test run clean lint coverage bench fuzz mutate
 
 all: build
 
@@ -49,6 +50,9 @@ bench: deps
 
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
+
+mutate: deps
+	@scripts/mutate.py
 
 clean:
 	rm -rf build build-*

@@ -28,13 +28,14 @@ void loadProgram(std::span<const std::uint8_t> rom) {
 }
 
 // What no instruction may break: the buffer holds only 0 and 1, the resolution is one of
-// the two, the stack pointer indexes the stack.
+// the two, the stack pointer indexes the stack, I addresses memory.
 void checkMachine() {
     FUZZ_CHECK(std::all_of(chip8.screen.begin(), chip8.screen.end(),
                            [](std::uint8_t cell) { return cell <= 1; }));
     FUZZ_CHECK(chip8.hiRes <= 1);
     FUZZ_CHECK(chip8.eraseFlag <= 1);
     FUZZ_CHECK(chip8.sp < chip8.stack.size());
+    FUZZ_CHECK(chip8.I < chip8MemorySize);
     FUZZ_CHECK(chip8.screenWidth == chip8ScreenWidth && chip8.screenHeight == chip8ScreenHeight);
 }
 } // namespace

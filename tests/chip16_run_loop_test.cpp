@@ -80,20 +80,28 @@ TEST(Chip16FramePacer, SleepsThenYieldsUntilAPeriodHasPassedSinceItsLastReturn) 
     FramePacer();
     EXPECT_EQ(readPerformanceCounter(), tick);
 
-    // 1 ms sleeps while more than 1.75 ms remain (15 of them), then yields: the counter
-    // stays where the sleeps left it (the wait for it gives up after 10 s).
-    pace();
-    for (int i = 0; i < 100'000 && readPerformanceCounter() < tick + 15'000'000; ++i) {
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    // The period is 16 639 488 ns. While more than 1.75 ms of it remain the pacer sleeps
+    // 1 ms, then it only yields: with 1 750 001 ns left it sleeps once, with 1 750 000
+    // not at all; the counter stays where the sleeps left it (the wait for it gives up
+    // after 10 s). Only this thread moves the clock then, so the pacer returns exactly
+    // at the period.
+    for (const auto& [remaining, sleeps] : {std::pair{1'750'001, 1}, {1'750'000, 0}}) {
+        const std::uint64_t start = readPerformanceCounter();
+        const std::uint64_t slept = start + 16'639'488 - remaining + sleeps * 1'000'000;
+        advanceManualClock(16'639'488 - remaining);
+        pace();
+        for (int i = 0; i < 100'000 && readPerformanceCounter() < slept; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(readPerformanceCounter(), slept) << remaining;
+        advanceManualClock(start + 16'639'488 - slept - 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(returnedAt, 0u) << "one nanosecond short of the period";
+        advanceManualClock(1);
+        pacer.join();
+        EXPECT_EQ(returnedAt, start + 16'639'488);
+        returnedAt = 0;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(readPerformanceCounter(), tick + 15'000'000);
-    // Only this thread moves the clock now, so the pacer returns exactly at the period.
-    advanceManualClock(framePeriodNanoseconds - 15'000'000 - 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(returnedAt, 0u) << "one nanosecond short of the period";
-    advanceManualClock(1);
-    pacer.join();
-    EXPECT_EQ(returnedAt, tick + framePeriodNanoseconds);
     useRealClock();
 }

@@ -59,7 +59,8 @@ struct CapturedConsole {
 };
 
 // The process's machine run unpaced, with a display that notes R0, R1 and the
-// vertical-blank flag at each frame boundary and keeps the screen it last showed.
+// vertical-blank flag at each frame boundary and keeps the screen and background colour
+// it last showed.
 class Chip16Frames : public ::testing::Test {
   protected:
     struct Boundary {
@@ -71,6 +72,7 @@ class Chip16Frames : public ::testing::Test {
         void convert() override {
             test.boundaries.push_back({chip16.R[0], chip16.R[1], chip16.vblank});
             test.screen = chip16.screen;
+            test.background = chip16.backgroundColour;
         }
         void present() override {}
         Chip16Frames& test;
@@ -101,4 +103,5 @@ class Chip16Frames : public ::testing::Test {
     }
     std::vector<Boundary> boundaries;
     Chip16Screen screen{};
+    std::uint8_t background = 0;
 };

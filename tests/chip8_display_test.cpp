@@ -28,7 +28,8 @@ int wrongTexels(const std::vector<std::uint32_t>& texels, std::uint32_t stride,
             } else {
                 const bool core = (x % 4 == 1 || x % 4 == 2) && (y % 4 == 1 || y % 4 == 2);
                 const bool lit = chip8.screen[y / 4 * chip8ScreenWidth + x / 4] != 0;
-                expected = !lit ? chip8UnlitColour : core ? chip8CoreColour : chip8RimColour;
+                // Pale blue when dark; lit: a blue rim around a cyan core.
+                expected = !lit ? 0xFFBBCCFF : core ? 0xFF00FFFF : 0xFF0000FF;
             }
             wrong += texels[y * stride + x] != expected ? 1 : 0;
         }

@@ -1,13 +1,12 @@
 // The interpreter's instructions, family by family, on programs built in memory.
 
-#include "chip8/timers.h"
 #include "tests/chip8_test_machine.h"
 
 #include <set>
 
 namespace {
 using namespace chip8reg;
-using Chip8InstructionTest = Chip8MachineTest;
+using Chip8InstructionTest = Chip8ProgramTest;
 
 Chip8Program op(std::uint16_t opcode) {
     return Chip8Program().op(opcode);
@@ -35,8 +34,7 @@ TEST_F(Chip8InstructionTest, ArithmeticWritesTheFlagBeforeTheResult) {
     for (const auto& c : cases) {
         const int x = (c.opcode >> 8) & 0xF;
         execute(op(c.opcode), {{(c.opcode >> 4) & 0xF, c.vy}, {x, c.vx}, {15, c.vf}});
-        EXPECT_EQ(ints(chip8.V[static_cast<std::size_t>(x)], chip8.V[15]),
-                  ints(c.expectedVx, c.expectedVf))
+        EXPECT_EQ(ints(m.V[static_cast<std::size_t>(x)], m.V[15]), ints(c.expectedVx, c.expectedVf))
             << std::hex << c.opcode;
     }
 }
@@ -53,9 +51,9 @@ TEST_F(Chip8InstructionTest, SkipsIncludingKeysPassOverOneInstruction) {
                  {0xE09E, 5, 0, 16, 0},      {0xE0A1, 6, 0, 16, 0}};
     for (const auto& c : cases) {
         execute(op(c.opcode), {{0, c.skipV0}, {1, c.skipV1}});
-        const int skipped = chip8.pc;
+        const int skipped = m.pc;
         execute(op(c.opcode), {{0, c.stayV0}, {1, c.stayV1}});
-        EXPECT_EQ(ints(skipped, chip8.pc), ints(0x204, 0x202)) << std::hex << c.opcode;
+        EXPECT_EQ(ints(skipped, m.pc), ints(0x204, 0x202)) << std::hex << c.opcode;
     }
     EXPECT_EQ(console(), "SKPv: Key greater than 0xf\nSKNPv: Key greater than 0xf\n");
 }
@@ -71,8 +69,7 @@ TEST_F(Chip8InstructionTest, UnknownOpcodesAndModeSwitchesOnlyLog) {
     for (const auto& [opcode, message] : cases) {
         execute(op(opcode), {{1, 7}, {15, 9}});
         EXPECT_EQ(console(), message);
-        EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.V[15], chip8.hiRes),
-                  ints(0x202, 7, 9, opcode == 0x00FF));
+        EXPECT_EQ(ints(m.pc, m.V[1], m.V[15], m.hiRes), ints(0x202, 7, 9, opcode == 0x00FF));
     }
 }
 
@@ -82,52 +79,76 @@ TEST_F(Chip8InstructionTest, CallsAndReturnsWrapTheStackModulo16) {
         nested.call(static_cast<std::uint16_t>(0x202 + 2 * i));
     }
     execute(nested.ret());
-    EXPECT_EQ(ints(chip8.sp, chip8.stack[1]), ints(1, 0x202));
-    runChip8(17); // the seventeenth call overwrote the first
-    EXPECT_EQ(ints(chip8.stack[1], chip8.stack[2], chip8.pc, chip8.sp),
-              ints(0x222, 0x204, 0x222, 0));
+    EXPECT_EQ(ints(m.sp, m.stack[1]), ints(1, 0x202));
+    run(17); // the seventeenth call overwrote the first
+    EXPECT_EQ(ints(m.stack[1], m.stack[2], m.pc, m.sp), ints(0x222, 0x204, 0x222, 0));
     execute(Chip8Program().ret()); // a return without a call takes entry 0
-    EXPECT_EQ(ints(chip8.pc, chip8.sp), ints(0, 15));
+    EXPECT_EQ(ints(m.pc, m.sp), ints(0, 15));
+}
+
+// 6xkk, Annn, 1nnn; Dxyn draws n rows from I at column Vx, row Vy and reports a
+// collision in VF; 00E0 clears; Fx55 and Fx65 move V0-Vx and nothing past them.
+TEST_F(Chip8InstructionTest, LoadsJumpsDrawClearAndRegisterBlocks) {
+    execute(op(0x6A42).op(0xA123).op(0x1345), {}, 3);
+    EXPECT_EQ(ints(m.V[0xA], m.I, m.pc), ints(0x42, 0x123, 0x345));
+    // High resolution, glyph 0 (F0 90 90 90 F0) twice at column 3, row 4.
+    Chip8Program draw;
+    draw.high().ldi(0).op(0xD122).op(0xD122).op(0xD125).op(0x00E0);
+    execute(draw, {{1, 3}, {2, 4}}, 3);
+    const std::string rows = chip8ScreenRows(m);
+    EXPECT_EQ(cut(rows, {2, 3, 6, 4}), "......\n.####.\n.#..#.\n......\n");
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '#'), 6);
+    EXPECT_EQ(m.V[15], 0);
+    run(1);
+    EXPECT_EQ(ints(m.V[15], std::count(m.screen.begin(), m.screen.end(), 1)), ints(1, 0));
+    run(2);
+    EXPECT_EQ(ints(m.V[15], std::count(m.screen.begin(), m.screen.end(), 1)), ints(0, 0));
+
+    execute(Chip8Program().ldi(0x300).store(V2).ldi(0x301).load(V1),
+            {{0, 1}, {1, 2}, {2, 3}, {3, 4}}, 4);
+    EXPECT_EQ(ints(m.memory[0x300], m.memory[0x301], m.memory[0x302], m.memory[0x303]),
+              ints(1, 2, 3, 0));
+    EXPECT_EQ(ints(m.V[0], m.V[1], m.V[2], m.V[3]), ints(2, 3, 3, 4));
 }
 
 TEST_F(Chip8InstructionTest, AddressesPastMemoryWrapButPcKeepsSixteenBits) {
     execute(op(0xBFFF), {{0, 0xFF}});
-    EXPECT_EQ(chip8.pc, 0x10FE);
-    chip8.memory[0x0FE] = 0x65; // the next fetch reads from 0x0FE
-    chip8.memory[0x0FF] = 0x42;
-    runChip8(1);
-    EXPECT_EQ(chip8.V[5], 0x42);
-    chip8.pc = 0xFFF; // an opcode split over the end of memory
-    chip8.memory[0xFFF] = 0x6A;
-    chip8.memory[0x000] = 0x12;
-    runChip8(1);
-    EXPECT_EQ(ints(chip8.V[0xA], chip8.pc), ints(0x12, 0x1001));
+    EXPECT_EQ(m.pc, 0x10FE);
+    m.memory[0x0FE] = 0x65; // the next fetch reads from 0x0FE
+    m.memory[0x0FF] = 0x42;
+    run(1);
+    EXPECT_EQ(m.V[5], 0x42);
+    m.pc = 0xFFF; // an opcode split over the end of memory
+    m.memory[0xFFF] = 0x6A;
+    m.memory[0x000] = 0x12;
+    run(1);
+    EXPECT_EQ(ints(m.V[0xA], m.pc), ints(0x12, 0x1001));
 
     execute(Chip8Program().ldi(0xFFE).store(V3), {{0, 1}, {1, 2}, {2, 3}, {3, 4}}, 2);
-    const auto& memory = chip8.memory;
-    EXPECT_EQ(ints(memory[0xFFE], memory[0xFFF], memory[0], memory[1], chip8.I),
+    const auto& memory = m.memory;
+    EXPECT_EQ(ints(memory[0xFFE], memory[0xFFF], memory[0], memory[1], m.I),
               ints(1, 2, 3, 4, 0xFFE));
 }
 
 // Fx1E sets VF when I passes the end of memory; the glyph addresses; BCD read back.
 TEST_F(Chip8InstructionTest, IndexInstructions) {
     execute(Chip8Program().ldi(0xFFF).addI(V0), {{0, 1}}, 2);
-    EXPECT_EQ(ints(chip8.I, chip8.V[15]), ints(0, 1));
+    EXPECT_EQ(ints(m.I, m.V[15]), ints(0, 1));
     execute(Chip8Program().ldi(0x100).addI(VF), {{15, 1}}, 2);
-    EXPECT_EQ(ints(chip8.I, chip8.V[15]), ints(0x101, 0));
+    EXPECT_EQ(ints(m.I, m.V[15]), ints(0x101, 0));
     execute(Chip8Program().smallGlyph(V0), {{0, 0x3A}});
-    EXPECT_EQ(chip8.I, 50);
+    EXPECT_EQ(m.I, 50);
     execute(Chip8Program().bigGlyph(V0), {{0, 2}});
-    EXPECT_EQ(chip8.I, 100);
+    EXPECT_EQ(m.I, 100);
     execute(Chip8Program().ldi(0x300).bcd(V0).ld(V0, 0).load(V2), {{0, 157}}, 4);
-    EXPECT_EQ(ints(chip8.V[0], chip8.V[1], chip8.V[2], chip8.I), ints(1, 5, 7, 0x300));
+    EXPECT_EQ(ints(m.V[0], m.V[1], m.V[2], m.I), ints(1, 5, 7, 0x300));
 }
 
 TEST_F(Chip8InstructionTest, RplFlagsHoldUpToEightRegisters) {
     Chip8Program p;
     p.storeFlags(V8).storeFlags(V7).ld(V0, 0).ld(V7, 0).loadFlags(V8).loadFlags(V7);
     execute(p, {{0, 0x10}, {7, 0x17}, {8, 0x18}}, 6);
-    EXPECT_EQ(ints(chip8.rplFlags[7], chip8.V[0], chip8.V[7]), ints(0x17, 0x10, 0x17));
+    EXPECT_EQ(ints(m.rplFlags[7], m.V[0], m.V[7]), ints(0x17, 0x10, 0x17));
     EXPECT_EQ(console(), "LDHPv: x >= 8!\nLDHPv\nLDvHP: x >= 8!\nLDvHP\n");
 }
 
@@ -135,8 +156,8 @@ TEST_F(Chip8InstructionTest, RandomValuesAreMaskedByKk) {
     std::set<int> seen; // V0 masked by 0x0F, V1 by 0
     execute(Chip8Program().rnd(V0, 0x0F).rnd(V1, 0x00).jp(0x200), {{1, 9}}, 0);
     for (int i = 0; i < 200; ++i) {
-        runChip8(3);
-        seen.insert(chip8.V[0] | chip8.V[1] << 8);
+        run(3);
+        seen.insert(m.V[0] | m.V[1] << 8);
     }
     EXPECT_LE(*seen.rbegin(), 0x0F);
     EXPECT_GT(seen.size(), 8u);
@@ -146,11 +167,11 @@ TEST_F(Chip8InstructionTest, RandomValuesAreMaskedByKk) {
 // cleared, which a machine stop does.
 TEST_F(Chip8InstructionTest, ExitPostsResetOnceUntilTheMachineIsStopped) {
     execute(Chip8Program().exit(), {}, 3000);
-    EXPECT_EQ(chip8.pc, 0x200);
+    EXPECT_EQ(m.pc, 0x200);
     EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{32772});
     EXPECT_EQ(console().size(), 3000 * std::string("QUIT Opcode\n").size());
     clearChip8ResetRequest();
-    runChip8(10);
+    run(10);
     EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{32772});
 }
 
@@ -159,37 +180,37 @@ TEST_F(Chip8InstructionTest, ExitPostsResetOnceUntilTheMachineIsStopped) {
 // timing. The sound timer follows the same rule. Timers keep running while a key wait
 // repeats itself; the wait takes the lowest key down.
 TEST_F(Chip8InstructionTest, TimersStepOncePerPeriodAlsoDuringAKeyWait) {
-    constexpr std::uint64_t period = chip8TimerPeriodNanoseconds;
+    constexpr std::uint64_t period = 16'666'667; // 60 Hz, rounded up
     useManualClock(clockStart + 1'000'000'000);
     Chip8Program p; // 0x204 waits for a key, 0x208 sets DT = V2
     p.setDelay(V0).setSound(V0).waitKey(V5).getDelay(V1).setDelay(V2).jp(0x204);
     execute(p, {{0, 3}, {2, 9}}, 3);
-    EXPECT_EQ(chip8.delayTimerLastTick, elapsedNanoseconds());
+    EXPECT_EQ(m.delayTimerLastTick, elapsedNanoseconds());
     std::vector<int> readings;
     for (int step = 0; step < 3; ++step) {
         for (const std::uint64_t advance : {period - 1, std::uint64_t{1}}) {
             advanceManualClock(advance);
-            runChip8(2);
-            readings.push_back(chip8.delayTimer);
+            run(2);
+            readings.push_back(m.delayTimer);
         }
-        EXPECT_EQ(chip8.soundTimer, chip8.delayTimer);
+        EXPECT_EQ(m.soundTimer, m.delayTimer);
     }
     EXPECT_EQ(readings, (std::vector<int>{3, 2, 2, 1, 1, 0}));
-    EXPECT_EQ(chip8.delayTimerLastTick, 0u);
-    EXPECT_EQ(chip8.pc, 0x204);
+    EXPECT_EQ(m.delayTimerLastTick, 0u);
+    EXPECT_EQ(m.pc, 0x204);
 
-    chip8.pc = 0x200;
-    runChip8(2); // DT = 3, first observation
+    m.pc = 0x200;
+    run(2); // DT = 3, first observation
     advanceManualClock(10 * period);
-    runChip8(1);
-    EXPECT_EQ(chip8.delayTimer, 2);
+    run(1);
+    EXPECT_EQ(m.delayTimer, 2);
     advanceManualClock(period / 2);
-    chip8.pc = 0x208;
-    runChip8(1); // DT = 9 half a period after the step
+    m.pc = 0x208;
+    run(1); // DT = 9 half a period after the step
     advanceManualClock(period - period / 2);
     press(7);
     press(3);
-    runChip8(3); // jump back, take the key, read DT
-    EXPECT_EQ(ints(chip8.V[5], chip8.V[1], chip8.pc), ints(3, 8, 0x208));
+    run(3); // jump back, take the key, read DT
+    EXPECT_EQ(ints(m.V[5], m.V[1], m.pc), ints(3, 8, 0x208));
 }
 } // namespace

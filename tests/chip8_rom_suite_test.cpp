@@ -3,20 +3,18 @@
 // authors publish, where this machine's rules give the same picture.
 
 #include "tests/chip8_test_machine.h"
+#include "tests/support/golden.h"
 
 namespace {
 const std::string cross = "#.#\n.#.\n#.#\n";
 
-class Chip8RomSuiteTest : public Chip8MachineTest {
+class Chip8RomSuiteTest : public Chip8ProgramTest {
   protected:
     void SetUp() override {
-        Chip8MachineTest::SetUp();
+        Chip8ProgramTest::SetUp();
         verboseConsole = 0;
-        roms = sharedRomFolder();
-        if (roms.empty()) {
-            GTEST_SKIP() << "the shared ROM folder ../shared/roms is not there";
-        }
-        roms /= "chip8";
+        QUORVIX_REQUIRE_SHARED_ROMS();
+        roms = sharedRomFolder() / "chip8";
         useManualClock(clockStart + 1);
     }
 
@@ -24,17 +22,17 @@ class Chip8RomSuiteTest : public Chip8MachineTest {
     // at 0x1FF (0 lets them ask), runs it and returns the screen.
     std::string run(const std::string& rom, std::uint8_t mode = 0, int thousands = 3000) {
         loadRom((roms / rom).string());
-        chip8.memory[0x1FF] = mode;
+        m.memory[0x1FF] = mode;
         for (int i = 0; i < thousands; ++i) {
-            runChip8(1000);
+            runChip8(m, 1000);
             advanceManualClock(1'000'000);
         }
-        return chip8ScreenRows();
+        return chip8ScreenRows(m);
     }
 
     // A published Timendus picture, read at the size of the machine's current screen.
     std::string expected(const std::string& picture) {
-        const std::uint32_t scale = chip8.hiRes != 0 ? 1 : 2;
+        const std::uint32_t scale = m.hiRes != 0 ? 1 : 2;
         const auto rows = pictureRows(roms / "timendus" / "expected-screens" / picture,
                                       chip8ScreenWidth / scale, chip8ScreenHeight / scale);
         EXPECT_FALSE(rows.empty()) << picture;

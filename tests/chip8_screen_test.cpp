@@ -10,12 +10,12 @@
 
 namespace {
 using Cells = std::set<std::pair<std::uint32_t, std::uint32_t>>; // (column, row)
-using Chip8ScreenTest = Chip8MachineTest;
+using Chip8ScreenTest = Chip8ProgramTest;
 
-Cells litCells() {
+Cells litCells(const Chip8Machine& m) {
     Cells cells;
-    for (std::uint32_t i = 0; i < chip8.screen.size(); ++i) {
-        if (chip8.screen[i] != 0) {
+    for (std::uint32_t i = 0; i < m.screen.size(); ++i) {
+        if (m.screen[i] != 0) {
             cells.insert({i % chip8ScreenWidth, i / chip8ScreenWidth});
         }
     }
@@ -35,70 +35,70 @@ Cells areas(std::initializer_list<Area> rectangles) {
     return cells;
 }
 
-void draw(bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
+void draw(Chip8Machine& m, bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
           const std::vector<std::uint8_t>& sprite, std::uint16_t address = 0x300) {
     for (std::size_t i = 0; i < sprite.size(); ++i) {
-        chip8.memory[(address + i) % chip8MemorySize] = sprite[i];
+        m.memory[(address + i) % chip8MemorySize] = sprite[i];
     }
-    chip8.I = address;
-    chip8.hiRes = high ? 1 : 0;
-    drawChip8Sprite(chip8, x, y, n);
+    m.I = address;
+    m.hiRes = high ? 1 : 0;
+    drawChip8Sprite(m, x, y, n);
 }
 
 TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
-    draw(true, 124, 62, 8, std::vector<std::uint8_t>(8, 0xFF));
-    EXPECT_EQ(litCells(), areas({{124, 62, 8, 8}}));
-    EXPECT_EQ(chip8.V[15], 0);
+    draw(m, true, 124, 62, 8, std::vector<std::uint8_t>(8, 0xFF));
+    EXPECT_EQ(litCells(m), areas({{124, 62, 8, 8}}));
+    EXPECT_EQ(m.V[15], 0);
 
     std::vector<std::uint8_t> wide; // 16 x 16: the right halves eight columns on
     for (int row = 0; row < 16; ++row) {
         wide.insert(wide.end(), {0xF0, 0xC1});
     }
-    clearChip8Screen(chip8);
-    draw(true, 120, 60, 0, wide);
-    EXPECT_EQ(litCells(), areas({{120, 60, 4, 16}, {0, 60, 2, 16}, {7, 60, 1, 16}}));
+    clearChip8Screen(m);
+    draw(m, true, 120, 60, 0, wide);
+    EXPECT_EQ(litCells(m), areas({{120, 60, 4, 16}, {0, 60, 2, 16}, {7, 60, 1, 16}}));
 
-    clearChip8Screen(chip8); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
-    draw(false, 62, 31, 2, {0xC1, 0x80});
-    EXPECT_EQ(litCells(), areas({{124, 62, 4, 2}, {10, 62, 2, 2}, {124, 0, 2, 2}}));
+    clearChip8Screen(m); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
+    draw(m, false, 62, 31, 2, {0xC1, 0x80});
+    EXPECT_EQ(litCells(m), areas({{124, 62, 4, 2}, {10, 62, 2, 2}, {124, 0, 2, 2}}));
     EXPECT_EQ(console(), "");
 
-    clearChip8Screen(chip8); // sprite data wraps at the end of memory
-    draw(true, 0, 0, 2, {0x80, 0x40}, 0xFFF);
-    EXPECT_EQ(litCells(), (Cells{{0, 0}, {1, 1}}));
+    clearChip8Screen(m); // sprite data wraps at the end of memory
+    draw(m, true, 0, 0, 2, {0x80, 0x40}, 0xFFF);
+    EXPECT_EQ(litCells(m), (Cells{{0, 0}, {1, 1}}));
 }
 
 // Sixteen rows of eight columns; the message comes once per column of the last row.
 TEST_F(Chip8ScreenTest, LowResolutionSixteenRowSpriteIsEightWideAndReportsItsLastRow) {
     std::vector<std::uint8_t> sprite(16, 0x01);
     sprite[15] = 0x80;
-    draw(false, 0, 0, 0, sprite);
-    EXPECT_EQ(litCells(), areas({{14, 0, 2, 30}, {0, 30, 2, 2}}));
+    draw(m, false, 0, 0, 0, sprite);
+    EXPECT_EQ(litCells(m), areas({{14, 0, 2, 30}, {0, 30, 2, 2}}));
     EXPECT_EQ(console(), "Sprite 8x16!\nSprite 8x16!\nSprite 8x16!\nSprite 8x16!\n"
                          "Sprite 8x16!\nSprite 8x16!\nSprite 8x16!\nSprite 8x16!\n");
 }
 
 TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
-    draw(true, 10, 10, 2, {0xA5, 0x3C});
-    EXPECT_EQ(litCells().size(), 8u);
-    draw(true, 10, 10, 2, {0xA5, 0x3C});
-    EXPECT_EQ(chip8.V[15], 1);
-    EXPECT_TRUE(litCells().empty()) << "drawing twice restores";
-    draw(true, 3, 1, 1, {0x80});
-    EXPECT_EQ(chip8.V[15], 0) << "each draw reports only its own collisions";
+    draw(m, true, 10, 10, 2, {0xA5, 0x3C});
+    EXPECT_EQ(litCells(m).size(), 8u);
+    draw(m, true, 10, 10, 2, {0xA5, 0x3C});
+    EXPECT_EQ(m.V[15], 1);
+    EXPECT_TRUE(litCells(m).empty()) << "drawing twice restores";
+    draw(m, true, 3, 1, 1, {0x80});
+    EXPECT_EQ(m.V[15], 0) << "each draw reports only its own collisions";
     // One high-resolution pixel in a block is enough, and all four then flip.
-    draw(false, 1, 0, 1, {0x80});
-    EXPECT_EQ(chip8.V[15], 1);
-    EXPECT_EQ(litCells(), (Cells{{2, 0}, {3, 0}, {2, 1}}));
-    clearChip8Screen(chip8);
-    EXPECT_TRUE(litCells().empty());
-    EXPECT_EQ(chip8.eraseFlag, 1) << "clearing leaves the erase flag";
+    draw(m, false, 1, 0, 1, {0x80});
+    EXPECT_EQ(m.V[15], 1);
+    EXPECT_EQ(litCells(m), (Cells{{2, 0}, {3, 0}, {2, 1}}));
+    clearChip8Screen(m);
+    EXPECT_TRUE(litCells(m).empty());
+    EXPECT_EQ(m.eraseFlag, 1) << "clearing leaves the erase flag";
 }
 
 TEST_F(Chip8ScreenTest, ScrollsMoveBufferPixels) {
-    draw(true, 0, 0, 1, {0x80});   // column 0 of row 0
-    draw(true, 120, 5, 1, {0x24}); // columns 122 and 125 of row 5
-    draw(true, 4, 63, 1, {0x80});  // column 4 of the bottom row
+    draw(m, true, 0, 0, 1, {0x80});   // column 0 of row 0
+    draw(m, true, 120, 5, 1, {0x24}); // columns 122 and 125 of row 5
+    draw(m, true, 4, 63, 1, {0x80});  // column 4 of the bottom row
     const std::pair<std::uint16_t, Cells> steps[] = {
         {0x00FB, {{4, 0}, {126, 5}, {8, 63}}}, // column 125 falls off
         {0x00FC, {{0, 0}, {122, 5}, {4, 63}}},
@@ -107,24 +107,25 @@ TEST_F(Chip8ScreenTest, ScrollsMoveBufferPixels) {
         {0x00CF, {{118, 21}}},
     };
     for (const auto& [opcode, expected] : steps) {
-        executeChip8Instruction(chip8, opcode);
-        EXPECT_EQ(litCells(), expected) << std::hex << opcode;
+        executeChip8Instruction(m, opcode);
+        EXPECT_EQ(litCells(m), expected) << std::hex << opcode;
     }
 }
 
 // While another thread holds the "tRender" mutex, a draw waits for it.
 TEST_F(Chip8ScreenTest, DrawWaitsForTheRenderMutex) {
-    chip8.renderWorker = std::make_unique<WorkerThread>();
-    createWorker(*chip8.renderWorker, "tRender", [] {});
-    lockFromOutside(chip8.renderWorker.get());
+    m.renderWorker = std::make_unique<WorkerThread>();
+    createWorker(*m.renderWorker, "tRender", [] {});
+    lockFromOutside(m.renderWorker.get());
     std::atomic<bool> released{false};
     auto drawSawRelease = std::async(std::launch::async, [&] {
-        drawChip8Sprite(chip8, 0, 0, 1);
+        drawChip8Sprite(m, 0, 0, 1);
         return released.load();
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     released = true;
-    unlockFromOutside(chip8.renderWorker.get());
+    unlockFromOutside(m.renderWorker.get());
     EXPECT_TRUE(drawSawRelease.get());
+    stopWorker(m.renderWorker);
 }
 } // namespace

@@ -27,13 +27,13 @@ TEST_F(Chip8StartStopTest, ARestartBuildsAFreshMachine) {
     stopChip8();
     EXPECT_TRUE(stopped());
     EXPECT_EQ(ints(chip8.pc, chip8.rplFlags[3]), ints(0x20C, 9));
-    EXPECT_NE(chip8ScreenRows().find('#'), std::string::npos);
+    EXPECT_NE(chip8ScreenRows(chip8).find('#'), std::string::npos);
 
     startUntilExit(Chip8Program().loadFlags(V7).exit());
     stopChip8();
     EXPECT_EQ(ints(chip8.pc, chip8.I, chip8.hiRes), ints(0x202, 0, 0));
     EXPECT_EQ(chip8.V, (std::array<std::uint8_t, 16>{}));
-    EXPECT_EQ(chip8ScreenRows().find('#'), std::string::npos);
+    EXPECT_EQ(chip8ScreenRows(chip8).find('#'), std::string::npos);
 }
 
 TEST_F(Chip8StartStopTest, AFailedLoadLeavesTheMachineStopped) {
@@ -64,5 +64,24 @@ TEST_F(Chip8StartStopTest, StopsCleanlyWhileDrawingAndPresenting) {
         stopChip8();
         EXPECT_TRUE(stopped());
     }
+}
+// "tExecute" stops before "tRender", whose stop callback frees the display: a display
+// put in place of the real one notes at that moment whether "tExecute" is gone.
+TEST_F(Chip8StartStopTest, StopEndsTheInterpreterBeforeTheRenderWorker) {
+    struct Witness final : Displayc8 {
+        explicit Witness(bool& executeGone) : executeGone(executeGone) {}
+        ~Witness() override { executeGone = chip8.executeWorker == nullptr; }
+        void convert() override {}
+        void present() override {}
+        bool& executeGone;
+    };
+    bool executeGone = false;
+    startChip8(folder.write("loop.ch8", Chip8Program().jp(0x200).bytes()));
+    ASSERT_TRUE(chip8.renderWorker && chip8.executeWorker);
+    lockFromOutside(chip8.renderWorker.get());
+    chip8.display = std::make_unique<Witness>(executeGone);
+    unlockFromOutside(chip8.renderWorker.get());
+    stopChip8();
+    EXPECT_TRUE(executeGone);
 }
 } // namespace

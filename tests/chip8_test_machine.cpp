@@ -7,14 +7,14 @@
 #include <chrono>
 #include <thread>
 
-void runChip8(std::uint64_t count) {
+void runChip8(Chip8Machine& m, std::uint64_t count) {
     for (std::uint64_t i = 0; i < count; ++i) {
-        stepChip8(chip8, elapsedNanoseconds());
+        stepChip8(m, elapsedNanoseconds());
     }
 }
 
-std::string chip8ScreenRows() {
-    const std::string text = chip8ScreenText(chip8);
+std::string chip8ScreenRows(const Chip8Machine& m) {
+    const std::string text = chip8ScreenText(m);
     return text.substr(text.find('\n') + 1);
 }
 
@@ -74,25 +74,18 @@ bool waitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-void Chip8MachineTest::SetUp() {
+void Chip8Harness::SetUp() {
     initClock();
-    EmulatorMode = MachineKind::Chip8;
     headless::captureConsole(true);
     headless::takeConsoleText();
     headless::takePostedCommands();
-    sink.setRefreshPeriod(1'000'000);
-    headless::setMainSurface(&sink);
     clearChip8ResetRequest();
     releaseAllKeys();
     verboseConsole = 1;
     load({});
 }
 
-void Chip8MachineTest::TearDown() {
-    stopChip8();
-    chip8.display.reset();
-    headless::setMainSurface(nullptr);
-    flickerFilter = 0;
+void Chip8Harness::TearDown() {
     verboseConsole = 0;
     useRealClock();
     releaseAllKeys();
@@ -101,18 +94,33 @@ void Chip8MachineTest::TearDown() {
     headless::captureConsole(false);
 }
 
-void Chip8MachineTest::loadRom(const std::string& path) {
-    EXPECT_TRUE(loadChip8Rom(chip8, chip8ProgramStart, path.c_str())) << path;
-    resetChip8Machine(chip8);
-    chip8.eraseFlag = 0;
-    chip8.stack.fill(0);
+void Chip8Harness::loadRom(const std::string& path) {
+    EXPECT_TRUE(loadChip8Rom(m, chip8ProgramStart, path.c_str())) << path;
+    resetChip8Machine(m);
+    m.eraseFlag = 0;
+    m.stack.fill(0);
 }
 
-void Chip8MachineTest::execute(const Chip8Program& program,
-                               std::initializer_list<std::pair<int, int>> registers, int steps) {
+void Chip8Harness::execute(const Chip8Program& program,
+                           std::initializer_list<std::pair<int, int>> registers, int steps) {
     load(program.bytes());
     for (const auto& [index, value] : registers) {
-        chip8.V[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
+        m.V[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
     }
-    runChip8(static_cast<std::uint64_t>(steps));
+    run(static_cast<std::uint64_t>(steps));
+}
+
+void Chip8MachineTest::SetUp() {
+    EmulatorMode = MachineKind::Chip8;
+    sink.setRefreshPeriod(1'000'000);
+    headless::setMainSurface(&sink);
+    Chip8Harness::SetUp();
+}
+
+void Chip8MachineTest::TearDown() {
+    stopChip8();
+    chip8.display.reset();
+    headless::setMainSurface(nullptr);
+    flickerFilter = 0;
+    Chip8Harness::TearDown();
 }

@@ -20,11 +20,11 @@
 #include <functional>
 
 // Runs `count` iterations at the clock's current time (the manual one when it is on).
-void runChip8(std::uint64_t count);
+void runChip8(Chip8Machine& m, std::uint64_t count);
 
 // The screen as the headless runner prints it, without its title line: 64 x 32 '.' and
 // '#' in low resolution (the top-left cell of each 2 x 2 block), 128 x 64 in high.
-std::string chip8ScreenRows();
+std::string chip8ScreenRows(const Chip8Machine& m);
 
 // A rectangle of characters in rows of text; the text with rectangles replaced by '?'.
 struct Area {
@@ -48,11 +48,11 @@ template <typename... T> std::vector<int> ints(T... values) {
     return {static_cast<int>(values)...};
 }
 
-// A fixture that captures the console with messages on and shows frames on `sink`, and
-// afterwards stops the machine and puts the keyboard, the clock, the flicker filter,
-// the posted commands and the Reset request back.
-class Chip8MachineTest : public ::testing::Test {
+// Console captured with messages on, keys up, the clock real, no posted command and no
+// Reset request, before and after the test; runs programs on the machine `m`.
+class Chip8Harness : public ::testing::Test {
   protected:
+    explicit Chip8Harness(Chip8Machine& machine) : m(machine) {}
     void SetUp() override;
     void TearDown() override;
     // Console text since the last call.
@@ -65,8 +65,29 @@ class Chip8MachineTest : public ::testing::Test {
     // Loads the program, sets registers {index, value} and runs `steps` iterations.
     void execute(const Chip8Program& program,
                  std::initializer_list<std::pair<int, int>> registers = {}, int steps = 1);
+    void run(std::uint64_t count) { runChip8(m, count); }
     static void press(int key) { setKeyDown(Chip8Machine::keyMap[key & 0xF], true); }
 
-    headless::FrameSink sink;
+    Chip8Machine& m;
     TempDirectory folder;
+};
+
+// A machine of the test's own, which no worker runs.
+struct OwnedChip8 {
+    std::unique_ptr<Chip8Machine> owned = std::make_unique<Chip8Machine>();
+};
+class Chip8ProgramTest : private OwnedChip8, public Chip8Harness {
+  protected:
+    Chip8ProgramTest() : Chip8Harness(*owned) {}
+};
+
+// The process's machine, for tests of the workers and the display: frames go to `sink`;
+// afterwards the machine is stopped and the flicker filter is off again.
+class Chip8MachineTest : public Chip8Harness {
+  protected:
+    Chip8MachineTest() : Chip8Harness(chip8) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    headless::FrameSink sink;
 };

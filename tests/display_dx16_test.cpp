@@ -5,10 +5,16 @@
 #include <random>
 
 namespace {
+// Index 0 is black only as a background; 1 black, 2 grey, 3 red, ..., 15 white.
+constexpr std::uint32_t palette[16] = {
+    0xFF000000, 0xFF000000, 0xFF888888, 0xFFBF3932, 0xFFDE7AAE, 0xFF4C3D21, 0xFF905F25, 0xFFE49452,
+    0xFFEAD979, 0xFF537A3B, 0xFFABD54A, 0xFF252E38, 0xFF00467F, 0xFF68ABCC, 0xFFBCDEE4, 0xFFFFFFFF,
+};
+
 // The texel at (x, y) by the per-texel rule: index 0 shows the background's colour.
 std::uint32_t expectedTexel(const Chip16Machine& m, std::uint32_t x, std::uint32_t y) {
     const std::uint32_t c = m.screen[(y / 3) * 320 + x / 3] & 0x0F;
-    return m.palette[c != 0 ? c : m.backgroundColour & 0x0F];
+    return palette[c != 0 ? c : m.backgroundColour & 0x0F];
 }
 } // namespace
 
@@ -37,10 +43,4 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
         }
         EXPECT_EQ(wrong, 0) << "background " << +m->backgroundColour;
     }
-    // A fresh machine's colours by value: black index 1 whatever the background, 3 red,
-    // 14 pale blue.
-    const auto fresh = std::make_unique<Chip16Machine>();
-    EXPECT_EQ(fresh->palette[1], 0xFF000000u);
-    EXPECT_EQ(fresh->palette[3], 0xFFBF3932u);
-    EXPECT_EQ(fresh->palette[14], 0xFFBCDEE4u);
 }

@@ -15,6 +15,7 @@ TEST(FairMutex, ATimedOutWaiterKeepsItsPlace) {
 
     // A later arrival must not overtake the one that timed out.
     const FairMutex::Ticket later = mutex.enqueue();
+    EXPECT_EQ(mutex.waiting(), 2u) << "the two queued, not the holder";
     std::atomic<bool> laterGotIt{false};
     std::thread latecomer([&] {
         mutex.waitForTurn(later);

@@ -64,8 +64,8 @@ TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
     EXPECT_EQ(status, 0) << output;
     load(p.bytes());
     chip8.memory[0x1FF] = 7;
-    runChip8(5);
-    const std::string seven = chip8ScreenRows();
+    runChip8(chip8, 5);
+    const std::string seven = chip8ScreenRows(chip8);
     EXPECT_EQ(cut(seven, {0, 0, 5, 5}), "####.\n...#.\n..#..\n.#...\n.#...\n");
     EXPECT_NE(output.find("chip-8 screen: 64x32 logical pixels (low resolution)\n" + seven),
               std::string::npos);

@@ -1,0 +1,94 @@
+"""Planted faults for scripts/mutate.py: one-line changes that the fast test suites must
+notice. Each entry is (file, exact original text, replacement) and may carry a fourth
+element: the reason the change cannot alter behaviour, which lists it without running it.
+The original text must occur exactly once in its file; an entry whose text is gone (the
+code was edited) is an error to fix here, never a pass."""
+
+MUTANTS = [
+    # Chip-16 instructions.
+    ("chip16/instructions.cpp", "if (rx == ry) {", "if (rx != ry) {"),  # JME
+    ("chip16/instructions.cpp", "if (m.carry) {", "if (!m.carry) {"),  # JMC
+    ("chip16/instructions.cpp", "case 0x16: m.pc = rx; break;", "case 0x16: break;"),  # JMP Rx
+    ("chip16/instructions.cpp", "case 0x18: call(m, rx); break;", "case 0x18: call(m, immediate); break;"),
+    ("chip16/instructions.cpp", "case 0x21: m.sp = immediate; break;", "case 0x21: break;"),  # LDI SP
+    ("chip16/instructions.cpp", "case 0x22: rx = readChip16Word(m, immediate); break;",
+     "case 0x22: rx = readChip16Word(m, ry); break;"),  # LDM immediate
+    ("chip16/instructions.cpp", "case 0x06: drawChip16Sprite(m, rx, ry, m.R[z]); break;",
+     "case 0x06: drawChip16Sprite(m, rx, ry, immediate); break;"),  # DRW R[Z]
+    ("chip16/instructions.cpp", "case 0x31: writeChip16Word(m, ry, rx); break;",
+     "case 0x31: writeChip16Word(m, immediate, rx); break;"),  # STM Rx, Ry
+    ("chip16/instructions.cpp", "case 0x24: rx = ry; break;", "case 0x24: break;"),  # MOV
+    ("chip16/instructions.cpp", "m.overflow = bit15(~(x ^ y) & (x ^ result));",
+     "m.overflow = bit15((x ^ y) & (x ^ result));"),
+    ("chip16/instructions.cpp", "m.carry = x < y;", "m.carry = x <= y;"),
+    ("chip16/instructions.cpp", "case 0x7: return !m.carry && !m.zero;", "case 0x7: return !m.carry;"),
+    ("chip16/instructions.cpp", "for (int i = 15; i >= 0; --i) {", "for (int i = 15; i > 0; --i) {"),
+    # Chip-16 sprites, run loop, pacer, machine, loader, memory.
+    ("chip16/graphics.cpp", "collision |= pixel != 0;", "collision |= pixel == 0;"),
+    ("chip16/run_loop.cpp", "buttons |= button.mask;", "buttons = button.mask;"),
+    ("chip16/run_loop.cpp", "m.cycles -= chip16CyclesPerFrame;", "m.cycles = 0;"),
+    ("chip16/frame_pacer.h", "framePeriodNanoseconds = 16'639'488;", "framePeriodNanoseconds = 16'666'667;"),
+    ("chip16/frame_pacer.h", "coarseSleepMarginNanoseconds = 1'750'000;", "coarseSleepMarginNanoseconds = 2'000'000;"),
+    ("chip16/frame_pacer.cpp", "            lastTick = now;", "            lastTick += framePeriodNanoseconds;"),
+    ("chip16/chip16_machine.cpp", "0x43, 0x56, 0x58, 0x5A,", "0x56, 0x43, 0x58, 0x5A,"),
+    ("chip16/chip16_machine.cpp", "    m.flipVertical = 0;", ""),
+    ("chip16/chip16_machine.cpp", "    m.cycles = 0.0;", ""),
+    ("chip16/rom_loader.cpp", "        chip16.startAddress = header->startAddress;", ""),
+    ("chip16/memory_access.h", "return static_cast<std::uint16_t>(low | (high << 8));",
+     "return static_cast<std::uint16_t>(high | (low << 8));"),
+    ("chip16/memory_access.h", "            word = __builtin_bswap32(word);", "",
+     "only on big-endian hosts; this one is little-endian, so the branch is never taken"),
+    # CHIP-8 interpreter, timers, machine, screen.
+    ("chip8/interpreter.cpp", "V[0xF] = V[x] >= V[y] ? 1 : 0;", "V[0xF] = V[x] > V[y] ? 1 : 0;"),
+    ("chip8/interpreter.cpp", "case 0x29: m.I = static_cast<std::uint16_t>((V[x] & 0xF) * 5); break;",
+     "case 0x29: m.I = static_cast<std::uint16_t>((V[x] & 0xF) * 4); break;"),
+    ("chip8/interpreter.cpp", "memoryAt(m, m.I + i) = V[i];", "memoryAt(m, m.I + i) = V[x];"),
+    ("chip8/interpreter.cpp", "case 0xB: m.pc = static_cast<std::uint16_t>(nnn + V[0]); break;",
+     "case 0xB: m.pc = static_cast<std::uint16_t>(nnn + V[x]); break;"),
+    ("chip8/interpreter.cpp", "case 0xD: drawChip8Sprite(m, V[x], V[y], opcode & 0xF); break;",
+     "case 0xD: drawChip8Sprite(m, V[y], V[x], opcode & 0xF); break;"),
+    ("chip8/timers.h", "chip8TimerPeriodNanoseconds = 16'666'667;", "chip8TimerPeriodNanoseconds = 16'666'666;"),
+    ("chip8/timers.h", "lastTick = timer == 0 ? 0 : now;", "lastTick = now;"),
+    ("chip8/chip8_machine.cpp", "    m.soundTimer = 0;", ""),
+    ("chip8/chip8_machine.cpp", "    m.sp = 0;", ""),
+    ("chip8/chip8_machine.cpp", "    m.soundTimerLastTick = 0;", ""),
+    ("chip8/chip8_machine.cpp", "0x51, 0x57, 0x45, 0x41, // Q W E A", "0x51, 0x57, 0x45, 0x43, // Q W E A"),
+    ("chip8/screen.cpp", "if ((bits >> (7 - c)) & 1u) {", "if ((bits >> c) & 1u) {"),
+    ("chip8/screen.cpp", "scrollColumns = 4;", "scrollColumns = 2;"),
+    ("chip8/reset_request.cpp", "if (!resetPending.exchange(true, std::memory_order_acq_rel)) {", "if (true) {"),
+    # Workers.
+    ("workers/worker_thread.cpp", "        record.onStop();", ""),
+    ("workers/worker_thread.cpp", "        record.onStart();", ""),
+    ("workers/worker_thread.cpp", "holding = record.keepLocked != 0;", "holding = false;",
+     "no step of the program sets keepLocked, so the mutex is never kept past a step"),
+    ("workers/worker_thread.cpp", "    record.keepLocked = 0;\n    record.started = 0;", "    record.started = 0;",
+     "createWorker only ever gets a newly made record, whose keepLocked is already 0"),
+    ("workers/fair_mutex.cpp", "? nextTicket_ - nowServing_ - 1 : 0;", "? nextTicket_ - nowServing_ : 0;"),
+    # Displays.
+    ("display/display_dx8.cpp", "litMiddleRow = {chip8RimColour, chip8CoreColour, chip8CoreColour, chip8RimColour};",
+     "litMiddleRow = {chip8CoreColour, chip8CoreColour, chip8CoreColour, chip8RimColour};"),
+    ("display/display_dx8.h", "chip8UnlitColour = 0xFFBBCCFF;", "chip8UnlitColour = 0xFFBBCCFE;"),
+    ("display/display_dx16.cpp", "colours[0] = chip16Palette[machine.backgroundColour & 0x0F];",
+     "colours[0] = chip16Palette[0];"),
+    # Start, stop and the shell's machine control.
+    ("app/chip8_start_stop.cpp", "    stopWorker(chip8.executeWorker);",
+     "    stopWorker(chip8.renderWorker);\n    stopWorker(chip8.executeWorker);"),  # stop order
+    ("app/chip8_start_stop.cpp", "    // The machine that may have asked for a Reset is gone; the next one may ask again.\n    clearChip8ResetRequest();",
+     "    // The machine that may have asked for a Reset is gone; the next one may ask again."),
+    ("app/chip16_start_stop.cpp", "    resetChip16(chip16);", ""),
+    ("app/execute_step.cpp", "case MachineKind::Chip16: runChip16Batch(chip16); break;",
+     "case MachineKind::Chip16: runChip8Batch(chip8); break;"),
+    ("app/machine_control.cpp", "const bool chip16 = machineForRomName(lowered) == MachineKind::Chip16;",
+     "const bool chip16 = machineForRomName(lowered) != MachineKind::Chip16;"),
+    # Platform.
+    ("platform/keyboard.cpp", "keysDown[virtualKey].store(down, std::memory_order_relaxed);",
+     "keysDown[virtualKey].store(true, std::memory_order_relaxed);"),
+    ("platform/clock.cpp", "        manualCounter.fetch_add(ns, std::memory_order_relaxed);",
+     "        manualCounter.fetch_add(ns / 2, std::memory_order_relaxed);"),
+    ("platform/random.cpp", "randomState = randomState * 214013u + 2531011u;",
+     "randomState = randomState * 214013u + 2531013u;"),
+    ("platform/rom_file.cpp", "if (::fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {",
+     "if (::fstat(fileno(file), &status) != 0) {",
+     "the second check only matters when the path is replaced between stat and fopen, "
+     "a race no single-threaded test can arrange"),
+]

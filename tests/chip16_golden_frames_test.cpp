@@ -1,0 +1,143 @@
+// The Chip-16 programs of ../shared/roms/chip16 and the demo run frame by frame on the
+// real run loop: golden frames of each (the exact screen at fixed frames, with fixed
+// buttons held), and the Stopwatch against the frame count.
+
+#include "chip16/rom_loader.h"
+#include "platform/random.h"
+#include "roms/demo_programs.h"
+#include "tests/chip16_test_support.h"
+#include "tests/support/golden.h"
+#include "tests/support/temp_file.h"
+#include "tools/quorvix_run/runner_machine.h"
+
+namespace {
+// Up, Down, Left, Right, A, B, Select, Start.
+enum Key {
+    up = 0x26,
+    down = 0x28,
+    left = 0x25,
+    right = 0x27,
+    a = 0x43,
+    b = 0x56,
+    selectKey = 0x58,
+    start = 0x5A
+};
+struct Hold {
+    int key, from, to; // down during frames from+1 to `to`
+};
+struct Script {
+    const char* rom;
+    std::vector<int> frames;
+    std::vector<Hold> holds;
+};
+
+class Chip16GoldenFrames : public Chip16Frames {
+  protected:
+    void SetUp() override {
+        Chip16Frames::SetUp();
+        seedRandom(16); // the same random numbers every run
+        randomSeeded = true;
+    }
+    // The screens at the script's frames as one text, each after its frame number.
+    std::string play(const std::string& path, const Script& script) {
+        EXPECT_TRUE(loadChip16Rom(path.c_str(), 0)) << path;
+        restart();
+        auto shown = std::make_unique<Chip16Machine>();
+        std::string text;
+        for (int frame = 1; frame <= script.frames.back(); ++frame) {
+            for (const Hold& hold : script.holds) {
+                setKeyDown(hold.key, frame > hold.from && frame <= hold.to);
+            }
+            runFrames(1);
+            if (std::count(script.frames.begin(), script.frames.end(), frame) != 0) {
+                shown->screen = screen;
+                shown->backgroundColour = background;
+                text += "frame " + std::to_string(frame) + ": " +
+                        withoutBlankRows(chip16ScreenText(*shown));
+            }
+        }
+        releaseAllKeys();
+        return text;
+    }
+};
+
+std::string goldenName(const std::string& rom) {
+    return "chip16_" + rom.substr(rom.find('/') + 1, rom.find('.') - rom.find('/') - 1) + ".txt";
+}
+} // namespace
+
+TEST_F(Chip16GoldenFrames, RomSuite) {
+    QUORVIX_REQUIRE_SHARED_ROMS();
+    const Script scripts[] = {
+        {"tests/BC_TestRom.c16", {120}, {}},
+        {"tests/CollisionTest.c16", {20, 60}, {{right, 5, 40}, {down, 5, 12}}},
+        {"tests/PadTest.c16",
+         {10, 16, 22},
+         {{up, 12, 16},
+          {left, 12, 16},
+          {a, 12, 16},
+          {selectKey, 12, 16},
+          {down, 18, 22},
+          {right, 18, 22},
+          {b, 18, 22},
+          {start, 18, 22}}},
+        {"tests/PaleteTest.c16", {30}, {}},
+        {"tests/flip_test.c16", {30}, {}},
+        {"programs/Triangle.c16", {60}, {}},
+        {"programs/Starfield.c16", {30, 60}, {}},
+        {"programs/Stopwatch.c16", {100}, {{a, 10, 12}}},
+        {"programs/Pong.c16", {60, 180}, {{start, 20, 25}, {up, 60, 120}}},
+        {"programs/Snafu.c16", {60, 200}, {{start, 30, 35}, {left, 100, 140}}},
+        {"programs/Reflection.c16", {60}, {}},
+    };
+    for (const Script& script : scripts) {
+        expectGolden(goldenName(script.rom),
+                     play((sharedRomFolder() / "chip16" / script.rom).string(), script));
+    }
+}
+
+// Left and Up move the ship, B changes the background while held, A mirrors the ship,
+// Start brings it home; Right and Down held long take it to the corner, not past it.
+TEST_F(Chip16GoldenFrames, Demo) {
+    TempDirectory folder;
+    const Script script = {"demo.c16",
+                           {30, 90, 300},
+                           {{left, 5, 40},
+                            {up, 5, 30},
+                            {b, 20, 30},
+                            {a, 50, 55},
+                            {start, 70, 75},
+                            {right, 75, 300},
+                            {down, 95, 300}}};
+    expectGolden("chip16_demo.txt", play(folder.write("demo.c16", chip16DemoRom()), script));
+}
+
+TEST_F(Chip16GoldenFrames, StopwatchCountsOneSecondEvery60Frames) {
+    // "MM:SS:hh" at the top left, glyph k in columns 10 + 12k to 21 + 12k of rows 10-19.
+    const auto glyphs = [this](int first) {
+        std::vector<std::uint8_t> cells;
+        for (int y = 10; y < 20; ++y) {
+            const auto row = screen.begin() + y * 320 + 10 + 12 * first;
+            cells.insert(cells.end(), row, row + 24);
+        }
+        return cells;
+    };
+    QUORVIX_REQUIRE_SHARED_ROMS();
+    const auto path = sharedRomFolder() / "chip16" / "programs" / "Stopwatch.c16";
+    ASSERT_TRUE(loadChip16Rom(path.c_str(), 0));
+    restart();
+    runFrames(10);
+    setKeyDown(0x43, true); // A: start
+    runFrames(2);
+    setKeyDown(0x43, false);
+    runFrames(40);
+    const auto hundredths = glyphs(6);
+    for (int second = 1; second <= 3; ++second) {
+        const auto seconds = glyphs(3);
+        runFrames(30);
+        EXPECT_NE(glyphs(6), hundredths) << "half a second later";
+        runFrames(30);
+        EXPECT_EQ(glyphs(6), hundredths) << "a whole second later, second " << second;
+        EXPECT_NE(glyphs(3), seconds);
+    }
+}
