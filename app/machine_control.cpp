@@ -3,6 +3,7 @@
 #include "app/chip16_start_stop.h"
 #include "app/chip8_start_stop.h"
 #include "app/emulator_state.h"
+#include "app/machine_choices.h"
 #include "platform/clock.h"
 #include "platform/console_log.h"
 #include "platform/random.h"
@@ -29,6 +30,7 @@ void startCurrentRom() {
     stopChip8();
     stopChip16();
     detectEmulatorMode();
+    applyMachineChoices(EmulatorMode.load());
     if (EmulatorMode.load() == MachineKind::Chip8) {
         startChip8(romPath);
     } else {

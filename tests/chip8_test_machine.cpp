@@ -1,5 +1,6 @@
 #include "tests/chip8_test_machine.h"
 
+#include "chip8/tick_pacer.h"
 #include "tools/quorvix_run/runner_machine.h"
 
 #include <png.h>
@@ -85,6 +86,7 @@ void Chip8MachineTest::SetUp() {
     clearChip8ResetRequest();
     releaseAllKeys();
     verboseConsole = 1;
+    chip8.rules = quorvixRules;
     load({});
 }
 
@@ -94,6 +96,8 @@ void Chip8MachineTest::TearDown() {
     headless::setMainSurface(nullptr);
     flickerFilter = 0;
     verboseConsole = 0;
+    chip8.rules = quorvixRules;
+    setChip8TickPacingEnabled(true);
     useRealClock();
     releaseAllKeys();
     headless::takePostedCommands();

@@ -4,9 +4,21 @@
 
 #include <CLI/CLI.hpp>
 
+#include <map>
+
 namespace {
 constexpr double defaultSeconds = 2.0;
+// As the window program and most command-line tools report a usage error.
+constexpr int usageErrorStatus = 2;
+
+std::map<std::string, Chip8Variant> variantNames() {
+    std::map<std::string, Chip8Variant> names;
+    for (const Chip8Variant variant : chip8Variants) {
+        names.emplace(chip8VariantOption(variant), variant);
+    }
+    return names;
 }
+} // namespace
 
 std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode) {
     CLI::App app{"Runs a CHIP-8, SCHIP or Chip-16 ROM headless on the emulator's own workers "
@@ -43,7 +55,13 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                  "print instructions executed, instructions per second, frames");
     app.add_flag("--no-wait", options.noWait,
                  "no refresh wait (and, for Chip-16, no frame pacing)");
-    app.add_option("ROM", options.romPath, "the ROM file")->required();
+    app.add_option("--variant", options.variant,
+                   "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy")
+        ->type_name("NAME")
+        ->transform(CLI::CheckedTransformer(variantNames()));
+    app.set_version_flag("--version", "quorvix-run 1.0");
+    app.add_option("ROM", options.romPath, "the ROM file (after -- when its name starts with -)")
+        ->required();
 
     try {
         app.parse(argc, argv);
@@ -63,7 +81,7 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
             options.pokes.push_back(*poke);
         }
     } catch (const CLI::ParseError& error) {
-        exitCode = app.exit(error);
+        exitCode = app.exit(error) != 0 ? usageErrorStatus : 0;
         return std::nullopt;
     }
     if (framesOption->count() > 0) {

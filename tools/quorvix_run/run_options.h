@@ -1,6 +1,7 @@
 #pragma once
 // The command line of quorvix-run.
 
+#include "chip8/chip8_rules.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 
@@ -21,8 +22,10 @@ struct RunOptions {
     bool log = false;
     bool stats = false;
     bool noWait = false;
+    Chip8Variant variant = Chip8Variant::Quorvix;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program
-// should end at once (--help: 0, a usage error: non-zero, after printing the message).
+// should end at once (--help, --version: 0; a usage error: 2, after printing the
+// message).
 std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode);

@@ -3,6 +3,7 @@
 #include "app/emulator_state.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/reset_request.h"
+#include "chip8/tick_pacer.h"
 #include "display/frame_device.h"
 #include "machine/machine_settings.h"
 #include "platform/clock.h"
@@ -103,6 +104,7 @@ int runRom(const RunOptions& options) {
     verboseConsole.store(options.log ? 1 : 0);
     const MachineKind kind = machineForRomName(options.romPath);
     EmulatorMode.store(kind);
+    chip8VariantChosen.store(options.variant);
     // As the main window starts it.
     flickerFilter.store(1);
 
@@ -114,6 +116,7 @@ int runRom(const RunOptions& options) {
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
     setRefreshWaitEnabled(!options.noWait);
     setFramePacingEnabled(!options.noWait);
+    setChip8TickPacingEnabled(!options.noWait);
     headless::setMainSurface(&sink);
 
     RunResult result;
