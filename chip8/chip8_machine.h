@@ -35,8 +35,8 @@ struct Chip8Machine {
     // Nanoseconds since program start of each timer's last step; 0 = not yet timed.
     std::uint64_t delayTimerLastTick = 0;
     std::uint64_t soundTimerLastTick = 0;
-    // Paced rules: nanoseconds since program start at which the last 1/60 s tick began;
-    // 0 = no tick yet.
+    // Paced rules: the performance counter, in nanoseconds, at which the last 1/60 s
+    // tick began; 0 = no tick yet.
     std::uint64_t lastTickStart = 0;
 
     // One byte per buffer pixel, 0 dark, 1 lit; always the high-resolution size.

@@ -280,6 +280,19 @@ TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
     EXPECT_EQ(ints(elapsedNanoseconds() - now, chip8.delayTimer), ints(0, 3));
 }
 
+// A program started before the clock was initialised (a frequency of 0) must not wait
+// for a tick that never comes: its worker could then never be stopped.
+TEST(Chip8TickPacerTest, TicksEndOnAClockThatWasNeverInitialised) {
+    const std::uint64_t frequency = clockFrequency;
+    clockFrequency = 0;
+    std::uint64_t lastTickStart = 0;
+    waitForChip8Tick(lastTickStart);
+    const std::uint64_t first = lastTickStart;
+    waitForChip8Tick(lastTickStart);
+    clockFrequency = frequency;
+    EXPECT_EQ(lastTickStart - first, 16'666'667u);
+}
+
 // A loop of a draw, a count and a jump: with the display wait each tick after the
 // first ends at its draw, so one loop runs per tick; without it, ten. Legacy
 // SUPER-CHIP waits only in low resolution.
