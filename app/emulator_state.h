@@ -1,6 +1,7 @@
 #pragma once
 // The shell's own process-wide settings.
 
+#include "chip8/chip8_rules.h"
 #include "machine/machine_settings.h"
 
 #include <atomic>
@@ -14,3 +15,8 @@ extern std::string romFileTitle;
 
 // The window scale chosen in the Screen menu; lasts for the run.
 extern std::atomic<std::int32_t> windowScale;
+
+// The user's machine choices (the Machine menu or the command line). They last for
+// the run and reach a machine at its next start (Load or Reset).
+extern std::atomic<Chip8Variant> chip8VariantChosen;
+extern std::atomic<bool> chip16ExtendedChosen;

@@ -3,6 +3,7 @@
 #include "app/chip16_start_stop.h"
 #include "app/chip8_start_stop.h"
 #include "app/emulator_state.h"
+#include "app/machine_choices.h"
 #include "chip8/reset_request.h"
 #include "platform/clock.h"
 #include "platform/command_ids.h"
@@ -32,6 +33,7 @@ void startCurrentRom() {
     stopChip8();
     stopChip16();
     detectEmulatorMode();
+    applyMachineChoices(EmulatorMode.load());
     if (EmulatorMode.load() == MachineKind::Chip8) {
         startChip8(romPath);
     } else {

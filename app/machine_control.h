@@ -16,7 +16,8 @@ void takeRomFromCommandLine(int argc, const char* const* argv);
 // Logs "Loading: <lower-cased name>\nEmulator Mode: <mode name>".
 void detectEmulatorMode();
 
-// Stops both machines, detects the mode and starts that machine on romPath.
+// Stops both machines, detects the mode, hands the machines the user's choices and
+// starts that machine on romPath.
 void startCurrentRom();
 
 // The file dialog hands over at most this many characters of path and of file name

@@ -67,6 +67,7 @@ void resetChip8Machine(Chip8Machine& m) {
     m.rplFlags.fill(0);
     m.delayTimerLastTick = 0;
     m.soundTimerLastTick = 0;
+    m.lastTickStart = 0;
     m.pc = chip8ProgramStart;
     // No worker runs, so plain writes are enough.
     m.screen.fill(0);

@@ -1,6 +1,7 @@
 #pragma once
 // The CHIP-8 / SCHIP machine record; `chip8` is the one the workers run.
 
+#include "chip8/chip8_rules.h"
 #include "machine/display_interfaces.h"
 #include "workers/worker_thread.h"
 
@@ -19,6 +20,10 @@ struct Chip8Machine {
     std::unique_ptr<WorkerThread> renderWorker;
     std::unique_ptr<Displayc8> display;
 
+    // The rule set this machine runs by; chosen before a start, never changed while a
+    // worker of this machine runs.
+    Chip8Rules rules{};
+
     // The register block, cleared as one by every machine start.
     std::array<std::uint8_t, 16> V{};
     std::uint16_t I = 0;
@@ -30,6 +35,9 @@ struct Chip8Machine {
     // Nanoseconds since program start of each timer's last step; 0 = not yet timed.
     std::uint64_t delayTimerLastTick = 0;
     std::uint64_t soundTimerLastTick = 0;
+    // Paced rules: the performance counter, in nanoseconds, at which the last 1/60 s
+    // tick began; 0 = no tick yet.
+    std::uint64_t lastTickStart = 0;
 
     // One byte per buffer pixel, 0 dark, 1 lit; always the high-resolution size.
     std::array<std::uint8_t, chip8ScreenWidth * chip8ScreenHeight> screen{};
@@ -56,5 +64,5 @@ extern const std::array<std::uint8_t, 160> bigFont;
 bool loadChip8Rom(Chip8Machine& m, std::uint16_t loadOffset, const char* path);
 
 // The start of a run: clears the register block and the screen, pc 512, 128 x 64
-// buffer, low resolution. eraseFlag and the stack keep their values.
+// buffer, low resolution. eraseFlag, the stack and the rules keep their values.
 void resetChip8Machine(Chip8Machine& m);

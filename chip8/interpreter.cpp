@@ -3,6 +3,7 @@
 #include "chip8/chip8_machine.h"
 #include "chip8/reset_request.h"
 #include "chip8/screen.h"
+#include "chip8/tick_pacer.h"
 #include "chip8/timers.h"
 #include "platform/clock.h"
 #include "platform/console_log.h"
@@ -71,38 +72,91 @@ void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
     }
 }
 
-// The flag goes to VF before the result goes to Vx, and the shifts and subtractions
-// read their operands after that, so with x or y = F the new flag takes part.
-void executeArithmetic(Chip8Machine& m, std::uint16_t opcode) {
+// The rules an instruction runs by: the machine's own rules are a compile-time
+// constant in the code that runs them, so they pay nothing for the switches.
+template <bool Variant> const Chip8Rules& rulesOf(const Chip8Machine& m) {
+    if constexpr (Variant) {
+        return m.rules;
+    } else {
+        return quorvixRules;
+    }
+}
+
+// With the machine's flag order the flag goes to VF before the result goes to Vx, and
+// the shifts and subtractions read their operands after that, so with x or y = F the
+// new flag takes part. With the flag last, VF always ends holding the flag.
+template <bool Variant> void executeArithmetic(Chip8Machine& m, std::uint16_t opcode) {
+    const Chip8Rules& rules = rulesOf<Variant>(m);
     const unsigned x = (opcode >> 8) & 0xF;
     const unsigned y = (opcode >> 4) & 0xF;
+    const unsigned shifted = rules.shiftReadsVy ? y : x;
     auto& V = m.V;
+    // Result first, then the flag.
+    const auto store = [&V, x](unsigned result, unsigned flag) {
+        V[x] = static_cast<std::uint8_t>(result);
+        V[0xF] = static_cast<std::uint8_t>(flag);
+    };
     switch (opcode & 0xF) {
     case 0x0: V[x] = V[y]; break;
-    case 0x1: V[x] |= V[y]; break;
-    case 0x2: V[x] &= V[y]; break;
-    case 0x3: V[x] ^= V[y]; break;
+    case 0x1:
+        V[x] |= V[y];
+        if (rules.logicResetsVF) {
+            V[0xF] = 0;
+        }
+        break;
+    case 0x2:
+        V[x] &= V[y];
+        if (rules.logicResetsVF) {
+            V[0xF] = 0;
+        }
+        break;
+    case 0x3:
+        V[x] ^= V[y];
+        if (rules.logicResetsVF) {
+            V[0xF] = 0;
+        }
+        break;
     case 0x4: {
         const unsigned sum = unsigned{V[x]} + V[y];
-        V[0xF] = static_cast<std::uint8_t>(sum >> 8);
-        V[x] = static_cast<std::uint8_t>(sum);
+        if (rules.flagLast) {
+            store(sum, sum >> 8);
+        } else {
+            V[0xF] = static_cast<std::uint8_t>(sum >> 8);
+            V[x] = static_cast<std::uint8_t>(sum);
+        }
         break;
     }
     case 0x5:
-        V[0xF] = V[x] >= V[y] ? 1 : 0;
-        V[x] = static_cast<std::uint8_t>(V[x] - V[y]);
+        if (rules.flagLast) {
+            store(unsigned{V[x]} - V[y], V[x] >= V[y] ? 1 : 0);
+        } else {
+            V[0xF] = V[x] >= V[y] ? 1 : 0;
+            V[x] = static_cast<std::uint8_t>(V[x] - V[y]);
+        }
         break;
     case 0x6:
-        V[0xF] = V[x] & 1u;
-        V[x] = static_cast<std::uint8_t>(V[x] >> 1);
+        if (rules.flagLast) {
+            store(V[shifted] >> 1u, V[shifted] & 1u);
+        } else {
+            V[0xF] = V[shifted] & 1u;
+            V[x] = static_cast<std::uint8_t>(V[shifted] >> 1);
+        }
         break;
     case 0x7:
-        V[0xF] = V[y] >= V[x] ? 1 : 0;
-        V[x] = static_cast<std::uint8_t>(V[y] - V[x]);
+        if (rules.flagLast) {
+            store(unsigned{V[y]} - V[x], V[y] >= V[x] ? 1 : 0);
+        } else {
+            V[0xF] = V[y] >= V[x] ? 1 : 0;
+            V[x] = static_cast<std::uint8_t>(V[y] - V[x]);
+        }
         break;
     case 0xE:
-        V[0xF] = static_cast<std::uint8_t>(V[x] >> 7);
-        V[x] = static_cast<std::uint8_t>(V[x] << 1);
+        if (rules.flagLast) {
+            store(unsigned{V[shifted]} << 1, V[shifted] >> 7);
+        } else {
+            V[0xF] = static_cast<std::uint8_t>(V[shifted] >> 7);
+            V[x] = static_cast<std::uint8_t>(V[shifted] << 1);
+        }
         break;
     default: reportUnknown(opcode); break;
     }
@@ -139,7 +193,8 @@ void waitForKey(Chip8Machine& m, unsigned x) {
     m.pc = static_cast<std::uint16_t>(m.pc - 2);
 }
 
-void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
+template <bool Variant> void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
+    const Chip8Rules& rules = rulesOf<Variant>(m);
     const unsigned x = (opcode >> 8) & 0xF;
     auto& V = m.V;
     switch (opcode & 0xFF) {
@@ -149,7 +204,9 @@ void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
     case 0x18: m.soundTimer = V[x]; break;
     case 0x1E: {
         const unsigned sum = unsigned{m.I} + V[x];
-        V[0xF] = static_cast<std::uint8_t>(sum >> 12);
+        if (!rules.addToILeavesVF) {
+            V[0xF] = static_cast<std::uint8_t>(sum >> 12);
+        }
         m.I = static_cast<std::uint16_t>(sum & addressMask);
         break;
     }
@@ -164,10 +221,16 @@ void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
         for (unsigned i = 0; i <= x; ++i) {
             memoryAt(m, m.I + i) = V[i];
         }
+        if (rules.loadStoreMovesI) {
+            m.I = static_cast<std::uint16_t>((m.I + x + 1) & addressMask);
+        }
         break;
     case 0x65:
         for (unsigned i = 0; i <= x; ++i) {
             V[i] = memoryAt(m, m.I + i);
+        }
+        if (rules.loadStoreMovesI) {
+            m.I = static_cast<std::uint16_t>((m.I + x + 1) & addressMask);
         }
         break;
     case 0x75:
@@ -193,9 +256,8 @@ void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
     default: reportUnknown(opcode); break;
     }
 }
-} // namespace
 
-void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode) {
+template <bool Variant> void execute(Chip8Machine& m, std::uint16_t opcode) {
     const unsigned x = (opcode >> 8) & 0xF;
     const unsigned y = (opcode >> 4) & 0xF;
     const std::uint8_t kk = opcode & 0xFF;
@@ -220,7 +282,7 @@ void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode) {
         break;
     case 0x6: V[x] = kk; break;
     case 0x7: V[x] = static_cast<std::uint8_t>(V[x] + kk); break;
-    case 0x8: executeArithmetic(m, opcode); break;
+    case 0x8: executeArithmetic<Variant>(m, opcode); break;
     case 0x9:
         if ((opcode & 0xF) != 0) {
             reportUnknown(opcode);
@@ -230,32 +292,99 @@ void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode) {
         break;
     case 0xA: m.I = nnn; break;
     // pc keeps all 16 bits of the sum; the fetch wraps it into memory.
-    case 0xB: m.pc = static_cast<std::uint16_t>(nnn + V[0]); break;
+    case 0xB:
+        m.pc = static_cast<std::uint16_t>(nnn + V[rulesOf<Variant>(m).jumpAddsVx ? x : 0]);
+        break;
     case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom() & kk); break;
     case 0xD: drawChip8Sprite(m, V[x], V[y], opcode & 0xF); break;
     case 0xE: executeKeySkip(m, opcode); break;
-    case 0xF: executeMisc(m, opcode); break;
+    case 0xF: executeMisc<Variant>(m, opcode); break;
+    }
+}
+
+std::uint16_t fetch(Chip8Machine& m) {
+    const std::uint16_t opcode =
+        static_cast<std::uint16_t>(memoryAt(m, m.pc) << 8 | memoryAt(m, m.pc + 1u));
+    m.pc = static_cast<std::uint16_t>(m.pc + 2);
+    return opcode;
+}
+
+template <bool Variant> void step(Chip8Machine& m, std::uint64_t now) {
+    updateChip8Timer(m.delayTimer, m.delayTimerLastTick, now);
+    updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
+    execute<Variant>(m, fetch(m));
+}
+
+// A stop ends the batch at the next instruction: with a draw on every instruction,
+// each waiting for a refresh, the whole batch would take many seconds.
+template <bool Variant> void runUnpacedBatch(Chip8Machine& m) {
+    int i = 0;
+    while (i < chip8BatchIterations && !stepShouldEnd()) {
+        step<Variant>(m, elapsedNanoseconds());
+        ++i;
+    }
+    instructionsExecuted.fetch_add(static_cast<std::uint64_t>(i), std::memory_order_relaxed);
+}
+
+bool drawWaitsForRefresh(const Chip8Machine& m) {
+    switch (m.rules.displayWait) {
+    case Chip8DisplayWait::Never: return false;
+    case Chip8DisplayWait::Always: return true;
+    case Chip8DisplayWait::LowResolutionOnly: return m.hiRes == 0;
+    }
+    return false;
+}
+
+void stepTimerOnce(std::uint8_t& timer) {
+    if (timer != 0) {
+        --timer;
+    }
+}
+
+// One 1/60 s tick of a paced rule set: wait for the tick, step both timers once, then
+// run the tick's instructions. A draw that waits for the display refresh ends the
+// tick, so the next draw comes a refresh later.
+void runPacedTick(Chip8Machine& m) {
+    waitForChip8Tick(m.lastTickStart);
+    stepTimerOnce(m.delayTimer);
+    stepTimerOnce(m.soundTimer);
+    std::uint32_t executed = 0;
+    while (executed < m.rules.instructionsPerTick && !stepShouldEnd()) {
+        const std::uint16_t opcode = fetch(m);
+        execute<true>(m, opcode);
+        ++executed;
+        if ((opcode >> 12) == 0xD && drawWaitsForRefresh(m)) {
+            break;
+        }
+    }
+    instructionsExecuted.fetch_add(executed, std::memory_order_relaxed);
+}
+} // namespace
+
+void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode) {
+    if (m.rules == quorvixRules) {
+        execute<false>(m, opcode);
+    } else {
+        execute<true>(m, opcode);
     }
 }
 
 void stepChip8(Chip8Machine& m, std::uint64_t now) {
-    updateChip8Timer(m.delayTimer, m.delayTimerLastTick, now);
-    updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
-    const std::uint16_t opcode =
-        static_cast<std::uint16_t>(memoryAt(m, m.pc) << 8 | memoryAt(m, m.pc + 1u));
-    m.pc = static_cast<std::uint16_t>(m.pc + 2);
-    executeChip8Instruction(m, opcode);
+    if (m.rules == quorvixRules) {
+        step<false>(m, now);
+    } else {
+        step<true>(m, now);
+    }
 }
 
 void runChip8Batch(Chip8Machine& m) {
-    int i = 0;
-    // A stop ends the batch at the next instruction: with a draw on every instruction,
-    // each waiting for a refresh, the whole batch would take many seconds.
-    while (i < chip8BatchIterations && !stepShouldEnd()) {
-        stepChip8(m, elapsedNanoseconds());
-        ++i;
+    if (m.rules.instructionsPerTick != 0) {
+        runPacedTick(m);
+    } else if (m.rules == quorvixRules) {
+        runUnpacedBatch<false>(m);
+    } else {
+        runUnpacedBatch<true>(m);
     }
-    instructionsExecuted.fetch_add(static_cast<std::uint64_t>(i), std::memory_order_relaxed);
 }
 
 std::uint64_t chip8InstructionsExecuted() {

@@ -7,11 +7,14 @@ struct Chip8Machine;
 
 constexpr int chip8BatchIterations = 1000;
 
-// The Chip-8 branch of executeStep: 1000 iterations of timer update and one
-// instruction, fewer when the worker is being stopped (it ends between instructions).
+// The Chip-8 branch of executeStep. Unpaced rules (the machine's own): 1000
+// iterations of timer update and one instruction. Paced rules: one 1/60 s tick, that
+// is the wait for the tick, one step of each timer and the tick's instructions. Either
+// ends early, between instructions, when the worker is being stopped.
 void runChip8Batch(Chip8Machine& m);
 
-// One iteration at `now` nanoseconds since program start: timers, fetch, execute.
+// One unpaced iteration at `now` nanoseconds since program start: timers, fetch,
+// execute, by the machine's rules.
 void stepChip8(Chip8Machine& m, std::uint64_t now);
 
 // Executes one opcode whose fetch has already moved pc past it.

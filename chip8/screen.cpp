@@ -5,13 +5,10 @@
 #include "platform/console_log.h"
 
 #include <cstddef>
+#include <optional>
 
 namespace {
-constexpr std::uint32_t columnMask = chip8ScreenWidth - 1;
-constexpr std::uint32_t rowMask = chip8ScreenHeight - 1;
-constexpr std::uint32_t lowColumnMask = chip8ScreenWidth / 2 - 1;
-constexpr std::uint32_t lowRowMask = chip8ScreenHeight / 2 - 1;
-constexpr std::uint32_t scrollColumns = 4;
+constexpr std::uint32_t baseScrollColumns = 4;
 
 std::size_t cellIndex(std::uint32_t column, std::uint32_t row) {
     return std::size_t{row} * chip8ScreenWidth + column;
@@ -33,52 +30,76 @@ std::uint32_t coordinate(std::uint8_t base, std::uint32_t offset) {
     return static_cast<std::uint8_t>(base + offset);
 }
 
-void drawHighRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint32_t rows) {
+// Where one sprite bit lands on a logical screen of `size` pixels along one axis:
+// wrapped, or, when the rules clip, the start position wraps and a pixel past the edge
+// is dropped (nothing returned).
+struct Axis {
+    std::uint32_t size;
+    bool clips;
+    std::optional<std::uint32_t> place(std::uint8_t base, std::uint32_t offset) const {
+        if (!clips) {
+            return coordinate(base, offset) & (size - 1);
+        }
+        const std::uint32_t position = (base & (size - 1)) + offset;
+        return position < size ? std::optional(position) : std::nullopt;
+    }
+};
+
+// One sprite row of `columns` bits (8, or 16 from two bytes, left byte first).
+std::uint32_t spriteRow(const Chip8Machine& machine, std::uint32_t row, std::uint32_t columns) {
+    if (columns == 8) {
+        return spriteByte(machine, row);
+    }
+    return std::uint32_t{spriteByte(machine, 2 * row)} << 8 | spriteByte(machine, 2 * row + 1);
+}
+
+// High resolution: one bit flips one buffer pixel. The pixels of one draw are all
+// different, so testing each as it is flipped is the same as testing all first.
+void drawHighRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint32_t rows,
+                 std::uint32_t columns, bool clips) {
+    const Axis across{chip8ScreenWidth, clips};
+    const Axis down{chip8ScreenHeight, clips};
     for (std::uint32_t r = 0; r < rows; ++r) {
-        const std::uint32_t row = coordinate(vy, r) & rowMask;
-        const std::uint8_t bits = spriteByte(machine, r);
-        for (std::uint32_t c = 0; c < 8; ++c) {
-            if ((bits >> (7 - c)) & 1u) {
-                const std::uint32_t column = coordinate(vx, c) & columnMask;
-                machine.eraseFlag |= flipCell(machine, cellIndex(column, row)) ? 1 : 0;
+        const auto row = down.place(vy, r);
+        if (!row) {
+            break;
+        }
+        const std::uint32_t bits = spriteRow(machine, r, columns);
+        for (std::uint32_t c = 0; c < columns; ++c) {
+            if ((bits >> (columns - 1 - c)) & 1u) {
+                if (const auto column = across.place(vx, c)) {
+                    machine.eraseFlag |= flipCell(machine, cellIndex(*column, *row)) ? 1 : 0;
+                }
             }
         }
     }
 }
 
-// 16 x 16: two bytes per row, the right byte eight columns on. The two target
-// pixels of one (row, column) are never the same pixel, so testing each as it is
-// flipped is the same as testing both first.
-void drawWide(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy) {
-    for (std::uint32_t r = 0; r < 16; ++r) {
-        const std::uint32_t row = coordinate(vy, r) & rowMask;
-        const std::uint8_t left = spriteByte(machine, 2 * r);
-        const std::uint8_t right = spriteByte(machine, 2 * r + 1);
-        for (std::uint32_t c = 0; c < 8; ++c) {
-            if ((left >> (7 - c)) & 1u) {
-                const std::uint32_t column = coordinate(vx, c) & columnMask;
-                machine.eraseFlag |= flipCell(machine, cellIndex(column, row)) ? 1 : 0;
-            }
-            if ((right >> (7 - c)) & 1u) {
-                const std::uint32_t column = coordinate(vx, c + 8) & columnMask;
-                machine.eraseFlag |= flipCell(machine, cellIndex(column, row)) ? 1 : 0;
-            }
-        }
-    }
-}
-
-void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint32_t rows) {
+// Low resolution: one bit flips a 2 x 2 block, tested as a whole before any of it
+// flips.
+void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint32_t rows,
+                std::uint32_t columns, bool clips) {
+    const Axis across{chip8ScreenWidth / 2, clips};
+    const Axis down{chip8ScreenHeight / 2, clips};
     for (std::uint32_t r = 0; r < rows; ++r) {
-        const std::uint32_t row = 2 * (coordinate(vy, r) & lowRowMask);
-        const std::uint8_t bits = spriteByte(machine, r);
-        for (std::uint32_t c = 0; c < 8; ++c) {
-            if (r == 15) {
+        const auto logicalRow = down.place(vy, r);
+        if (!logicalRow) {
+            break;
+        }
+        const std::uint32_t row = 2 * *logicalRow;
+        const std::uint32_t bits = spriteRow(machine, r, columns);
+        for (std::uint32_t c = 0; c < columns; ++c) {
+            if (r == 15 && columns == 8) {
                 logMessage("Sprite 8x16!");
             }
-            if (((bits >> (7 - c)) & 1u) == 0) {
+            if (((bits >> (columns - 1 - c)) & 1u) == 0) {
                 continue;
             }
-            const std::uint32_t column = 2 * (coordinate(vx, c) & lowColumnMask);
+            const auto logicalColumn = across.place(vx, c);
+            if (!logicalColumn) {
+                continue;
+            }
+            const std::uint32_t column = 2 * *logicalColumn;
             const std::size_t block[4] = {cellIndex(column, row), cellIndex(column + 1, row),
                                           cellIndex(column, row + 1),
                                           cellIndex(column + 1, row + 1)};
@@ -95,19 +116,25 @@ void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::ui
         }
     }
 }
+
+// Scroll distances are buffer pixels; rules that scroll whole low-resolution pixels
+// double them in low resolution.
+std::uint32_t scrollScale(const Chip8Machine& machine) {
+    return machine.rules.wholePixelLowResolutionScroll && machine.hiRes == 0 ? 2 : 1;
+}
 } // namespace
 
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
     WorkerThread* const renderWorker = machine.renderWorker.get();
     lockFromOutside(renderWorker);
     const std::uint32_t rows = n != 0 ? n : 16;
+    const bool clips = machine.rules.clipsSprites;
     machine.eraseFlag = 0;
     if (machine.hiRes == 0) {
-        drawLowRes(machine, vx, vy, rows);
-    } else if (n == 0) {
-        drawWide(machine, vx, vy);
+        const bool wide = n == 0 && machine.rules.wideLowResolutionSprite;
+        drawLowRes(machine, vx, vy, rows, wide ? 16 : 8, clips);
     } else {
-        drawHighRes(machine, vx, vy, rows);
+        drawHighRes(machine, vx, vy, rows, n == 0 ? 16 : 8, clips);
     }
     machine.V[0xF] = machine.eraseFlag;
     unlockFromOutside(renderWorker);
@@ -120,7 +147,8 @@ void clearChip8Screen(Chip8Machine& machine) {
 }
 
 void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
-    const std::uint32_t distance = rows < chip8ScreenHeight ? rows : chip8ScreenHeight;
+    const std::uint32_t scaled = rows * scrollScale(machine);
+    const std::uint32_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
     // Bottom row first, so that every row is read before it is overwritten.
     for (std::uint32_t row = chip8ScreenHeight; row-- > distance;) {
         for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
@@ -136,6 +164,7 @@ void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
 }
 
 void scrollChip8Right(Chip8Machine& machine) {
+    const std::uint32_t scrollColumns = baseScrollColumns * scrollScale(machine);
     for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
         for (std::uint32_t column = chip8ScreenWidth; column-- > scrollColumns;) {
             writeScreenCell(machine, cellIndex(column, row),
@@ -148,6 +177,7 @@ void scrollChip8Right(Chip8Machine& machine) {
 }
 
 void scrollChip8Left(Chip8Machine& machine) {
+    const std::uint32_t scrollColumns = baseScrollColumns * scrollScale(machine);
     for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
         for (std::uint32_t column = 0; column + scrollColumns < chip8ScreenWidth; ++column) {
             writeScreenCell(machine, cellIndex(column, row),

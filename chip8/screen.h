@@ -7,12 +7,14 @@
 struct Chip8Machine;
 
 // Dxyn: draws n rows of sprite data from I at (vx, vy), or a 16-row sprite for n = 0
-// (16 x 16 in high resolution, 8 x 16 in low), wrapping at every edge. Holds the
-// "tRender" mutex from before eraseFlag is cleared until VF holds the result.
+// (16 x 16 in high resolution; 8 x 16 in low, or 16 x 16 when the rules say so),
+// wrapping at every edge or, when the rules clip, dropping what lies past it. Holds
+// the "tRender" mutex from before eraseFlag is cleared until VF holds the result.
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n);
 
 // 00E0, 00Cn, 00FB and 00FC. They take no lock and leave eraseFlag alone; distances
-// are buffer pixels in both resolutions.
+// are buffer pixels in both resolutions, or whole CHIP-8 pixels in low resolution when
+// the rules say so.
 void clearChip8Screen(Chip8Machine& machine);
 void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows);
 void scrollChip8Right(Chip8Machine& machine);

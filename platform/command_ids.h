@@ -15,4 +15,11 @@ constexpr int windowX1 = 32776;
 constexpr int windowX4 = 32779;
 constexpr int flickerFilter = 32782;
 constexpr int showConsole = 32783;
+// The Machine menu: the CHIP-8 variants, one radio group in the order of Chip8Variant
+// (variantQuorvix + its value), and the Chip-16 instruction set.
+constexpr int variantQuorvix = 32800;
+constexpr int variantChip8 = 32801;
+constexpr int variantSuperChip = 32802;
+constexpr int variantSuperChipLegacy = 32803;
+constexpr int chip16Extended = 32810;
 } // namespace command

@@ -2,6 +2,7 @@
 // (one millisecond per thousand instructions) and compared with the pictures their
 // authors publish, where this machine's rules give the same picture.
 
+#include "chip8/tick_pacer.h"
 #include "tests/chip8_test_machine.h"
 #include "tests/support/golden.h"
 
@@ -30,6 +31,20 @@ class Chip8RomSuiteTest : public Chip8ProgramTest {
         return chip8ScreenRows(m);
     }
 
+    // The same under a variant's paced rules: `ticks` ticks of 1/60 s, run without
+    // waiting for real time.
+    std::string runVariant(const std::string& rom, Chip8Variant variant, std::uint8_t mode,
+                           int ticks = 900) {
+        m.rules = chip8RulesFor(variant);
+        setChip8TickPacingEnabled(false);
+        loadRom((roms / rom).string());
+        m.memory[0x1FF] = mode;
+        for (int i = 0; i < ticks; ++i) {
+            runChip8Batch(m);
+        }
+        return chip8ScreenRows(m);
+    }
+
     // A published Timendus picture, read at the size of the machine's current screen.
     std::string expected(const std::string& picture) {
         const std::uint32_t scale = m.hiRes != 0 ? 1 : 2;
@@ -42,6 +57,47 @@ class Chip8RomSuiteTest : public Chip8ProgramTest {
     std::filesystem::path roms;
 };
 } // namespace
+
+// The same suite under the variants, whose rules the suite's authors test for: each
+// variant shows a tick in every row of its own quirks mode, and the flags and scrolling
+// tests show their published pictures (the scrolling test's two documented crossings
+// aside, see below).
+TEST_F(Chip8RomSuiteTest, VariantsPassTheirOwnQuirksFlagsAndScrollingTests) {
+    const auto mark = [](std::uint32_t row) { return Area{59, 2 + 5 * row, 3, 3}; };
+    const std::string tick = cut(expected("quirks.png"), mark(0));
+    const std::vector<Area> lowCrossings = {{26, 15, 1, 1}, {37, 15, 1, 1}};
+    const std::vector<Area> highCrossings = {{58, 32, 1, 1}, {69, 32, 1, 1}};
+    const struct {
+        Chip8Variant variant;
+        std::uint8_t quirksMode;
+        std::vector<std::pair<std::uint8_t, const char*>> scrollingModes;
+    } variants[] = {
+        {Chip8Variant::Chip8, 1, {}},
+        {Chip8Variant::SuperChipModern,
+         2,
+         {{1, "lores-scrolling.png"}, {3, "hires-scrolling.png"}}},
+        {Chip8Variant::SuperChipLegacy,
+         4,
+         {{2, "lores-scrolling.png"}, {3, "hires-scrolling.png"}}},
+    };
+    for (const auto& v : variants) {
+        const std::string name = chip8VariantName(v.variant);
+        const std::string quirks = runVariant("timendus/5-quirks.ch8", v.variant, v.quirksMode);
+        for (std::uint32_t row = 0; row < 6; ++row) {
+            EXPECT_EQ(cut(quirks, mark(row)), tick) << name << " quirks row " << row << "\n"
+                                                    << quirks;
+        }
+        const std::string flags = runVariant("timendus/4-flags.ch8", v.variant, 0);
+        EXPECT_EQ(flags, expected("flags.png")) << name << "\n" << flags;
+        for (const auto& [mode, picture] : v.scrollingModes) {
+            const std::string screen = runVariant("timendus/8-scrolling.ch8", v.variant, mode);
+            const auto& crossings = chip8.hiRes != 0 ? highCrossings : lowCrossings;
+            EXPECT_EQ(blank(screen, crossings), blank(expected(picture), crossings))
+                << name << " scrolling mode " << int{mode} << "\n"
+                << screen;
+        }
+    }
+}
 
 // Each ROM shows its published picture except in the listed areas, which show `differs`.
 // - The logo's reference picture was made from a build whose version digits differ: this

@@ -1,5 +1,6 @@
 #include "tests/chip8_test_machine.h"
 
+#include "chip8/tick_pacer.h"
 #include "tools/quorvix_run/runner_machine.h"
 
 #include <png.h>
@@ -82,11 +83,14 @@ void Chip8Harness::SetUp() {
     clearChip8ResetRequest();
     releaseAllKeys();
     verboseConsole = 1;
+    chip8.rules = quorvixRules;
     load({});
 }
 
 void Chip8Harness::TearDown() {
     verboseConsole = 0;
+    chip8.rules = quorvixRules;
+    setChip8TickPacingEnabled(true);
     useRealClock();
     releaseAllKeys();
     headless::takePostedCommands();

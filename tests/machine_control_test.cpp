@@ -23,6 +23,9 @@ class MachineControlTest : public ::testing::Test {
     }
     void TearDown() override {
         closeRom();
+        chip8VariantChosen = Chip8Variant::Quorvix;
+        chip16ExtendedChosen = false;
+        chip8.rules = quorvixRules;
         verboseConsole = 0;
         headless::captureConsole(false);
         headless::setMainSurface(nullptr);
@@ -139,5 +142,37 @@ TEST_F(MachineControlTest, LongNamesLoadByDropAndByCommandLine) {
     const std::string loggedPath = headless::takeConsoleText();
     EXPECT_TRUE(loggedPath.ends_with(logged.substr(9))) << loggedPath;
     EXPECT_TRUE(anythingRuns());
+}
+
+// A start hands the machine the chosen rules and names a variant other than the
+// default after the mode line; the choice of the other machine is not named.
+TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
+    const std::string chip8Rom = folder.write("a.ch8", {0x12, 0x00});
+    const std::string chip16Rom = folder.write("a.c16", {0x10, 0x00, 0x00, 0x00});
+    const struct {
+        Chip8Variant variant;
+        bool extended;
+        const char* rom;
+        const char* logged;
+    } cases[] = {
+        {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n"},
+        {Chip8Variant::SuperChipModern, true, "a.ch8",
+         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: SUPER-CHIP (modern)\n"},
+        {Chip8Variant::Chip8, false, "a.ch8",
+         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: CHIP-8\n"},
+        {Chip8Variant::SuperChipLegacy, false, "a.ch8",
+         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: SUPER-CHIP 1.1 (legacy)\n"},
+        {Chip8Variant::Chip8, false, "a.c16", "Loading: a.c16\nEmulator Mode: Chip-16\n"},
+        {Chip8Variant::Quorvix, true, "a.c16",
+         "Loading: a.c16\nEmulator Mode: Chip-16\nVariant: Chip-16 Extended Instructions\n"},
+    };
+    for (const auto& c : cases) {
+        chip8VariantChosen = c.variant;
+        chip16ExtendedChosen = c.extended;
+        const bool chip16 = std::string(c.rom).ends_with(".c16");
+        ASSERT_TRUE(startChosenRom(chip16 ? chip16Rom : chip8Rom, c.rom));
+        EXPECT_EQ(headless::takeConsoleText(), c.logged);
+        EXPECT_EQ(chip8.rules, chip8RulesFor(c.variant)) << c.logged;
+    }
 }
 } // namespace

@@ -166,6 +166,37 @@ TEST_F(QuorvixRunTest, Chip16ExtendedFlagRunsChip1613stInItsOwnColours) {
     EXPECT_EQ(pngColours(png), (std::map<std::uint32_t, long>{{0xFF000000, 960 * 720}}));
 }
 
+// 8011 leaves VF = 3 under the machine's rules and clears it under CHIP-8's; the program
+// then draws the glyph of VF. A ROM whose name starts with '-' follows "--".
+TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
+    Chip8Program p;
+    p.ld(VF, 3).or_(V0, V1).ld(V2, VF).smallGlyph(V2).drw(V3, V3, 5).jp(p.here());
+    folder.write("-logic.ch8", p.bytes());
+    const std::string rom = "-logic.ch8";
+    const auto workingFolder = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    const std::pair<const char*, const char*> runs[] = {
+        {"", "####.\n...#.\n####.\n...#.\n####.\n"},
+        {"--variant quorvix ", "####.\n...#.\n####.\n...#.\n####.\n"},
+        {"--variant chip8 ", "####.\n#..#.\n#..#.\n#..#.\n####.\n"}};
+    for (const auto& [option, glyph] : runs) {
+        const auto [status, output] =
+            runTool(std::string(option) + "--seconds 0.3 --screen-text -- " + rom);
+        EXPECT_EQ(status, 0) << output;
+        const std::string rows = output.substr(output.find('\n') + 1);
+        EXPECT_EQ(cut(rows, {0, 0, 5, 5}), glyph) << option;
+    }
+    for (const char* bad : {"--variant bogus -- ", "--variant SCHIP -- ", "--bogus -- ", ""}) {
+        const auto [status, output] = runTool(bad + rom);
+        EXPECT_EQ(status, 2) << bad << output;
+        EXPECT_FALSE(output.empty()) << bad;
+    }
+    const auto [status, help] = runTool("--help");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(help.find("--variant"), std::string::npos) << help;
+    std::filesystem::current_path(workingFolder);
+}
+
 TEST(QuorvixRunArgumentsTest, KeysPokesAndMachineKinds) {
     const std::tuple<const char*, MachineKind, int> keys[] = {
         {"a@1-2", MachineKind::Chip8, Chip8Machine::keyMap[0xA]},

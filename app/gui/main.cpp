@@ -1,16 +1,31 @@
-// quorvix: the desktop emulator. Usage: quorvix [rom-file]
+// quorvix: the desktop emulator.
+// Usage: quorvix [--variant NAME] [--chip16-extended] [ROM]   (quorvix --help)
 
+#include "app/emulator_state.h"
+#include "app/gui/command_line.h"
 #include "app/gui/run_main_window.h"
 #include "app/machine_control.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
     initStartUp();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvix"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setDesktopFileName(QStringLiteral("quorvix"));
     // What Qt's own options (-platform, -style, ...) leave of the command line.
-    takeRomFromCommandLine(argc, argv);
+    const CommandLineOutcome commandLine = parseWindowCommandLine(argc, argv);
+    if (!commandLine.choices) {
+        std::fputs(commandLine.text.c_str(), commandLine.exitCode == 0 ? stdout : stderr);
+        return commandLine.exitCode;
+    }
+    const WindowCommandLine& choices = *commandLine.choices;
+    chip8VariantChosen = choices.variant;
+    chip16ExtendedChosen = choices.chip16Extended;
+    const char* romArguments[] = {argv[0], choices.rom ? choices.rom->c_str() : nullptr};
+    takeRomFromCommandLine(choices.rom ? 2 : 1, romArguments);
     return runMainWindow();
 }

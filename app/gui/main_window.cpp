@@ -13,6 +13,7 @@
 #include "platform/qt/picture_widget.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -33,6 +34,10 @@ constexpr QSize templateSize(692, 394);
 QString chooseRomWithDialog(QWidget* owner) {
     // Every file is listed; only an existing file can be chosen.
     return QFileDialog::getOpenFileName(owner, QString(), QString(), romFilter);
+}
+
+int variantCommand(Chip8Variant variant) {
+    return command::variantQuorvix + static_cast<int>(variant);
 }
 
 QString firstLocalFile(const QMimeData* data) {
@@ -86,11 +91,24 @@ void MainWindow::buildMenus() {
     addCommand(screen, QStringLiteral("Chip-8 Flicker Filter"), command::flickerFilter, true);
     addCommand(screen, QStringLiteral("Show Console"), command::showConsole, true);
 
+    QMenu* machine = menuBar()->addMenu(QStringLiteral("&Machine"));
+    auto* variants = new QActionGroup(this);
+    for (const Chip8Variant variant : chip8Variants) {
+        QAction* item = addCommand(machine, QString::fromUtf8(chip8VariantName(variant)),
+                                   variantCommand(variant), true);
+        variants->addAction(item);
+        item->setChecked(variant == chip8VariantChosen.load());
+    }
+    machine->addSeparator();
+    addCommand(machine, QStringLiteral("Chip-16 Extended Instructions"), command::chip16Extended,
+               true)
+        ->setChecked(chip16ExtendedChosen.load());
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
 
     // An open menu takes the keyboard, so key releases would never reach the window.
-    for (QMenu* menu : {file, screen, help}) {
+    for (QMenu* menu : {file, screen, machine, help}) {
         connect(menu, &QMenu::aboutToShow, this, [] { releaseAllKeys(); });
     }
 }
@@ -144,6 +162,13 @@ void MainWindow::handleCommand(int commandId) {
     case command::windowX4: applyWindowScale(commandId - command::windowScaleBase); break;
     case command::flickerFilter: toggleFlickerFilter(); break;
     case command::showConsole: toggleConsole(); break;
+    case command::variantQuorvix:
+    case command::variantChip8:
+    case command::variantSuperChip:
+    case command::variantSuperChipLegacy:
+        chooseVariant(static_cast<Chip8Variant>(commandId - command::variantQuorvix));
+        break;
+    case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
     default: break; // ids without a menu item do nothing
     }
@@ -252,6 +277,20 @@ void MainWindow::endWindow(int result) {
 void MainWindow::toggleFlickerFilter() {
     const std::uint8_t value = flickerFilter.fetch_xor(1) ^ 1;
     setMenuItemChecked(command::flickerFilter, value != 0);
+}
+
+void MainWindow::chooseVariant(Chip8Variant variant) {
+    // Takes effect at the next Load or Reset; a running machine keeps its rules.
+    chip8VariantChosen = variant;
+    for (const Chip8Variant each : chip8Variants) {
+        setMenuItemChecked(variantCommand(each), each == variant);
+    }
+}
+
+void MainWindow::toggleChip16Extended() {
+    const bool chosen = !chip16ExtendedChosen.load();
+    chip16ExtendedChosen = chosen;
+    setMenuItemChecked(command::chip16Extended, chosen);
 }
 
 void MainWindow::toggleConsole() {

@@ -4,6 +4,7 @@
 // box, Escape and the commands posted by workers arrive at handleCommand.
 
 #include "app/gui/key_mapping.h"
+#include "chip8/chip8_rules.h"
 #include "platform/qt/host_window.h"
 
 #include <QMainWindow>
@@ -75,6 +76,8 @@ class MainWindow final : public QMainWindow, public HostWindow {
     QAction* addCommand(QMenu* menu, const QString& text, int commandId, bool checkable);
     void endWindow(int result);
     void toggleFlickerFilter();
+    void chooseVariant(Chip8Variant variant);
+    void toggleChip16Extended();
     void toggleConsole();
     void showAbout();
 

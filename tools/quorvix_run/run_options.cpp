@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <map>
 
 namespace {
 constexpr double defaultSeconds = 2.0;
@@ -19,6 +20,14 @@ void printUsageError(const std::string& message) {
         line += c == '\n' || c == '\r' || c == '\t' ? ' ' : c;
     }
     std::fprintf(stderr, "quorvix-run: %s (see --help)\n", line.c_str());
+}
+
+std::map<std::string, Chip8Variant> variantNames() {
+    std::map<std::string, Chip8Variant> names;
+    for (const Chip8Variant variant : chip8Variants) {
+        names.emplace(chip8VariantOption(variant), variant);
+    }
+    return names;
 }
 } // namespace
 
@@ -65,7 +74,13 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         ->check(CLI::IsMember({"on", "off"}));
     app.add_flag("--chip16-extended", options.chip16Extended,
                  "Chip-16: execute the later instructions (MOD, REM, NOT, NEG, PAL)");
-    app.add_option("ROM", options.romPath, "the ROM file")->required();
+    app.add_option("--variant", options.variant,
+                   "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy")
+        ->type_name("NAME")
+        ->transform(CLI::CheckedTransformer(variantNames()));
+    app.set_version_flag("--version", "quorvix-run 1.0");
+    app.add_option("ROM", options.romPath, "the ROM file (after -- when its name starts with -)")
+        ->required();
 
     try {
         app.parse(argc, argv);

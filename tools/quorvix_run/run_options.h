@@ -1,6 +1,7 @@
 #pragma once
 // The command line of quorvix-run.
 
+#include "chip8/chip8_rules.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 
@@ -25,9 +26,10 @@ struct RunOptions {
     bool noWait = false;
     bool flickerFilter = true;
     bool chip16Extended = false;
+    Chip8Variant variant = Chip8Variant::Quorvix;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program
-// should end at once (--help: 0, after the help text; a usage error: 2, after one line
-// on standard error).
+// should end at once (--help, --version: 0, after their text; a usage error: 2, after
+// one line on standard error).
 std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode);

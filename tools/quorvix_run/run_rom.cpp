@@ -4,6 +4,7 @@
 #include "chip16/extended_set.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/reset_request.h"
+#include "chip8/tick_pacer.h"
 #include "display/frame_device.h"
 #include "machine/machine_settings.h"
 #include "platform/clock.h"
@@ -137,6 +138,7 @@ int runRom(const RunOptions& options) {
     // On by default, as the main window starts it.
     flickerFilter.store(options.flickerFilter ? 1 : 0);
     chooseChip16ExtendedSet(options.chip16Extended);
+    chip8VariantChosen.store(options.variant);
 
     const auto machine = makeRunner(kind);
     if (!pokesFit(options, *machine)) {
@@ -146,6 +148,7 @@ int runRom(const RunOptions& options) {
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
     setRefreshWaitEnabled(!options.noWait);
     setFramePacingEnabled(!options.noWait);
+    setChip8TickPacingEnabled(!options.noWait);
     headless::setMainSurface(&sink);
 
     RunResult result;

@@ -1,4 +1,5 @@
 #include "app/chip8_start_stop.h"
+#include "app/machine_choices.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/screen_cells.h"
@@ -10,6 +11,8 @@ class Chip8Runner final : public RunnerMachine {
     std::uint32_t memorySize() const override { return chip8MemorySize; }
 
     bool start(const std::string& path, const std::vector<Poke>& pokes) override {
+        stopChip8();
+        applyMachineChoices(MachineKind::Chip8);
         if (!loadFreshChip8(path)) {
             return false;
         }

@@ -1,0 +1,99 @@
+#include "app/gui/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <string_view>
+
+namespace {
+constexpr int usageErrorStatus = 2;
+const QString variantName = QStringLiteral("variant");
+const QString chip16ExtendedName = QStringLiteral("chip16-extended");
+
+QString variantList() {
+    QStringList names;
+    for (const Chip8Variant variant : chip8Variants) {
+        names << QString::fromUtf8(chip8VariantOption(variant));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+CommandLineOutcome usageError(const QString& message) {
+    const QString program = QCoreApplication::applicationName().toLower();
+    return {std::nullopt, usageErrorStatus,
+            (program + QStringLiteral(": ") + message + QStringLiteral("\nTry '") + program +
+             QStringLiteral(" --help' for more information.\n"))
+                .toStdString()};
+}
+
+// The ROM argument's own bytes: the first argument that is not an option or an
+// option's value, or the one after "--". The parser has already accepted the line.
+std::optional<std::string> rawRomArgument(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            return i + 1 < argc ? std::optional<std::string>(argv[i + 1]) : std::nullopt;
+        }
+        if (argument == "--variant") {
+            ++i;
+        } else if (argument.size() < 2 || argument.front() != '-') {
+            return std::string(argument);
+        }
+    }
+    return std::nullopt;
+}
+} // namespace
+
+CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A CHIP-8, SUPER-CHIP and Chip-16 emulator. The ROM's name chooses the "
+                       "machine: Chip-16 when it contains \".c16\", CHIP-8 otherwise."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOption({variantName,
+                      QStringLiteral("The CHIP-8 rule set: %1 (quorvix, the machine's own "
+                                     "rules, is the default).")
+                          .arg(variantList()),
+                      QStringLiteral("name")});
+    parser.addOption({chip16ExtendedName,
+                      QStringLiteral("Run Chip-16 programs with the extended instruction set.")});
+    parser.addPositionalArgument(
+        QStringLiteral("ROM"),
+        QStringLiteral("The ROM file to start (after -- when its name starts with -)."),
+        QStringLiteral("[ROM]"));
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    if (!parser.parse(arguments)) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
+        return {std::nullopt, 0, parser.helpText().toStdString()};
+    }
+    if (parser.isSet(version)) {
+        return {std::nullopt, 0,
+                (QCoreApplication::applicationName() + QLatin1Char(' ') +
+                 QCoreApplication::applicationVersion() + QLatin1Char('\n'))
+                    .toStdString()};
+    }
+
+    WindowCommandLine choices;
+    if (parser.isSet(variantName)) {
+        const QString name = parser.value(variantName);
+        const auto variant = chip8VariantForOption(name.toStdString());
+        if (!variant) {
+            return usageError(QStringLiteral("unknown variant \"%1\" (choose one of %2).")
+                                  .arg(name, variantList()));
+        }
+        choices.variant = *variant;
+    }
+    choices.chip16Extended = parser.isSet(chip16ExtendedName);
+    if (!parser.positionalArguments().isEmpty()) {
+        choices.rom = rawRomArgument(argc, argv);
+    }
+    return {choices, 0, {}};
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The window program's command line: quorvix [--variant NAME] [--chip16-extended] [ROM].
+// Without options the first argument is the ROM, as it always was; a ROM whose name
+// starts with '-' comes after "--".
+
+#include "chip8/chip8_rules.h"
+
+#include <optional>
+#include <string>
+
+struct WindowCommandLine {
+    // The ROM argument exactly as given (its bytes untouched), when there is one.
+    std::optional<std::string> rom;
+    Chip8Variant variant = Chip8Variant::Quorvix;
+    bool chip16Extended = false;
+};
+
+struct CommandLineOutcome {
+    // Set when the program should go on and open its window.
+    std::optional<WindowCommandLine> choices;
+    // When it should not: the exit status (0 after --help or --version, 2 after a
+    // usage error) and the text to print (to standard output for 0, else to standard
+    // error).
+    int exitCode = 0;
+    std::string text;
+};
+
+// Parses what the GUI toolkit's own options leave of argv. Needs a QCoreApplication
+// (for the program's name and version in the help and version texts).
+CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv);

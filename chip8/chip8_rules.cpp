@@ -1,0 +1,63 @@
+#include "chip8/chip8_rules.h"
+
+Chip8Rules chip8RulesFor(Chip8Variant variant) {
+    Chip8Rules rules;
+    switch (variant) {
+    case Chip8Variant::Quorvix: break;
+    case Chip8Variant::Chip8:
+        rules.logicResetsVF = true;
+        rules.loadStoreMovesI = true;
+        rules.shiftReadsVy = true;
+        rules.clipsSprites = true;
+        rules.flagLast = true;
+        rules.addToILeavesVF = true;
+        rules.displayWait = Chip8DisplayWait::Always;
+        rules.instructionsPerTick = 15;
+        break;
+    case Chip8Variant::SuperChipModern:
+    case Chip8Variant::SuperChipLegacy: {
+        const bool legacy = variant == Chip8Variant::SuperChipLegacy;
+        rules.jumpAddsVx = true;
+        rules.clipsSprites = true;
+        rules.flagLast = true;
+        rules.addToILeavesVF = true;
+        rules.wideLowResolutionSprite = true;
+        rules.displayWait = legacy ? Chip8DisplayWait::LowResolutionOnly : Chip8DisplayWait::Never;
+        // The legacy interpreter scrolled the calculator's own pixels: half a CHIP-8
+        // pixel in low resolution, which is the machine's rule.
+        rules.wholePixelLowResolutionScroll = !legacy;
+        rules.instructionsPerTick = 30;
+        break;
+    }
+    }
+    return rules;
+}
+
+const char* chip8VariantName(Chip8Variant variant) {
+    switch (variant) {
+    case Chip8Variant::Quorvix: return "Quorvix rules";
+    case Chip8Variant::Chip8: return "CHIP-8";
+    case Chip8Variant::SuperChipModern: return "SUPER-CHIP (modern)";
+    case Chip8Variant::SuperChipLegacy: return "SUPER-CHIP 1.1 (legacy)";
+    }
+    return "";
+}
+
+const char* chip8VariantOption(Chip8Variant variant) {
+    switch (variant) {
+    case Chip8Variant::Quorvix: return "quorvix";
+    case Chip8Variant::Chip8: return "chip8";
+    case Chip8Variant::SuperChipModern: return "schip";
+    case Chip8Variant::SuperChipLegacy: return "schip-legacy";
+    }
+    return "";
+}
+
+std::optional<Chip8Variant> chip8VariantForOption(std::string_view option) {
+    for (const Chip8Variant variant : chip8Variants) {
+        if (option == chip8VariantOption(variant)) {
+            return variant;
+        }
+    }
+    return std::nullopt;
+}

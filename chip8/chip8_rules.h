@@ -1,0 +1,63 @@
+#pragma once
+// The rule switches on which CHIP-8 interpreters disagree, and the named rule sets
+// (variants) that real programs were written for. The machine's own rules are the
+// default record; every other variant turns some switches the other way.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// When a draw waits for the next display refresh, so that at most one draw shows per
+// refresh.
+enum class Chip8DisplayWait : std::uint8_t { Never = 0, Always = 1, LowResolutionOnly = 2 };
+
+struct Chip8Rules {
+    // 8xy1, 8xy2, 8xy3 leave VF = 0.
+    bool logicResetsVF = false;
+    // Fx55 and Fx65 leave I = I + x + 1.
+    bool loadStoreMovesI = false;
+    // 8xy6 and 8xyE shift Vy into Vx instead of shifting Vx.
+    bool shiftReadsVy = false;
+    // Bnnn jumps to xnn + Vx (x = the high nibble of nnn) instead of nnn + V0.
+    bool jumpAddsVx = false;
+    // Sprites are clipped at the screen edges (their start position still wraps).
+    bool clipsSprites = false;
+    // 8xy4-8xyE write the result first and the flag last, so VF always holds the flag.
+    bool flagLast = false;
+    // Fx1E leaves VF alone.
+    bool addToILeavesVF = false;
+    // Dxy0 in low resolution draws 16 x 16 instead of 8 x 16.
+    bool wideLowResolutionSprite = false;
+    Chip8DisplayWait displayWait = Chip8DisplayWait::Never;
+    // In low resolution the scrolls move whole CHIP-8 pixels (2 buffer pixels each).
+    bool wholePixelLowResolutionScroll = false;
+    // Instructions per 1/60 s tick, the timers stepping once per tick; 0 = unpaced, as
+    // fast as the host runs with the timers following real time.
+    std::uint32_t instructionsPerTick = 0;
+
+    bool operator==(const Chip8Rules&) const = default;
+};
+
+// The machine's own rules.
+inline constexpr Chip8Rules quorvixRules{};
+
+enum class Chip8Variant : std::int32_t {
+    Quorvix = 0,
+    Chip8 = 1,
+    SuperChipModern = 2,
+    SuperChipLegacy = 3,
+};
+
+inline constexpr Chip8Variant chip8Variants[] = {Chip8Variant::Quorvix, Chip8Variant::Chip8,
+                                                 Chip8Variant::SuperChipModern,
+                                                 Chip8Variant::SuperChipLegacy};
+
+Chip8Rules chip8RulesFor(Chip8Variant variant);
+
+// The name shown to the user: "Quorvix rules", "CHIP-8", "SUPER-CHIP (modern)",
+// "SUPER-CHIP 1.1 (legacy)".
+const char* chip8VariantName(Chip8Variant variant);
+
+// The command-line name: "quorvix", "chip8", "schip", "schip-legacy".
+const char* chip8VariantOption(Chip8Variant variant);
+std::optional<Chip8Variant> chip8VariantForOption(std::string_view option);

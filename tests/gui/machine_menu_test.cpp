@@ -1,0 +1,171 @@
+// The Machine menu and the window program's command line.
+
+#include "tests/gui/shell_fixture.h"
+
+#include "app/gui/command_line.h"
+#include "chip8/chip8_machine.h"
+
+#include <QActionGroup>
+#include <QMenuBar>
+
+namespace {
+class MachineMenuTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        chip8VariantChosen = Chip8Variant::Quorvix;
+        chip16ExtendedChosen = false;
+        ShellTest::SetUp();
+    }
+    void TearDown() override {
+        ShellTest::TearDown();
+        chip8VariantChosen = Chip8Variant::Quorvix;
+        chip16ExtendedChosen = false;
+        chip8.rules = quorvixRules;
+    }
+    // Which of the four variant items carry a check mark, as a string like "1000".
+    std::string variantChecks() const {
+        std::string marks;
+        for (int id = 32800; id <= 32803; ++id) {
+            marks += window->isMenuItemChecked(id) ? '1' : '0';
+        }
+        return marks;
+    }
+};
+
+TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) {
+    start();
+    QStringList titles;
+    for (const QAction* menu : window->menuBar()->actions()) {
+        titles << menu->text();
+    }
+    EXPECT_EQ(titles, QStringList({"&File", "Screen", "&Machine", "&Help"}));
+
+    const QMenu* machine = window->menuBar()->actions().at(2)->menu();
+    ASSERT_NE(machine, nullptr);
+    QStringList items;
+    for (const QAction* item : machine->actions()) {
+        items << (item->isSeparator()
+                      ? QStringLiteral("-")
+                      : item->text() + QLatin1Char('=') + QString::number(item->data().toInt()));
+    }
+    EXPECT_EQ(items, QStringList({"Quorvix rules=32800", "CHIP-8=32801",
+                                  "SUPER-CHIP (modern)=32802", "SUPER-CHIP 1.1 (legacy)=32803", "-",
+                                  "Chip-16 Extended Instructions=32810"}));
+    const QActionGroup* group = window->menuAction(32800)->actionGroup();
+    ASSERT_NE(group, nullptr);
+    EXPECT_TRUE(group->isExclusive());
+    EXPECT_EQ(group->actions().size(), 4);
+    EXPECT_EQ(variantChecks(), "1000");
+    EXPECT_TRUE(window->menuAction(32810)->isCheckable());
+    EXPECT_FALSE(window->isMenuItemChecked(32810));
+
+    // No new id is one the other menus, the close box or the unused gaps already have.
+    for (const int id : {32800, 32801, 32802, 32803, 32810}) {
+        for (const int taken : {2, 104, 105, 32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778,
+                                32779, 32780, 32781, 32782, 32783}) {
+            EXPECT_NE(id, taken);
+        }
+    }
+}
+
+TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
+    start();
+    load(writeRom("spin.ch8", chip8Spin));
+    EXPECT_EQ(chip8.rules, quorvixRules);
+
+    window->handleCommand(32802); // SUPER-CHIP (modern)
+    EXPECT_EQ(variantChecks(), "0010");
+    EXPECT_EQ(chip8VariantChosen.load(), Chip8Variant::SuperChipModern);
+    EXPECT_EQ(chip8.rules, quorvixRules) << "the running machine keeps its rules";
+    window->handleCommand(command::reset);
+    EXPECT_EQ(chip8.rules, chip8RulesFor(Chip8Variant::SuperChipModern));
+    EXPECT_NE(chip8.executeWorker, nullptr);
+
+    window->handleCommand(32801); // CHIP-8, then Load applies it too
+    EXPECT_EQ(variantChecks(), "0100");
+    load(writeRom("other.ch8", chip8Spin));
+    EXPECT_EQ(chip8.rules, chip8RulesFor(Chip8Variant::Chip8));
+    window->handleCommand(32800);
+    EXPECT_EQ(variantChecks(), "1000");
+    window->handleCommand(command::reset);
+    EXPECT_EQ(chip8.rules, quorvixRules);
+
+    window->handleCommand(32810);
+    EXPECT_TRUE(chip16ExtendedChosen.load());
+    EXPECT_TRUE(window->isMenuItemChecked(32810));
+    window->handleCommand(32810);
+    EXPECT_FALSE(chip16ExtendedChosen.load());
+    EXPECT_FALSE(window->isMenuItemChecked(32810));
+}
+
+TEST_F(MachineMenuTest, CommandLineChoicesShowInTheMenu) {
+    window.reset();
+    chip8VariantChosen = Chip8Variant::SuperChipLegacy;
+    chip16ExtendedChosen = true;
+    window = std::make_unique<MainWindow>();
+    start();
+    EXPECT_EQ(variantChecks(), "0001");
+    EXPECT_TRUE(window->isMenuItemChecked(32810));
+}
+
+CommandLineOutcome parse(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "quorvix");
+    return parseWindowCommandLine(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
+    const struct {
+        std::vector<const char*> arguments;
+        std::optional<std::string> rom;
+        Chip8Variant variant;
+        bool extended;
+    } cases[] = {
+        {{}, std::nullopt, Chip8Variant::Quorvix, false},
+        {{"Games/PONG.ch8"}, "Games/PONG.ch8", Chip8Variant::Quorvix, false},
+        {{"a.ch8", "ignored"}, "a.ch8", Chip8Variant::Quorvix, false},
+        {{"--variant", "schip", "a.ch8"}, "a.ch8", Chip8Variant::SuperChipModern, false},
+        {{"a.ch8", "--variant=chip8", "--chip16-extended"}, "a.ch8", Chip8Variant::Chip8, true},
+        {{"--variant", "schip-legacy"}, std::nullopt, Chip8Variant::SuperChipLegacy, false},
+        {{"--variant", "quorvix", "--", "-dash.ch8"}, "-dash.ch8", Chip8Variant::Quorvix, false},
+        {{"--", "--variant"}, "--variant", Chip8Variant::Quorvix, false},
+        {{"-"}, "-", Chip8Variant::Quorvix, false},
+        // Bytes that are no valid UTF-8 reach the ROM path unchanged.
+        {{"\xFF\xFE.ch8"}, "\xFF\xFE.ch8", Chip8Variant::Quorvix, false},
+    };
+    for (const auto& c : cases) {
+        const CommandLineOutcome outcome = parse(c.arguments);
+        ASSERT_TRUE(outcome.choices) << outcome.text;
+        EXPECT_EQ(outcome.choices->rom, c.rom);
+        EXPECT_EQ(outcome.choices->variant, c.variant);
+        EXPECT_EQ(outcome.choices->chip16Extended, c.extended);
+    }
+}
+
+TEST(WindowCommandLineTest, UnknownOptionsAndVariantsAreUsageErrors) {
+    const std::pair<std::vector<const char*>, const char*> cases[] = {
+        {{"--variant", "bogus", "a.ch8"}, "unknown variant \"bogus\""},
+        {{"--variant", "SCHIP"}, "unknown variant \"SCHIP\""},
+        {{"--bogus", "a.ch8"}, "Unknown option 'bogus'"},
+        {{"-dash.ch8"}, "Unknown option"},
+        {{"--variant"}, "Missing value"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const CommandLineOutcome outcome = parse(arguments);
+        EXPECT_FALSE(outcome.choices);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_NE(outcome.text.find(message), std::string::npos) << outcome.text;
+        EXPECT_NE(outcome.text.find("--help"), std::string::npos) << outcome.text;
+    }
+    const CommandLineOutcome help = parse({"--help", "a.ch8"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_FALSE(help.choices);
+    for (const char* text : {"--variant <name>", "chip8, schip, schip-legacy", "--chip16-extended",
+                             "--version", "[ROM]"}) {
+        EXPECT_NE(help.text.find(text), std::string::npos) << text << "\n" << help.text;
+    }
+    const CommandLineOutcome version = parse({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_FALSE(version.choices);
+    EXPECT_FALSE(version.text.empty());
+}
+} // namespace
