@@ -91,7 +91,7 @@ TEST_F(Chip8RomSuiteTest, VariantsPassTheirOwnQuirksFlagsAndScrollingTests) {
         EXPECT_EQ(flags, expected("flags.png")) << name << "\n" << flags;
         for (const auto& [mode, picture] : v.scrollingModes) {
             const std::string screen = runVariant("timendus/8-scrolling.ch8", v.variant, mode);
-            const auto& crossings = chip8.hiRes != 0 ? highCrossings : lowCrossings;
+            const auto& crossings = m.hiRes != 0 ? highCrossings : lowCrossings;
             EXPECT_EQ(blank(screen, crossings), blank(expected(picture), crossings))
                 << name << " scrolling mode " << int{mode} << "\n"
                 << screen;

@@ -178,7 +178,9 @@ TEST_F(Chip8RulesTest, EachInstructionSwitchInBothPositions) {
 // Draws and scrolls on the 64 x 32 low-resolution screen and the 128 x 64 high one,
 // as rows of logical pixels.
 TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
-    const auto lowRow = [](std::uint32_t row) { return cut(chip8ScreenRows(chip8), {0, row, 64, 1}); };
+    const auto lowRow = [](std::uint32_t row) {
+        return cut(chip8ScreenRows(chip8), {0, row, 64, 1});
+    };
     const std::string dots(64, '.');
     const struct {
         const char* name;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 
 namespace {
@@ -14,13 +16,15 @@ constexpr std::uint32_t palette[16] = {
 // The texel at (x, y) by the per-texel rule: index 0 shows the background's colour.
 std::uint32_t expectedTexel(const Chip16Machine& m, std::uint32_t x, std::uint32_t y) {
     const std::uint32_t c = m.screen[(y / 3) * 320 + x / 3] & 0x0F;
-    return palette[c != 0 ? c : m.backgroundColour & 0x0F];
+    return m.palette[c != 0 ? c : m.backgroundColour & 0x0F];
 }
 } // namespace
 
 TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
     constexpr std::uint32_t pitch = 4 * 960 + 36, guard = 0x12345678; // 9 words after each row
     auto m = std::make_unique<Chip16Machine>();
+    // A fresh machine shows the sixteen default colours.
+    EXPECT_TRUE(std::equal(std::begin(palette), std::end(palette), m->palette.begin()));
     std::mt19937 random(16);
     for (int round = 0; round < 6; ++round) {
         for (auto& pixel : m->screen) {
