@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"PokeOutsideMemory", "--poke 0x1000=1", "/dev/null", 2, "0x1000"},
         Refusal{"ScreenTextLost", "--frames 2 --screen-text", "/dev/full", 1, "standard output"},
         Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
-        Refusal{"LogLost", "--frames 2 --log", "/dev/full", 1, "standard output"},
+        Refusal{"LogLost", "--frames 30 --log", "/dev/full", 1, "standard output"},
         Refusal{"ScreenshotLost", "--frames 2 --screenshot /dev/full", "/dev/null", 1,
                 "cannot write /dev/full"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
