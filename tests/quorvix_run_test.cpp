@@ -53,14 +53,15 @@ std::map<std::uint32_t, long> pngColours(const std::string& path) {
 }
 
 // The poked byte chooses the glyph drawn; the tool prints the screen the same program
-// leaves on the test thread, and its screenshot's cells read back as that picture.
+// leaves on the test thread, and its screenshot's cells read back as that picture. The
+// counts are refresh periods of the clock, so the run is long enough for a slow start.
 TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
     Chip8Program p;
     p.ldi(0x1FF).load(V0).smallGlyph(V0).drw(V1, V1, 5).jp(p.here());
     const std::string rom = folder.write("glyph.ch8", p.bytes());
     const std::string png = (folder.path() / "shot.png").string();
     const auto [status, output] =
-        runTool("--frames 3 --poke 0x1FF=7 --screen-text --stats --screenshot " + png + " " + rom);
+        runTool("--frames 60 --poke 0x1FF=7 --screen-text --stats --screenshot " + png + " " + rom);
     EXPECT_EQ(status, 0) << output;
     load(p.bytes());
     chip8.memory[0x1FF] = 7;
@@ -104,7 +105,7 @@ TEST_F(QuorvixRunTest, FramesAndPressesCountRefreshPeriodsNotPresentedFrames) {
         folder.write("keyed.ch8", {0xA2, 0x0E, 0xD0, 0x05, 0xD0, 0x05, 0xF1, 0x0A, 0xF1, 0x29, 0xD0,
                                    0x05, 0x12, 0x0C, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0});
     const auto [status, output] =
-        runTool("--frames 12 --seconds 30 --press 5@3-5 --screen-text " + keyed);
+        runTool("--frames 100 --seconds 30 --press 5@3-100 --screen-text " + keyed);
     EXPECT_EQ(status, 0);
     const std::string header = "(low resolution)\n";
     const std::size_t rows = output.find(header);
@@ -116,7 +117,7 @@ TEST_F(QuorvixRunTest, FramesAndPressesCountRefreshPeriodsNotPresentedFrames) {
 TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot) {
     const std::string rom = folder.write("erased.ch8", drawnAndErased);
     const std::string png = (folder.path() / "erased.png").string();
-    EXPECT_EQ(runTool("--flicker-filter off --frames 10 --screenshot " + png + " " + rom).first, 0);
+    EXPECT_EQ(runTool("--flicker-filter off --frames 60 --screenshot " + png + " " + rom).first, 0);
     std::string dark;
     for (int row = 0; row < 32; ++row) {
         dark += std::string(64, '.') + '\n';

@@ -148,6 +148,16 @@ TEST_F(WorkerThreadTest, AWaitingThreadGetsTheMutexBetweenTwoStepsEveryTime) {
     EXPECT_EQ(grants.load(), 2000);
 }
 
+// The worker holds its place from its creation: a thread that asks for the mutex at
+// once waits for the first step, however late the new thread gets going.
+TEST_F(WorkerThreadTest, TheFirstStepComesBeforeAnyOutsideLocker) {
+    auto worker = startWorker("tRender", countingStep);
+    lockFromOutside(worker.get());
+    EXPECT_GE(stepsFinished.load(), 1);
+    unlockFromOutside(worker.get());
+    stopWorker(worker);
+}
+
 TEST_F(WorkerThreadTest, AnUnstartedWorkerIsNeitherLockedNorUnlockedFromOutside) {
     WorkerThread unstarted;
     unstarted.mutexRecord = std::make_unique<WorkerMutex>();
@@ -201,7 +211,7 @@ TEST_F(WorkerThreadTest, AStopReachesTheRunningStepBeforeItWaitsForTheMutex) {
     waitForSteps(1);
     stopWorker(worker);
     EXPECT_EQ(stepsRun.load(), 1);
-    EXPECT_EQ(stepsFinished.load(), 1);
+    EXPECT_GE(stepsFinished.load(), 1);
 }
 
 TEST_F(WorkerThreadTest, TheOperatingSystemKnowsTheThreadByTheWorkersName) {

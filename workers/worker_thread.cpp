@@ -23,6 +23,7 @@ void unlockWorker(WorkerThread& record) {
 
 void startThread(WorkerThread& record) {
     WorkerMutex& mutexRecord = *record.mutexRecord;
+    mutexRecord.firstTicket = mutexRecord.mutex.enqueue();
     try {
         mutexRecord.thread = std::thread([&record] {
             nameCurrentThread(record.mutexRecord->name);
@@ -31,8 +32,9 @@ void startThread(WorkerThread& record) {
         mutexRecord.threadId =
             static_cast<std::uint32_t>(std::hash<std::thread::id>{}(mutexRecord.thread.get_id()));
     } catch (const std::system_error&) {
-        // No thread could be made: the worker counts as finished so that stopping it
-        // does not wait for ever.
+        // No thread could be made: the worker gives its place back and counts as
+        // finished, so that stopping it does not wait for ever.
+        mutexRecord.mutex.unlock();
         record.finished = 1;
     }
 }
@@ -91,7 +93,7 @@ void lockWithTimeout(WorkerThread& record) {
 
 int workerMain(WorkerThread& record) {
     currentWorker = &record;
-    lockWithTimeout(record);
+    waitPatiently(record, record.mutexRecord->firstTicket);
     for (;;) {
         const std::int32_t command = record.command;
         if (command == 0) {

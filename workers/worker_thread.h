@@ -17,6 +17,9 @@ struct WorkerMutex {
     std::thread thread;
     std::uint32_t threadId = 0;
     char name[52] = {};
+    // The worker's place for its first step, taken before its thread starts, so that
+    // from its creation on nobody can pass the worker more than once.
+    FairMutex::Ticket firstTicket = 0;
 };
 
 struct WorkerThread {

@@ -20,7 +20,7 @@ printf '\x00\xFF\x00\xE0\x60\x03\x61\x02\xA2\x24\xD0\x10\x60\x64\x61\x28\xD0\x10
 printf '\x60\x78\x61\x38\xD0\x10\x62\x07\xF2\x30\x60\x28\x61\x14\xD0\x1A\x12\x22' >>"$work/still.ch8"
 printf "$ball" >>"$work/still.ch8"
 
-"$runner" --frames 20 --screenshot "$work/frame.png" "$work/still.ch8" >/dev/null
+"$runner" --frames 60 --screenshot "$work/frame.png" "$work/still.ch8" >/dev/null
 convert "$work/frame.png" -filter point -resize 200% "$work/expected.png"
 
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
