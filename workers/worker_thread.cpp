@@ -99,7 +99,10 @@ int workerMain(WorkerThread& record) {
         if (command == 0) {
             break;
         }
-        if (command > 0 && command < static_cast<std::int32_t>(record.slots.size())) {
+        // Once a stop is asked for, no new step begins: the stopper is about to take the
+        // mutex and end the loop, and a step begun now would only delay it.
+        const bool stopping = record.stopRequested.load(std::memory_order_acquire);
+        if (!stopping && command > 0 && command < static_cast<std::int32_t>(record.slots.size())) {
             record.slots[static_cast<std::size_t>(command)]();
         }
         const bool holding = record.keepLocked != 0;
