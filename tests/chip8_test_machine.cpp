@@ -3,7 +3,7 @@
 #include "chip8/tick_pacer.h"
 #include "tools/quorvix_run/runner_machine.h"
 
-#include <png.h>
+#include "tests/support/tool_output.h"
 
 #include <chrono>
 #include <thread>
@@ -40,24 +40,15 @@ std::string blank(std::string rows, const std::vector<Area>& areas) {
 
 std::string pictureRows(const std::filesystem::path& path, std::uint32_t columns,
                         std::uint32_t rows) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    std::vector<std::uint32_t> pixels;
-    if (png_image_begin_read_from_file(&image, path.c_str())) {
-        image.format = PNG_FORMAT_RGBA;
-        pixels.resize(std::size_t{image.width} * image.height);
-        if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-            pixels.clear();
-        }
-    }
-    png_image_free(&image);
+    const PngPixels picture = readPng(path);
     std::string text;
-    for (std::uint32_t y = 0; y < rows && !pixels.empty(); ++y) {
+    for (std::uint32_t y = 0; y < rows && !picture.rgba.empty(); ++y) {
         for (std::uint32_t x = 0; x < columns; ++x) {
-            const std::size_t centreY = (2 * y + 1) * image.height / (2 * rows);
-            const std::size_t centreX = (2 * x + 1) * image.width / (2 * columns);
+            const std::size_t centreY = (2 * y + 1) * picture.height / (2 * rows);
+            const std::size_t centreX = (2 * x + 1) * picture.width / (2 * columns);
             // No picture lights its last pixel.
-            text += pixels[centreY * image.width + centreX] != pixels.back() ? '#' : '.';
+            text +=
+                picture.rgba[centreY * picture.width + centreX] != picture.rgba.back() ? '#' : '.';
         }
         text += '\n';
     }

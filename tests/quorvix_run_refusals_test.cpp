@@ -3,14 +3,13 @@
 // (lost output), instead of running forever or passing for success.
 
 #include "tests/support/temp_file.h"
+#include "tests/support/tool_output.h"
 #include "tools/quorvix_run/run_limits.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <sys/wait.h>
 
 namespace {
 struct Refusal {
@@ -21,22 +20,12 @@ struct Refusal {
     const char* mentions; // a piece of the line on standard error
 };
 
-// The exit status (-1 when the tool did not exit normally) and what it wrote on
-// standard error; standard output goes to `standardOutput`.
+// The exit status and what the tool wrote on standard error; standard output goes to
+// `standardOutput`.
 std::pair<int, std::string> runTool(const std::string& arguments,
                                     const std::string& standardOutput) {
-    const std::string command =
-        std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1 >" + standardOutput;
-    std::pair<int, std::string> run{-1, ""};
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
-            run.second.append(buffer, count);
-        }
-        const int status = pclose(pipe);
-        run.first = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return run;
+    return runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1 >" +
+                      standardOutput);
 }
 
 class QuorvixRunRefusalTest : public ::testing::TestWithParam<Refusal> {};

@@ -2,51 +2,27 @@
 
 #include "machine/machine_settings.h"
 #include "tests/chip8_test_machine.h"
+#include "tests/support/tool_output.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 #include "tools/quorvix_run/run_rom.h"
 
-#include <png.h>
-
-#include <cstdio>
 #include <map>
-#include <sys/wait.h>
 
 namespace {
 using namespace chip8reg;
 
-// The exit status (-1 when the tool did not exit normally) and everything it printed.
+// The exit status and everything the tool printed on either stream.
 std::pair<int, std::string> runTool(const std::string& arguments) {
-    const std::string command = std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1";
-    std::pair<int, std::string> run{-1, ""};
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, pipe)) {
-            run.second.append(buffer, count);
-        }
-        const int status = pclose(pipe);
-        run.first = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return run;
+    return runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1");
 }
 
 using QuorvixRunTest = Chip8MachineTest;
 
 // How many pixels of each colour (0xAABBGGRR) a PNG has; empty when it cannot be read.
 std::map<std::uint32_t, long> pngColours(const std::string& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    std::vector<std::uint32_t> pixels;
-    if (png_image_begin_read_from_file(&image, path.c_str())) {
-        image.format = PNG_FORMAT_RGBA;
-        pixels.resize(std::size_t{image.width} * image.height);
-        if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-            pixels.clear();
-        }
-    }
-    png_image_free(&image);
     std::map<std::uint32_t, long> counts;
-    for (const std::uint32_t pixel : pixels) {
+    for (const std::uint32_t pixel : readPng(path).rgba) {
         ++counts[pixel];
     }
     return counts;
