@@ -49,6 +49,9 @@ struct Chip8Machine {
     // Paced rules: the performance counter, in nanoseconds, at which the last 1/60 s
     // tick began; 0 = no tick yet.
     std::uint64_t lastTickStart = 0;
+    // Set by "tExecute" while a paced tick holds the "tRender" mutex, so that the tick's
+    // draws do not take it again. Touched by no other thread.
+    bool tickHoldsRender = false;
 
     // One byte per buffer pixel: bit 0 lit in plane 1, bit 1 lit in plane 2 (only the
     // XO-CHIP rules draw there); always the high-resolution size.

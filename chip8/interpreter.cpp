@@ -407,9 +407,15 @@ void stepTimerOnce(std::uint8_t& timer) {
 
 // One 1/60 s tick of a paced rule set: wait for the tick, step both timers once, then
 // run the tick's instructions. A draw that waits for the display refresh ends the
-// tick, so the next draw comes a refresh later.
+// tick, so the next draw comes a refresh later. The tick's instructions run under the
+// "tRender" mutex, so the display shows the screen as whole ticks leave it and the
+// tick's draws do not each wait for a render step (which would allow one draw per
+// refresh, whatever the rules say).
 void runPacedTick(Chip8Machine& m) {
     waitForChip8Tick(m.lastTickStart);
+    WorkerThread* const renderWorker = m.renderWorker.get();
+    lockFromOutside(renderWorker);
+    m.tickHoldsRender = true;
     stepTimerOnce(m.delayTimer);
     stepTimerOnce(m.soundTimer);
     std::uint32_t executed = 0;
@@ -421,6 +427,8 @@ void runPacedTick(Chip8Machine& m) {
             break;
         }
     }
+    m.tickHoldsRender = false;
+    unlockFromOutside(renderWorker);
     instructionsExecuted.fetch_add(executed, std::memory_order_relaxed);
 }
 } // namespace

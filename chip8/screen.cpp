@@ -151,7 +151,8 @@ std::uint32_t scrollScale(const Chip8Machine& machine) {
 } // namespace
 
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
-    WorkerThread* const renderWorker = machine.renderWorker.get();
+    WorkerThread* const renderWorker =
+        machine.tickHoldsRender ? nullptr : machine.renderWorker.get();
     lockFromOutside(renderWorker);
     const std::uint32_t rows = n != 0 ? n : 16;
     const bool clips = machine.rules.clipsSprites;

@@ -11,7 +11,7 @@ struct Chip8Machine;
 // wrapping at every edge or, when the rules clip, dropping what lies past it. It draws
 // into each selected plane, plane 2's sprite bytes following plane 1's; VF = 1 when a
 // lit pixel of any of them was turned off. Holds the "tRender" mutex from before
-// eraseFlag is cleared until VF holds the result.
+// eraseFlag is cleared until VF holds the result, unless a paced tick holds it already.
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n);
 
 // 00E0, 00Cn, 00Dn, 00FB and 00FC, on the selected planes only. They take no lock and
