@@ -79,38 +79,28 @@ TEST_F(XoChipTest, LongLoadSetsAllSixteenBitsOfI) {
         << "V1 from 0x0000 (the font's first byte) after 0xFFFF; I moved past both";
 }
 
-// 5xy2 stores and 5xy3 loads Vx to Vy in the order written, either way round; I stays.
+// 5xy2 stores and 5xy3 loads Vx to Vy in the order written, either way round, with
+// V1-V4 = 11 22 33 44 and A0 A1 A2 A3 from 0x300 on; I stays.
 TEST_F(XoChipTest, RegisterRangesRunInEitherDirectionAndLeaveI) {
-    const std::initializer_list<std::pair<int, int>> registers = {
-        {1, 0x11}, {2, 0x22}, {3, 0x33}, {4, 0x44}};
     const struct {
         std::uint16_t opcode;
-        std::vector<int> memory;
-    } stores[] = {{0x5132, {0x11, 0x22, 0x33, 0}},
-                  {0x5312, {0x33, 0x22, 0x11, 0}},
-                  {0x5222, {0x22, 0, 0, 0}},
-                  {0x5412, {0x44, 0x33, 0x22, 0x11}}};
-    for (const auto& c : stores) {
+        std::vector<int> memory, registers;
+    } cases[] = {{0x5132, {0x11, 0x22, 0x33, 0xA3}, {0x11, 0x22, 0x33, 0x44}},
+                 {0x5312, {0x33, 0x22, 0x11, 0xA3}, {0x11, 0x22, 0x33, 0x44}},
+                 {0x5412, {0x44, 0x33, 0x22, 0x11}, {0x11, 0x22, 0x33, 0x44}},
+                 {0x5222, {0x22, 0xA1, 0xA2, 0xA3}, {0x11, 0x22, 0x33, 0x44}},
+                 {0x5133, {0xA0, 0xA1, 0xA2, 0xA3}, {0xA0, 0xA1, 0xA2, 0x44}},
+                 {0x5313, {0xA0, 0xA1, 0xA2, 0xA3}, {0xA2, 0xA1, 0xA0, 0x44}}};
+    for (const auto& c : cases) {
         load(Chip8Program().ldi(0x300).op(c.opcode).bytes());
-        for (const auto& [index, value] : registers) {
-            m.V[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
+        for (std::size_t i = 0; i < 4; ++i) {
+            m.V[1 + i] = static_cast<std::uint8_t>(0x11 * (i + 1));
+            m.memory[0x300 + i] = static_cast<std::uint8_t>(0xA0 + i);
         }
         run(2);
         EXPECT_EQ(ints(m.memory[0x300], m.memory[0x301], m.memory[0x302], m.memory[0x303]),
                   c.memory)
             << std::hex << c.opcode;
-        EXPECT_EQ(m.I, 0x300);
-    }
-    const struct {
-        std::uint16_t opcode;
-        std::vector<int> registers; // V1 to V4
-    } loads[] = {{0x5133, {0xA0, 0xA1, 0xA2, 0}}, {0x5313, {0xA2, 0xA1, 0xA0, 0}}};
-    for (const auto& c : loads) {
-        load(Chip8Program().ldi(0x300).op(c.opcode).bytes());
-        m.memory[0x300] = 0xA0;
-        m.memory[0x301] = 0xA1;
-        m.memory[0x302] = 0xA2;
-        run(2);
         EXPECT_EQ(ints(m.V[1], m.V[2], m.V[3], m.V[4]), c.registers) << std::hex << c.opcode;
         EXPECT_EQ(m.I, 0x300);
     }
