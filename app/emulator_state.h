@@ -19,4 +19,6 @@ extern std::atomic<std::int32_t> windowScale;
 // The user's machine choices (the Machine menu or the command line). They last for
 // the run and reach a machine at its next start (Load or Reset).
 extern std::atomic<Chip8Variant> chip8VariantChosen;
+// Instructions per 1/60 s for the paced variants; 0 = each variant's own speed.
+extern std::atomic<std::uint32_t> chip8SpeedChosen;
 extern std::atomic<bool> chip16ExtendedChosen;

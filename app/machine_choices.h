@@ -4,7 +4,8 @@
 
 #include "machine/machine_settings.h"
 
-// Gives the Chip-8 machine the rules of the chosen variant and the Chip-16 machine the
-// chosen instruction set, and, when the machine about to start (`kind`) runs by a
-// choice other than its default, logs "Variant: <name>".
+// Gives the Chip-8 machine the rules of the chosen variant, at the chosen speed when
+// the variant is paced, and the Chip-16 machine the chosen instruction set. When the
+// machine about to start (`kind`) runs by a choice other than its default, it logs
+// "Variant: <name>", and "Speed: <n> instructions per 1/60 s" after a chosen speed.
 void applyMachineChoices(MachineKind kind);

@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -27,4 +28,35 @@ void BM_Chip8ConvertFullScreen(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 BENCHMARK(BM_Chip8ConvertFullScreen)->Unit(benchmark::kMicrosecond);
+
+// The same with all four looks of the two planes, neighbours differing.
+void BM_Chip8ConvertFourColours(benchmark::State& state) {
+    for (std::size_t i = 0; i < chip8.screen.size(); ++i) {
+        chip8.screen[i] =
+            static_cast<std::uint8_t>(((i % chip8ScreenWidth) + i / chip8ScreenWidth) & 3);
+    }
+    constexpr std::int32_t pitch = 2304;
+    std::vector<std::uint32_t> texels(static_cast<std::size_t>(pitch / 4) * height);
+    const LockedImage image{texels.data(), pitch};
+    for (auto _ : state) {
+        convertChip8Screen(chip8, image, width, height);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * width * height);
+}
+BENCHMARK(BM_Chip8ConvertFourColours)->Unit(benchmark::kMicrosecond);
+
+// The floor for a conversion: filling the same pitched 512 x 256 texels, row by row.
+void BM_Chip8PitchedMemset(benchmark::State& state) {
+    constexpr std::int32_t pitch = 2304;
+    std::vector<std::uint32_t> texels(static_cast<std::size_t>(pitch / 4) * height);
+    for (auto _ : state) {
+        for (std::uint32_t y = 0; y < height; ++y) {
+            std::memset(texels.data() + std::size_t{y} * (pitch / 4), 0x5A, width * 4);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * width * height);
+}
+BENCHMARK(BM_Chip8PitchedMemset)->Unit(benchmark::kMicrosecond);
 } // namespace

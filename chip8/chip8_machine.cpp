@@ -49,9 +49,9 @@ bool loadChip8Rom(Chip8Machine& m, std::uint16_t loadOffset, const char* path) {
     std::copy(smallFont.begin(), smallFont.end(), m.memory.begin());
     std::copy(bigFont.begin(), bigFont.end(), m.memory.begin() + chip8BigFontStart);
 
-    const std::size_t capacity =
-        chip8MemorySize - std::min<std::size_t>(loadOffset, chip8MemorySize);
-    if (!readRomFile(path, m.memory.data() + (chip8MemorySize - capacity), capacity)) {
+    const std::size_t size = chip8MemoryBytes(m.rules);
+    const std::size_t capacity = size - std::min<std::size_t>(loadOffset, size);
+    if (!readRomFile(path, m.memory.data() + (size - capacity), capacity)) {
         logMessage("Error: Rom not found!");
         return false;
     }
@@ -68,6 +68,9 @@ void resetChip8Machine(Chip8Machine& m) {
     m.delayTimerLastTick = 0;
     m.soundTimerLastTick = 0;
     m.lastTickStart = 0;
+    m.planes = 1;
+    m.audioPattern.fill(0);
+    m.pitch = chip8DefaultPitch;
     m.pc = chip8ProgramStart;
     // No worker runs, so plain writes are enough.
     m.screen.fill(0);

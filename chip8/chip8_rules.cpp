@@ -29,6 +29,17 @@ Chip8Rules chip8RulesFor(Chip8Variant variant) {
         rules.instructionsPerTick = 30;
         break;
     }
+    case Chip8Variant::XoChip:
+        rules.loadStoreMovesI = true;
+        rules.shiftReadsVy = true;
+        rules.flagLast = true;
+        rules.addToILeavesVF = true;
+        rules.wideLowResolutionSprite = true;
+        rules.wholePixelLowResolutionScroll = true;
+        rules.instructionsPerTick = 1000;
+        rules.addressMask = 0xFFFF;
+        rules.xoChipInstructions = true;
+        break;
     }
     return rules;
 }
@@ -39,6 +50,7 @@ const char* chip8VariantName(Chip8Variant variant) {
     case Chip8Variant::Chip8: return "CHIP-8";
     case Chip8Variant::SuperChipModern: return "SUPER-CHIP (modern)";
     case Chip8Variant::SuperChipLegacy: return "SUPER-CHIP 1.1 (legacy)";
+    case Chip8Variant::XoChip: return "XO-CHIP";
     }
     return "";
 }
@@ -49,8 +61,26 @@ const char* chip8VariantOption(Chip8Variant variant) {
     case Chip8Variant::Chip8: return "chip8";
     case Chip8Variant::SuperChipModern: return "schip";
     case Chip8Variant::SuperChipLegacy: return "schip-legacy";
+    case Chip8Variant::XoChip: return "xochip";
     }
     return "";
+}
+
+std::optional<std::uint32_t> parseChip8Speed(std::string_view text) {
+    if (text.empty() || text.size() > 6) {
+        return std::nullopt;
+    }
+    std::uint32_t speed = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        speed = speed * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (speed < chip8MinimumSpeed || speed > chip8MaximumSpeed) {
+        return std::nullopt;
+    }
+    return speed;
 }
 
 std::optional<Chip8Variant> chip8VariantForOption(std::string_view option) {

@@ -34,6 +34,12 @@ struct Chip8Rules {
     // Instructions per 1/60 s tick, the timers stepping once per tick; 0 = unpaced, as
     // fast as the host runs with the timers following real time.
     std::uint32_t instructionsPerTick = 0;
+    // Every address wraps to this mask: 4 KiB of memory, or 64 KiB.
+    std::uint16_t addressMask = 0x0FFF;
+    // The XO-CHIP additions: two bit planes (Fn01), the 4-byte long load F000 nnnn that
+    // skips step over whole, 5xy2/5xy3 register ranges, 00Dn scroll up, the audio
+    // pattern (F002) and pitch (Fx3A), and Fx75/Fx85 for all sixteen registers.
+    bool xoChipInstructions = false;
 
     bool operator==(const Chip8Rules&) const = default;
 };
@@ -46,18 +52,32 @@ enum class Chip8Variant : std::int32_t {
     Chip8 = 1,
     SuperChipModern = 2,
     SuperChipLegacy = 3,
+    XoChip = 4,
 };
 
-inline constexpr Chip8Variant chip8Variants[] = {Chip8Variant::Quorvix, Chip8Variant::Chip8,
-                                                 Chip8Variant::SuperChipModern,
-                                                 Chip8Variant::SuperChipLegacy};
+inline constexpr Chip8Variant chip8Variants[] = {
+    Chip8Variant::Quorvix, Chip8Variant::Chip8, Chip8Variant::SuperChipModern,
+    Chip8Variant::SuperChipLegacy, Chip8Variant::XoChip};
 
 Chip8Rules chip8RulesFor(Chip8Variant variant);
 
 // The name shown to the user: "Quorvix rules", "CHIP-8", "SUPER-CHIP (modern)",
-// "SUPER-CHIP 1.1 (legacy)".
+// "SUPER-CHIP 1.1 (legacy)", "XO-CHIP".
 const char* chip8VariantName(Chip8Variant variant);
 
-// The command-line name: "quorvix", "chip8", "schip", "schip-legacy".
+// The command-line name: "quorvix", "chip8", "schip", "schip-legacy", "xochip".
 const char* chip8VariantOption(Chip8Variant variant);
 std::optional<Chip8Variant> chip8VariantForOption(std::string_view option);
+
+// The bytes of memory the rules address (4,096 or 65,536).
+constexpr std::uint32_t chip8MemoryBytes(const Chip8Rules& rules) {
+    return std::uint32_t{rules.addressMask} + 1;
+}
+
+// Instructions per 1/60 s that a chosen speed may set, for the rule sets that are paced.
+constexpr std::uint32_t chip8MinimumSpeed = 1;
+constexpr std::uint32_t chip8MaximumSpeed = 100000;
+
+// A speed given as text: decimal digits only, from chip8MinimumSpeed to
+// chip8MaximumSpeed.
+std::optional<std::uint32_t> parseChip8Speed(std::string_view text);

@@ -16,28 +16,52 @@
 namespace {
 std::atomic<std::uint64_t> instructionsExecuted{0};
 
-constexpr std::uint16_t addressMask = chip8MemorySize - 1;
 constexpr std::uint8_t stackMask = 15;
+// The XO-CHIP long load, F000 nnnn, the one instruction of 4 bytes.
+constexpr std::uint16_t longLoad = 0xF000;
 
-std::uint8_t& memoryAt(Chip8Machine& m, std::uint32_t address) {
-    return m.memory[address & addressMask];
+// The rules an instruction runs by: the machine's own rules are a compile-time
+// constant in the code that runs them, so they pay nothing for the switches.
+template <bool Variant> const Chip8Rules& rulesOf(const Chip8Machine& m) {
+    if constexpr (Variant) {
+        return m.rules;
+    } else {
+        return quorvixRules;
+    }
+}
+
+template <bool Variant> std::uint8_t& memoryAt(Chip8Machine& m, std::uint32_t address) {
+    return m.memory[address & rulesOf<Variant>(m).addressMask];
+}
+
+template <bool Variant> std::uint16_t wordAt(Chip8Machine& m, std::uint32_t address) {
+    return static_cast<std::uint16_t>(memoryAt<Variant>(m, address) << 8 |
+                                      memoryAt<Variant>(m, address + 1));
 }
 
 void reportUnknown(std::uint16_t opcode) {
     logMessage("Unknown Instruction! [0x%x]", opcode);
 }
 
-void skipIf(Chip8Machine& m, bool condition) {
-    if (condition) {
-        m.pc = static_cast<std::uint16_t>(m.pc + 2);
+// A skip steps over the whole next instruction: 4 bytes when it is a long load.
+template <bool Variant> void skipIf(Chip8Machine& m, bool condition) {
+    if (!condition) {
+        return;
     }
+    const bool overLongLoad =
+        rulesOf<Variant>(m).xoChipInstructions && wordAt<Variant>(m, m.pc) == longLoad;
+    m.pc = static_cast<std::uint16_t>(m.pc + (overLongLoad ? 4 : 2));
 }
 
 bool chip8KeyDown(std::uint8_t key) {
     return isKeyDown(Chip8Machine::keyMap[key]);
 }
 
-void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
+template <bool Variant> void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
+    if (rulesOf<Variant>(m).xoChipInstructions && (opcode & 0xFFF0) == 0x00D0) {
+        scrollChip8Up(m, opcode & 0xF);
+        return;
+    }
     if ((opcode & 0xFFF0) == 0x00C0) {
         const std::uint8_t rows = opcode & 0xF;
         if (rows == 0) {
@@ -69,16 +93,6 @@ void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
         m.hiRes = 1;
         break;
     default: reportUnknown(opcode); break;
-    }
-}
-
-// The rules an instruction runs by: the machine's own rules are a compile-time
-// constant in the code that runs them, so they pay nothing for the switches.
-template <bool Variant> const Chip8Rules& rulesOf(const Chip8Machine& m) {
-    if constexpr (Variant) {
-        return m.rules;
-    } else {
-        return quorvixRules;
     }
 }
 
@@ -162,21 +176,21 @@ template <bool Variant> void executeArithmetic(Chip8Machine& m, std::uint16_t op
     }
 }
 
-void executeKeySkip(Chip8Machine& m, std::uint16_t opcode) {
+template <bool Variant> void executeKeySkip(Chip8Machine& m, std::uint16_t opcode) {
     const std::uint8_t key = m.V[(opcode >> 8) & 0xF];
     switch (opcode & 0xFF) {
     case 0x9E:
         if (key > 0xF) {
             logMessage("SKPv: Key greater than 0xf");
         } else {
-            skipIf(m, chip8KeyDown(key));
+            skipIf<Variant>(m, chip8KeyDown(key));
         }
         break;
     case 0xA1:
         if (key > 0xF) {
             logMessage("SKNPv: Key greater than 0xf");
         } else {
-            skipIf(m, !chip8KeyDown(key));
+            skipIf<Variant>(m, !chip8KeyDown(key));
         }
         break;
     default: reportUnknown(opcode); break;
@@ -193,9 +207,39 @@ void waitForKey(Chip8Machine& m, unsigned x) {
     m.pc = static_cast<std::uint16_t>(m.pc - 2);
 }
 
+// F000 nnnn, Fn01, F002 and Fx3A; false when the opcode is none of them.
+template <bool Variant> bool executeXoChipMisc(Chip8Machine& m, std::uint16_t opcode) {
+    const unsigned x = (opcode >> 8) & 0xF;
+    switch (opcode & 0xFF) {
+    case 0x00:
+        if (x != 0) {
+            return false;
+        }
+        m.I = wordAt<Variant>(m, m.pc);
+        m.pc = static_cast<std::uint16_t>(m.pc + 2);
+        return true;
+    case 0x01: m.planes = static_cast<std::uint8_t>(x & 3); return true;
+    case 0x02:
+        if (x != 0) {
+            return false;
+        }
+        for (unsigned i = 0; i < m.audioPattern.size(); ++i) {
+            m.audioPattern[i] = memoryAt<Variant>(m, m.I + i);
+        }
+        return true;
+    case 0x3A: m.pitch = m.V[x]; return true;
+    default: return false;
+    }
+}
+
 template <bool Variant> void executeMisc(Chip8Machine& m, std::uint16_t opcode) {
     const Chip8Rules& rules = rulesOf<Variant>(m);
+    if (rules.xoChipInstructions && executeXoChipMisc<Variant>(m, opcode)) {
+        return;
+    }
     const unsigned x = (opcode >> 8) & 0xF;
+    // Registers Fx75/Fx85 save and restore: V0-V7, or all sixteen with XO-CHIP.
+    const unsigned flagCount = rules.xoChipInstructions ? 16 : 8;
     auto& V = m.V;
     switch (opcode & 0xFF) {
     case 0x07: V[x] = m.delayTimer; break;
@@ -207,53 +251,80 @@ template <bool Variant> void executeMisc(Chip8Machine& m, std::uint16_t opcode) 
         if (!rules.addToILeavesVF) {
             V[0xF] = static_cast<std::uint8_t>(sum >> 12);
         }
-        m.I = static_cast<std::uint16_t>(sum & addressMask);
+        m.I = static_cast<std::uint16_t>(sum & rules.addressMask);
         break;
     }
     case 0x29: m.I = static_cast<std::uint16_t>((V[x] & 0xF) * 5); break;
     case 0x30: m.I = static_cast<std::uint16_t>(chip8BigFontStart + (V[x] & 0xF) * 10); break;
     case 0x33:
-        memoryAt(m, m.I + 2u) = V[x] % 10;
-        memoryAt(m, m.I + 1u) = (V[x] / 10) % 10;
-        memoryAt(m, m.I) = V[x] / 100;
+        memoryAt<Variant>(m, m.I + 2u) = V[x] % 10;
+        memoryAt<Variant>(m, m.I + 1u) = (V[x] / 10) % 10;
+        memoryAt<Variant>(m, m.I) = V[x] / 100;
         break;
     case 0x55:
         for (unsigned i = 0; i <= x; ++i) {
-            memoryAt(m, m.I + i) = V[i];
+            memoryAt<Variant>(m, m.I + i) = V[i];
         }
         if (rules.loadStoreMovesI) {
-            m.I = static_cast<std::uint16_t>((m.I + x + 1) & addressMask);
+            m.I = static_cast<std::uint16_t>((m.I + x + 1) & rules.addressMask);
         }
         break;
     case 0x65:
         for (unsigned i = 0; i <= x; ++i) {
-            V[i] = memoryAt(m, m.I + i);
+            V[i] = memoryAt<Variant>(m, m.I + i);
         }
         if (rules.loadStoreMovesI) {
-            m.I = static_cast<std::uint16_t>((m.I + x + 1) & addressMask);
+            m.I = static_cast<std::uint16_t>((m.I + x + 1) & rules.addressMask);
         }
         break;
     case 0x75:
-        if (x < 8) {
+        if (x < flagCount) {
             for (unsigned i = 0; i <= x; ++i) {
                 m.rplFlags[i] = V[i];
             }
             logMessage("LDHPv");
         } else {
-            logMessage("LDHPv: x >= 8!");
+            logMessage("LDHPv: x >= %u!", flagCount);
         }
         break;
     case 0x85:
-        if (x < 8) {
+        if (x < flagCount) {
             for (unsigned i = 0; i <= x; ++i) {
                 V[i] = m.rplFlags[i];
             }
             logMessage("LDvHP");
         } else {
-            logMessage("LDvHP: x >= 8!");
+            logMessage("LDvHP: x >= %u!", flagCount);
         }
         break;
     default: reportUnknown(opcode); break;
+    }
+}
+
+// 5xy2 and 5xy3: Vx to Vy, in either direction, at I, I + 1, ...; I unchanged.
+template <bool Variant> void storeOrLoadRange(Chip8Machine& m, unsigned x, unsigned y, bool store) {
+    const unsigned count = (x <= y ? y - x : x - y) + 1;
+    for (unsigned i = 0; i < count; ++i) {
+        const unsigned r = x <= y ? x + i : x - i;
+        std::uint8_t& cell = memoryAt<Variant>(m, m.I + i);
+        if (store) {
+            cell = m.V[r];
+        } else {
+            m.V[r] = cell;
+        }
+    }
+}
+
+template <bool Variant> void executeFive(Chip8Machine& m, std::uint16_t opcode) {
+    const unsigned x = (opcode >> 8) & 0xF;
+    const unsigned y = (opcode >> 4) & 0xF;
+    const unsigned kind = opcode & 0xF;
+    if (kind == 0) {
+        skipIf<Variant>(m, m.V[x] == m.V[y]);
+    } else if (rulesOf<Variant>(m).xoChipInstructions && (kind == 2 || kind == 3)) {
+        storeOrLoadRange<Variant>(m, x, y, kind == 2);
+    } else {
+        reportUnknown(opcode);
     }
 }
 
@@ -264,22 +335,16 @@ template <bool Variant> void execute(Chip8Machine& m, std::uint16_t opcode) {
     const std::uint16_t nnn = opcode & 0xFFF;
     auto& V = m.V;
     switch (opcode >> 12) {
-    case 0x0: executeSystem(m, opcode); break;
+    case 0x0: executeSystem<Variant>(m, opcode); break;
     case 0x1: m.pc = nnn; break;
     case 0x2:
         m.sp = (m.sp + 1) & stackMask;
         m.stack[m.sp] = m.pc;
         m.pc = nnn;
         break;
-    case 0x3: skipIf(m, V[x] == kk); break;
-    case 0x4: skipIf(m, V[x] != kk); break;
-    case 0x5:
-        if ((opcode & 0xF) != 0) {
-            reportUnknown(opcode);
-        } else {
-            skipIf(m, V[x] == V[y]);
-        }
-        break;
+    case 0x3: skipIf<Variant>(m, V[x] == kk); break;
+    case 0x4: skipIf<Variant>(m, V[x] != kk); break;
+    case 0x5: executeFive<Variant>(m, opcode); break;
     case 0x6: V[x] = kk; break;
     case 0x7: V[x] = static_cast<std::uint8_t>(V[x] + kk); break;
     case 0x8: executeArithmetic<Variant>(m, opcode); break;
@@ -287,7 +352,7 @@ template <bool Variant> void execute(Chip8Machine& m, std::uint16_t opcode) {
         if ((opcode & 0xF) != 0) {
             reportUnknown(opcode);
         } else {
-            skipIf(m, V[x] != V[y]);
+            skipIf<Variant>(m, V[x] != V[y]);
         }
         break;
     case 0xA: m.I = nnn; break;
@@ -297,14 +362,13 @@ template <bool Variant> void execute(Chip8Machine& m, std::uint16_t opcode) {
         break;
     case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom() & kk); break;
     case 0xD: drawChip8Sprite(m, V[x], V[y], opcode & 0xF); break;
-    case 0xE: executeKeySkip(m, opcode); break;
+    case 0xE: executeKeySkip<Variant>(m, opcode); break;
     case 0xF: executeMisc<Variant>(m, opcode); break;
     }
 }
 
-std::uint16_t fetch(Chip8Machine& m) {
-    const std::uint16_t opcode =
-        static_cast<std::uint16_t>(memoryAt(m, m.pc) << 8 | memoryAt(m, m.pc + 1u));
+template <bool Variant> std::uint16_t fetch(Chip8Machine& m) {
+    const std::uint16_t opcode = wordAt<Variant>(m, m.pc);
     m.pc = static_cast<std::uint16_t>(m.pc + 2);
     return opcode;
 }
@@ -312,7 +376,7 @@ std::uint16_t fetch(Chip8Machine& m) {
 template <bool Variant> void step(Chip8Machine& m, std::uint64_t now) {
     updateChip8Timer(m.delayTimer, m.delayTimerLastTick, now);
     updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
-    execute<Variant>(m, fetch(m));
+    execute<Variant>(m, fetch<Variant>(m));
 }
 
 // A stop ends the batch at the next instruction: with a draw on every instruction,
@@ -343,20 +407,28 @@ void stepTimerOnce(std::uint8_t& timer) {
 
 // One 1/60 s tick of a paced rule set: wait for the tick, step both timers once, then
 // run the tick's instructions. A draw that waits for the display refresh ends the
-// tick, so the next draw comes a refresh later.
+// tick, so the next draw comes a refresh later. The tick's instructions run under the
+// "tRender" mutex, so the display shows the screen as whole ticks leave it and the
+// tick's draws do not each wait for a render step (which would allow one draw per
+// refresh, whatever the rules say).
 void runPacedTick(Chip8Machine& m) {
     waitForChip8Tick(m.lastTickStart);
+    WorkerThread* const renderWorker = m.renderWorker.get();
+    lockFromOutside(renderWorker);
+    m.tickHoldsRender = true;
     stepTimerOnce(m.delayTimer);
     stepTimerOnce(m.soundTimer);
     std::uint32_t executed = 0;
     while (executed < m.rules.instructionsPerTick && !stepShouldEnd()) {
-        const std::uint16_t opcode = fetch(m);
+        const std::uint16_t opcode = fetch<true>(m);
         execute<true>(m, opcode);
         ++executed;
         if ((opcode >> 12) == 0xD && drawWaitsForRefresh(m)) {
             break;
         }
     }
+    m.tickHoldsRender = false;
+    unlockFromOutside(renderWorker);
     instructionsExecuted.fetch_add(executed, std::memory_order_relaxed);
 }
 } // namespace

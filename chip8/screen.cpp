@@ -14,15 +14,38 @@ std::size_t cellIndex(std::uint32_t column, std::uint32_t row) {
     return std::size_t{row} * chip8ScreenWidth + column;
 }
 
-std::uint8_t spriteByte(const Chip8Machine& machine, std::uint32_t offset) {
-    return machine.memory[(machine.I + offset) % chip8MemorySize];
+// One plane's sprite: where its bytes start (an offset from I) and its bit in a cell.
+struct Plane {
+    std::uint32_t firstByte;
+    std::uint8_t bit;
+};
+
+std::uint8_t spriteByte(const Chip8Machine& machine, const Plane& plane, std::uint32_t offset) {
+    return machine.memory[(machine.I + plane.firstByte + offset) & machine.rules.addressMask];
 }
 
-// Flips one buffer pixel for a sprite bit of 1; reports whether it was lit before.
-bool flipCell(Chip8Machine& machine, std::size_t index) {
+// Flips one buffer pixel of the plane for a sprite bit of 1; reports whether it was lit
+// in that plane before.
+bool flipCell(Chip8Machine& machine, std::size_t index, std::uint8_t bit) {
     const std::uint8_t before = readScreenCell(machine, index);
-    writeScreenCell(machine, index, before ^ 1u);
-    return before != 0;
+    writeScreenCell(machine, index, static_cast<std::uint8_t>(before ^ bit));
+    return (before & bit) != 0;
+}
+
+// A cell after a clear or scroll of the selected planes: `source`'s pixels in those
+// planes, `kept`'s in the others.
+std::uint8_t mergePlanes(std::uint8_t kept, std::uint8_t source, std::uint8_t planes) {
+    return static_cast<std::uint8_t>((kept & ~planes) | (source & planes));
+}
+
+void moveCell(Chip8Machine& machine, std::size_t to, std::size_t from) {
+    writeScreenCell(
+        machine, to,
+        mergePlanes(readScreenCell(machine, to), readScreenCell(machine, from), machine.planes));
+}
+
+void clearCell(Chip8Machine& machine, std::size_t index) {
+    writeScreenCell(machine, index, mergePlanes(readScreenCell(machine, index), 0, machine.planes));
 }
 
 // Sprite coordinates are 8-bit sums before they wrap to the screen.
@@ -46,17 +69,19 @@ struct Axis {
 };
 
 // One sprite row of `columns` bits (8, or 16 from two bytes, left byte first).
-std::uint32_t spriteRow(const Chip8Machine& machine, std::uint32_t row, std::uint32_t columns) {
+std::uint32_t spriteRow(const Chip8Machine& machine, const Plane& plane, std::uint32_t row,
+                        std::uint32_t columns) {
     if (columns == 8) {
-        return spriteByte(machine, row);
+        return spriteByte(machine, plane, row);
     }
-    return std::uint32_t{spriteByte(machine, 2 * row)} << 8 | spriteByte(machine, 2 * row + 1);
+    return std::uint32_t{spriteByte(machine, plane, 2 * row)} << 8 |
+           spriteByte(machine, plane, 2 * row + 1);
 }
 
 // High resolution: one bit flips one buffer pixel. The pixels of one draw are all
 // different, so testing each as it is flipped is the same as testing all first.
-void drawHighRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint32_t rows,
-                 std::uint32_t columns, bool clips) {
+void drawHighRes(Chip8Machine& machine, const Plane& plane, std::uint8_t vx, std::uint8_t vy,
+                 std::uint32_t rows, std::uint32_t columns, bool clips) {
     const Axis across{chip8ScreenWidth, clips};
     const Axis down{chip8ScreenHeight, clips};
     for (std::uint32_t r = 0; r < rows; ++r) {
@@ -64,11 +89,12 @@ void drawHighRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::u
         if (!row) {
             break;
         }
-        const std::uint32_t bits = spriteRow(machine, r, columns);
+        const std::uint32_t bits = spriteRow(machine, plane, r, columns);
         for (std::uint32_t c = 0; c < columns; ++c) {
             if ((bits >> (columns - 1 - c)) & 1u) {
                 if (const auto column = across.place(vx, c)) {
-                    machine.eraseFlag |= flipCell(machine, cellIndex(*column, *row)) ? 1 : 0;
+                    machine.eraseFlag |=
+                        flipCell(machine, cellIndex(*column, *row), plane.bit) ? 1 : 0;
                 }
             }
         }
@@ -77,8 +103,8 @@ void drawHighRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::u
 
 // Low resolution: one bit flips a 2 x 2 block, tested as a whole before any of it
 // flips.
-void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint32_t rows,
-                std::uint32_t columns, bool clips) {
+void drawLowRes(Chip8Machine& machine, const Plane& plane, std::uint8_t vx, std::uint8_t vy,
+                std::uint32_t rows, std::uint32_t columns, bool clips) {
     const Axis across{chip8ScreenWidth / 2, clips};
     const Axis down{chip8ScreenHeight / 2, clips};
     for (std::uint32_t r = 0; r < rows; ++r) {
@@ -87,7 +113,7 @@ void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::ui
             break;
         }
         const std::uint32_t row = 2 * *logicalRow;
-        const std::uint32_t bits = spriteRow(machine, r, columns);
+        const std::uint32_t bits = spriteRow(machine, plane, r, columns);
         for (std::uint32_t c = 0; c < columns; ++c) {
             if (r == 15 && columns == 8) {
                 logMessage("Sprite 8x16!");
@@ -105,13 +131,13 @@ void drawLowRes(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::ui
                                           cellIndex(column + 1, row + 1)};
             bool lit = false;
             for (const std::size_t index : block) {
-                lit = lit || readScreenCell(machine, index) != 0;
+                lit = lit || (readScreenCell(machine, index) & plane.bit) != 0;
             }
             if (lit) {
                 machine.eraseFlag = 1;
             }
             for (const std::size_t index : block) {
-                flipCell(machine, index);
+                flipCell(machine, index, plane.bit);
             }
         }
     }
@@ -125,16 +151,28 @@ std::uint32_t scrollScale(const Chip8Machine& machine) {
 } // namespace
 
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
-    WorkerThread* const renderWorker = machine.renderWorker.get();
+    WorkerThread* const renderWorker =
+        machine.tickHoldsRender ? nullptr : machine.renderWorker.get();
     lockFromOutside(renderWorker);
     const std::uint32_t rows = n != 0 ? n : 16;
     const bool clips = machine.rules.clipsSprites;
+    const bool high = machine.hiRes != 0;
+    const std::uint32_t columns =
+        n == 0 && (high || machine.rules.wideLowResolutionSprite) ? 16 : 8;
     machine.eraseFlag = 0;
-    if (machine.hiRes == 0) {
-        const bool wide = n == 0 && machine.rules.wideLowResolutionSprite;
-        drawLowRes(machine, vx, vy, rows, wide ? 16 : 8, clips);
-    } else {
-        drawHighRes(machine, vx, vy, rows, n == 0 ? 16 : 8, clips);
+    // With both planes selected, plane 2's sprite follows plane 1's in memory.
+    std::uint32_t firstByte = 0;
+    for (const std::uint8_t bit : {std::uint8_t{1}, std::uint8_t{2}}) {
+        if ((machine.planes & bit) == 0) {
+            continue;
+        }
+        const Plane plane{firstByte, bit};
+        if (high) {
+            drawHighRes(machine, plane, vx, vy, rows, columns, clips);
+        } else {
+            drawLowRes(machine, plane, vx, vy, rows, columns, clips);
+        }
+        firstByte += rows * columns / 8;
     }
     machine.V[0xF] = machine.eraseFlag;
     unlockFromOutside(renderWorker);
@@ -142,7 +180,7 @@ void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, st
 
 void clearChip8Screen(Chip8Machine& machine) {
     for (std::size_t i = 0; i < machine.screen.size(); ++i) {
-        writeScreenCell(machine, i, 0);
+        clearCell(machine, i);
     }
 }
 
@@ -152,13 +190,28 @@ void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
     // Bottom row first, so that every row is read before it is overwritten.
     for (std::uint32_t row = chip8ScreenHeight; row-- > distance;) {
         for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            writeScreenCell(machine, cellIndex(column, row),
-                            readScreenCell(machine, cellIndex(column, row - distance)));
+            moveCell(machine, cellIndex(column, row), cellIndex(column, row - distance));
         }
     }
     for (std::uint32_t row = 0; row < distance; ++row) {
         for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            writeScreenCell(machine, cellIndex(column, row), 0);
+            clearCell(machine, cellIndex(column, row));
+        }
+    }
+}
+
+void scrollChip8Up(Chip8Machine& machine, std::uint8_t rows) {
+    const std::uint32_t scaled = rows * scrollScale(machine);
+    const std::uint32_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
+    // Top row first, so that every row is read before it is overwritten.
+    for (std::uint32_t row = 0; row + distance < chip8ScreenHeight; ++row) {
+        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
+            moveCell(machine, cellIndex(column, row), cellIndex(column, row + distance));
+        }
+    }
+    for (std::uint32_t row = chip8ScreenHeight - distance; row < chip8ScreenHeight; ++row) {
+        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
+            clearCell(machine, cellIndex(column, row));
         }
     }
 }
@@ -167,11 +220,10 @@ void scrollChip8Right(Chip8Machine& machine) {
     const std::uint32_t scrollColumns = baseScrollColumns * scrollScale(machine);
     for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
         for (std::uint32_t column = chip8ScreenWidth; column-- > scrollColumns;) {
-            writeScreenCell(machine, cellIndex(column, row),
-                            readScreenCell(machine, cellIndex(column - scrollColumns, row)));
+            moveCell(machine, cellIndex(column, row), cellIndex(column - scrollColumns, row));
         }
         for (std::uint32_t column = 0; column < scrollColumns; ++column) {
-            writeScreenCell(machine, cellIndex(column, row), 0);
+            clearCell(machine, cellIndex(column, row));
         }
     }
 }
@@ -180,12 +232,11 @@ void scrollChip8Left(Chip8Machine& machine) {
     const std::uint32_t scrollColumns = baseScrollColumns * scrollScale(machine);
     for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
         for (std::uint32_t column = 0; column + scrollColumns < chip8ScreenWidth; ++column) {
-            writeScreenCell(machine, cellIndex(column, row),
-                            readScreenCell(machine, cellIndex(column + scrollColumns, row)));
+            moveCell(machine, cellIndex(column, row), cellIndex(column + scrollColumns, row));
         }
         for (std::uint32_t column = chip8ScreenWidth - scrollColumns; column < chip8ScreenWidth;
              ++column) {
-            writeScreenCell(machine, cellIndex(column, row), 0);
+            clearCell(machine, cellIndex(column, row));
         }
     }
 }

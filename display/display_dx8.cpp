@@ -14,23 +14,35 @@ constexpr std::uint32_t maxWidth = chip8ScreenWidth * chip8CellTexels;
 constexpr std::uint32_t maxHeight = chip8ScreenHeight * chip8CellTexels;
 
 using CellRow = std::array<std::uint32_t, chip8CellTexels>;
+// One texel row of a cell for each of its four looks: dark, plane 1, plane 2, both.
+using CellLooks = std::array<CellRow, 4>;
 
-// The four texels of one cell in a texel row: rows 0 and 3 of a lit cell are all rim,
-// rows 1 and 2 are rim, core, core, rim.
 constexpr CellRow unlitRow = {chip8UnlitColour, chip8UnlitColour, chip8UnlitColour,
                               chip8UnlitColour};
-constexpr CellRow litEdgeRow = {chip8RimColour, chip8RimColour, chip8RimColour, chip8RimColour};
-constexpr CellRow litMiddleRow = {chip8RimColour, chip8CoreColour, chip8CoreColour, chip8RimColour};
+constexpr CellRow edgeRow(std::uint32_t rim) {
+    return {rim, rim, rim, rim};
+}
+constexpr CellRow middleRow(std::uint32_t rim, std::uint32_t core) {
+    return {rim, core, core, rim};
+}
+
+// Rows 0 and 3 of a lit cell are all rim, rows 1 and 2 are rim, core, core, rim.
+constexpr CellLooks edgeLooks = {unlitRow, edgeRow(chip8RimColour),
+                                 edgeRow(chip8SecondPlaneRimColour),
+                                 edgeRow(chip8BothPlanesRimColour)};
+constexpr CellLooks middleLooks = {unlitRow, middleRow(chip8RimColour, chip8CoreColour),
+                                   middleRow(chip8SecondPlaneRimColour, chip8SecondPlaneCoreColour),
+                                   middleRow(chip8BothPlanesRimColour, chip8BothPlanesCoreColour)};
 
 void writeTexelRow(std::uint32_t* texels, const std::uint8_t* cells, std::uint32_t width,
-                   const CellRow& lit) {
+                   const CellLooks& looks) {
     const std::uint32_t wholeCells = width / chip8CellTexels;
     for (std::uint32_t cell = 0; cell < wholeCells; ++cell) {
-        std::memcpy(texels + cell * chip8CellTexels,
-                    cells[cell] != 0 ? lit.data() : unlitRow.data(), sizeof(CellRow));
+        std::memcpy(texels + cell * chip8CellTexels, looks[cells[cell] & 3u].data(),
+                    sizeof(CellRow));
     }
     for (std::uint32_t x = wholeCells * chip8CellTexels; x < width; ++x) {
-        texels[x] = (cells[wholeCells] != 0 ? lit : unlitRow)[x % chip8CellTexels];
+        texels[x] = looks[cells[wholeCells] & 3u][x % chip8CellTexels];
     }
 }
 } // namespace
@@ -53,8 +65,8 @@ void convertChip8Screen(const Chip8Machine& machine, const LockedImage& image, s
         }
         std::uint32_t* texels = image.row(y);
         switch (rowInCell) {
-        case 0: writeTexelRow(texels, cells.data(), width, litEdgeRow); break;
-        case 1: writeTexelRow(texels, cells.data(), width, litMiddleRow); break;
+        case 0: writeTexelRow(texels, cells.data(), width, edgeLooks); break;
+        case 1: writeTexelRow(texels, cells.data(), width, middleLooks); break;
         case 2: std::memcpy(texels, image.row(y - 1), rowBytes); break;
         case 3: std::memcpy(texels, image.row(y - 3), rowBytes); break;
         }

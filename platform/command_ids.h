@@ -16,10 +16,16 @@ constexpr int windowX4 = 32779;
 constexpr int flickerFilter = 32782;
 constexpr int showConsole = 32783;
 // The Machine menu: the CHIP-8 variants, one radio group in the order of Chip8Variant
-// (variantQuorvix + its value), and the Chip-16 instruction set.
+// (variantQuorvix + its value), the Speed submenu (the variant's own speed, then the
+// steps 7, 15, 30, 100, 200, 500 and 1000 instructions per 1/60 s) and the Chip-16
+// instruction set.
 constexpr int variantQuorvix = 32800;
 constexpr int variantChip8 = 32801;
 constexpr int variantSuperChip = 32802;
 constexpr int variantSuperChipLegacy = 32803;
+constexpr int variantXoChip = 32804;
+constexpr int speedOwn = 32820;
+constexpr int speedFirstStep = 32821;
+constexpr int speedLastStep = 32827;
 constexpr int chip16Extended = 32810;
 } // namespace command

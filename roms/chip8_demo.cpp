@@ -9,18 +9,6 @@ using namespace chip8reg;
 // V6 scratch, V7 key being scanned, VA digit shown, VB VC where it is shown.
 constexpr std::uint8_t minus1 = 0xFF;
 constexpr std::uint8_t ballTop = 12, ballBottom = 48, ballRight = 112;
-
-std::vector<std::uint8_t> letterSprite(const LetterRows& rows) {
-    std::vector<std::uint8_t> bytes;
-    for (const char* row : rows) {
-        std::uint8_t bits = 0;
-        for (int column = 0; column < 5; ++column) {
-            bits |= row[column] == '#' ? std::uint8_t(0x80 >> column) : 0;
-        }
-        bytes.push_back(bits);
-    }
-    return bytes;
-}
 } // namespace
 
 std::vector<std::uint8_t> chip8DemoRom() {

@@ -1,4 +1,5 @@
-// quorvix-demo-roms <folder>: writes demo.ch8 and demo.c16 into the folder.
+// quorvix-demo-roms <folder>: writes demo.ch8, demo-xochip.ch8 and demo.c16 into the
+// folder.
 
 #include "roms/demo_programs.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!writeFile(folder / "demo.ch8", chip8DemoRom()) ||
+        !writeFile(folder / "demo-xochip.ch8", xoChipDemoRom()) ||
         !writeFile(folder / "demo.c16", chip16DemoRom())) {
         std::fprintf(stderr, "quorvix-demo-roms: cannot write into %s\n", argv[1]);
         return 1;

@@ -1,4 +1,4 @@
-// The CHIP-8 display: the three-colour cell look, the screen quad and the render
+// The CHIP-8 display: the cell looks of the two planes, the screen quad and the render
 // worker's callbacks.
 
 #include "display/direct_display.h"
@@ -15,8 +15,9 @@ constexpr std::uint32_t height = 256;
 using Chip8DisplayTest = Chip8MachineTest;
 
 // Texels of a `stride`-wide image that differ from the look of the machine's screen: a
-// lit cell is 4 x 4 texels of rim around a 2 x 2 core. Texels past `width` in a row
-// must still hold what they held `before`.
+// lit cell is 4 x 4 texels of rim around a 2 x 2 core, its colours chosen by the
+// cell's planes (bit 0 plane 1, bit 1 plane 2). Texels past `width` in a row must still
+// hold what they held `before`.
 int wrongTexels(const std::vector<std::uint32_t>& texels, std::uint32_t stride,
                 const std::vector<std::uint32_t>& before = {}) {
     int wrong = 0;
@@ -27,9 +28,12 @@ int wrongTexels(const std::vector<std::uint32_t>& texels, std::uint32_t stride,
                 expected = before[y * stride + x];
             } else {
                 const bool core = (x % 4 == 1 || x % 4 == 2) && (y % 4 == 1 || y % 4 == 2);
-                const bool lit = chip8.screen[y / 4 * chip8ScreenWidth + x / 4] != 0;
-                // Pale blue when dark; lit: a blue rim around a cyan core.
-                expected = !lit ? 0xFFBBCCFF : core ? 0xFF00FFFF : 0xFF0000FF;
+                // Pale blue when dark; plane 1: a blue rim around a cyan core; plane 2: red
+                // around amber; both: purple around pink.
+                const std::uint32_t rims[] = {0xFFBBCCFF, 0xFF0000FF, 0xFFC00000, 0xFF600080};
+                const std::uint32_t cores[] = {0xFFBBCCFF, 0xFF00FFFF, 0xFFFFC000, 0xFFFF80FF};
+                const int look = chip8.screen[y / 4 * chip8ScreenWidth + x / 4] & 3;
+                expected = core ? cores[look] : rims[look];
             }
             wrong += texels[y * stride + x] != expected ? 1 : 0;
         }
@@ -39,8 +43,9 @@ int wrongTexels(const std::vector<std::uint32_t>& texels, std::uint32_t stride,
 
 TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) {
     chip8.screen[0] = 1;
-    chip8.screen[63 * 128 + 127] = 7; // any non-zero byte is lit
-    chip8.screen[10 * 128 + 20] = 1;
+    chip8.screen[63 * 128 + 127] = 2;
+    chip8.screen[10 * 128 + 20] = 3;
+    chip8.screen[10 * 128 + 21] = 4; // the bits above the planes are not read: dark
     constexpr std::uint32_t stride = width + 24;
     std::vector<std::uint32_t> before(stride * height); // a different value in every texel
     std::iota(before.begin(), before.end(), 0xDEAD0000u);
@@ -50,6 +55,12 @@ TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) 
     EXPECT_EQ(ints(texels[stride + 1], texels[3 * stride + 1], texels[4 * stride + 4]),
               ints(0xFF00FFFF, 0xFF0000FF, 0xFFBBCCFF))
         << "core, rim, unlit";
+    EXPECT_EQ(ints(texels[41 * stride + 81], texels[40 * stride + 80], texels[41 * stride + 85]),
+              ints(0xFFFF80FF, 0xFF600080, 0xFFBBCCFF))
+        << "both planes: core, rim; the cell with value 4";
+    EXPECT_EQ(ints(texels[254 * stride + 510], texels[255 * stride + 511]),
+              ints(0xFFFFC000, 0xFFC00000))
+        << "plane 2: core, rim";
 }
 
 TEST_F(Chip8DisplayTest, ScreenQuadCoversTheBackBufferWithHalfPixelShift) {

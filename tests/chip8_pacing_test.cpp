@@ -1,6 +1,7 @@
 // How CHIP-8 draws and render steps take turns on the "tRender" mutex, and how fast a
 // stop reaches a step that draws on every instruction.
 
+#include "chip8/tick_pacer.h"
 #include "tests/chip8_test_machine.h"
 
 #include <sched.h>
@@ -100,5 +101,21 @@ TEST_F(Chip8PacingTest, AStopEndsADrawingBatchAtTheNextInstruction) {
     const Run run = runUntilPresented({0xD0, 0x15, 0x12, 0x00}, 3);
     EXPECT_LT(run.instructions, 1000u);
     EXPECT_FALSE(chip8.executeWorker || chip8.renderWorker);
+}
+} // namespace
+
+namespace {
+// A paced tick holds the "tRender" mutex for all of its instructions, so its draws do
+// not each wait for a render step: with ticks of 300 instructions run back to back, a
+// loop that draws on every third instruction runs about 300 instructions per shown
+// frame, where a draw per render step would allow 3.
+TEST_F(Chip8PacingTest, APacedTickDrawsWithoutWaitingForRenderSteps) {
+    flickerFilter = 0;
+    setChip8TickPacingEnabled(false);
+    chip8.rules = chip8RulesFor(Chip8Variant::XoChip);
+    chip8.rules.instructionsPerTick = 300;
+    const Run run = runUntilPresented({0x00, 0xE0, 0xD0, 0x15, 0x12, 0x00}, 20);
+    EXPECT_GE(run.instructions, 30 * run.presents)
+        << run.instructions << " instructions for " << run.presents << " frames";
 }
 } // namespace

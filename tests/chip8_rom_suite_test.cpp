@@ -79,6 +79,7 @@ TEST_F(Chip8RomSuiteTest, VariantsPassTheirOwnQuirksFlagsAndScrollingTests) {
         {Chip8Variant::SuperChipLegacy,
          4,
          {{2, "lores-scrolling.png"}, {3, "hires-scrolling.png"}}},
+        {Chip8Variant::XoChip, 3, {{1, "lores-scrolling.png"}, {3, "hires-scrolling.png"}}},
     };
     for (const auto& v : variants) {
         const std::string name = chip8VariantName(v.variant);

@@ -236,6 +236,7 @@ TEST(Chip8VariantTest, VariantsTurnTheirOwnSwitches) {
                    chip8.wideLowResolutionSprite, chip8.displayWait,
                    chip8.wholePixelLowResolutionScroll, chip8.instructionsPerTick),
               ints(1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 15));
+    EXPECT_EQ(ints(chip8.addressMask, chip8.xoChipInstructions), ints(0xFFF, 0));
     for (const auto variant : {Chip8Variant::SuperChipModern, Chip8Variant::SuperChipLegacy}) {
         const bool legacy = variant == Chip8Variant::SuperChipLegacy;
         const Chip8Rules r = chip8RulesFor(variant);
@@ -244,17 +245,25 @@ TEST(Chip8VariantTest, VariantsTurnTheirOwnSwitches) {
                        r.displayWait, r.wholePixelLowResolutionScroll, r.instructionsPerTick),
                   ints(0, 0, 0, 1, 1, 1, 1, 1, legacy ? 2 : 0, !legacy, 30))
             << legacy;
+        EXPECT_EQ(ints(r.addressMask, r.xoChipInstructions), ints(0xFFF, 0));
     }
+    const Chip8Rules xo = chip8RulesFor(Chip8Variant::XoChip);
+    EXPECT_EQ(ints(xo.logicResetsVF, xo.loadStoreMovesI, xo.shiftReadsVy, xo.jumpAddsVx,
+                   xo.clipsSprites, xo.flagLast, xo.addToILeavesVF, xo.wideLowResolutionSprite,
+                   xo.displayWait, xo.wholePixelLowResolutionScroll, xo.instructionsPerTick,
+                   xo.addressMask, xo.xoChipInstructions),
+              ints(0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1000, 0xFFFF, 1));
     const std::tuple<Chip8Variant, const char*, const char*> names[] = {
         {Chip8Variant::Quorvix, "quorvix", "Quorvix rules"},
         {Chip8Variant::Chip8, "chip8", "CHIP-8"},
         {Chip8Variant::SuperChipModern, "schip", "SUPER-CHIP (modern)"},
-        {Chip8Variant::SuperChipLegacy, "schip-legacy", "SUPER-CHIP 1.1 (legacy)"}};
+        {Chip8Variant::SuperChipLegacy, "schip-legacy", "SUPER-CHIP 1.1 (legacy)"},
+        {Chip8Variant::XoChip, "xochip", "XO-CHIP"}};
     for (const auto& [variant, option, name] : names) {
         EXPECT_EQ(chip8VariantForOption(option), variant);
         EXPECT_STREQ(chip8VariantName(variant), name);
     }
-    for (const char* unknown : {"", "SCHIP", "schip ", "chip-8", "xochip2"}) {
+    for (const char* unknown : {"", "SCHIP", "schip ", "chip-8", "xochip2", "XO-CHIP"}) {
         EXPECT_FALSE(chip8VariantForOption(unknown)) << unknown;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
+#include "chip8/tick_pacer.h"
 #include "platform/clock.h"
 #include "platform/keyboard.h"
 #include "platform/random.h"
@@ -39,5 +40,32 @@ TEST(DemoRomsTest, Chip8DemoGoldenFrames) {
     releaseAllKeys();
     useRealClock();
     expectGolden("chip8_demo.txt", text);
+}
+
+// The XO-CHIP demo at ticks 1 and 40 of a machine of the test's own, its paced ticks
+// run back to back: all four looks ('.', '#' plane 1, '+' plane 2, '@' both) show, and
+// the ball has moved 39 pixels down and right, turning at the bottom edge.
+TEST(DemoRomsTest, XoChipDemoGoldenFramesShowAllFourColours) {
+    initClock();
+    setChip8TickPacingEnabled(false);
+    TempDirectory folder;
+    auto m = std::make_unique<Chip8Machine>();
+    m->rules = chip8RulesFor(Chip8Variant::XoChip);
+    ASSERT_TRUE(loadChip8Rom(*m, 512, folder.write("demo.ch8", xoChipDemoRom()).c_str()));
+    resetChip8Machine(*m);
+    std::string text;
+    for (int tick = 1; tick <= 40; ++tick) {
+        runChip8Batch(*m);
+        if (tick == 1 || tick == 40) {
+            const std::string screen = chip8ScreenText(*m);
+            for (const char look : {'.', '#', '+', '@'}) {
+                EXPECT_NE(screen.find(look, screen.find('\n')), std::string::npos)
+                    << "tick " << tick << " look " << look;
+            }
+            text += "tick " + std::to_string(tick) + ": " + screen;
+        }
+    }
+    setChip8TickPacingEnabled(true);
+    expectGolden("xochip_demo.txt", text);
 }
 } // namespace

@@ -24,6 +24,7 @@ class MachineControlTest : public ::testing::Test {
     void TearDown() override {
         closeRom();
         chip8VariantChosen = Chip8Variant::Quorvix;
+        chip8SpeedChosen = 0;
         chip16ExtendedChosen = false;
         chip8.rules = quorvixRules;
         verboseConsole = 0;
@@ -145,7 +146,8 @@ TEST_F(MachineControlTest, LongNamesLoadByDropAndByCommandLine) {
 }
 
 // A start hands the machine the chosen rules and names a variant other than the
-// default after the mode line; the choice of the other machine is not named.
+// default after the mode line; the choice of the other machine is not named. A chosen
+// speed paces a paced variant and is named after it; the unpaced rules ignore it.
 TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
     const std::string chip8Rom = folder.write("a.ch8", {0x12, 0x00});
     const std::string chip16Rom = folder.write("a.c16", {0x10, 0x00, 0x00, 0x00});
@@ -154,6 +156,7 @@ TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
         bool extended;
         const char* rom;
         const char* logged;
+        std::uint32_t speed = 0;
     } cases[] = {
         {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n"},
         {Chip8Variant::SuperChipModern, true, "a.ch8",
@@ -165,14 +168,26 @@ TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
         {Chip8Variant::Chip8, false, "a.c16", "Loading: a.c16\nEmulator Mode: Chip-16\n"},
         {Chip8Variant::Quorvix, true, "a.c16",
          "Loading: a.c16\nEmulator Mode: Chip-16\nVariant: Chip-16 Extended Instructions\n"},
+        {Chip8Variant::XoChip, false, "a.ch8",
+         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: XO-CHIP\n"},
+        {Chip8Variant::XoChip, false, "a.ch8",
+         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: XO-CHIP\nSpeed: 200 instructions per "
+         "1/60 s\n",
+         200},
+        {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n", 200},
     };
     for (const auto& c : cases) {
         chip8VariantChosen = c.variant;
         chip16ExtendedChosen = c.extended;
+        chip8SpeedChosen = c.speed;
         const bool chip16 = std::string(c.rom).ends_with(".c16");
         ASSERT_TRUE(startChosenRom(chip16 ? chip16Rom : chip8Rom, c.rom));
         EXPECT_EQ(headless::takeConsoleText(), c.logged);
-        EXPECT_EQ(chip8.rules, chip8RulesFor(c.variant)) << c.logged;
+        Chip8Rules expected = chip8RulesFor(c.variant);
+        if (c.speed != 0 && expected.instructionsPerTick != 0) {
+            expected.instructionsPerTick = c.speed;
+        }
+        EXPECT_EQ(chip8.rules, expected) << c.logged;
     }
 }
 } // namespace

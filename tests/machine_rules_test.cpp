@@ -30,6 +30,9 @@ TEST(MachineRules, Chip8StartState) {
     m->pc = 0x456;
     m->sp = 5;
     m->rplFlags.fill(3);
+    m->planes = 3;
+    m->audioPattern.fill(0x55);
+    m->pitch = 200;
     m->delayTimerLastTick = m->soundTimerLastTick = 1234;
     m->screen.fill(1);
     m->screenWidth = m->screenHeight = 3;
@@ -38,7 +41,10 @@ TEST(MachineRules, Chip8StartState) {
     m->stack.fill(0x222);
     resetChip8Machine(*m);
     EXPECT_EQ(m->V, (std::array<std::uint8_t, 16>{}));
-    EXPECT_EQ(m->rplFlags, (std::array<std::uint8_t, 8>{}));
+    EXPECT_EQ(m->rplFlags, (std::array<std::uint8_t, 16>{}));
+    EXPECT_EQ(m->audioPattern, (std::array<std::uint8_t, 16>{}));
+    EXPECT_EQ((std::vector<int>{m->planes, m->pitch}), (std::vector<int>{1, 64}))
+        << "plane 1 selected, pitch 64";
     EXPECT_EQ((std::vector<int>{m->I, m->delayTimer, m->soundTimer, m->pc, m->sp, m->hiRes}),
               (std::vector<int>{0, 0, 0, 512, 0, 0}));
     EXPECT_EQ(m->delayTimerLastTick + m->soundTimerLastTick, 0u);
@@ -46,7 +52,7 @@ TEST(MachineRules, Chip8StartState) {
     EXPECT_EQ(m->screenWidth * 1000 + m->screenHeight, 128'064u) << "128 x 64";
     EXPECT_EQ(m->eraseFlag, 1);
     EXPECT_EQ(std::count(m->stack.begin(), m->stack.end(), 0x222), 16);
-    EXPECT_EQ(std::count(m->memory.begin(), m->memory.end(), 0xEE), 4096);
+    EXPECT_EQ(std::count(m->memory.begin(), m->memory.end(), 0xEE), 65536);
 }
 
 TEST(MachineRules, Chip16StartState) {

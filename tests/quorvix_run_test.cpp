@@ -163,7 +163,17 @@ TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
         const std::string rows = output.substr(output.find('\n') + 1);
         EXPECT_EQ(cut(rows, {0, 0, 5, 5}), glyph) << option;
     }
-    for (const char* bad : {"--variant bogus -- ", "--variant SCHIP -- ", "--bogus -- ", ""}) {
+    // XO-CHIP's memory reaches 0xFFFF, and a paced variant takes a speed.
+    const auto [xoStatus, xoLog] = runTool("--variant xochip --speed 7 --poke 0xFFFF=1 --log "
+                                           "--seconds 0.3 -- " +
+                                           rom);
+    EXPECT_EQ(xoStatus, 0) << xoLog;
+    EXPECT_NE(xoLog.find("Variant: XO-CHIP\nSpeed: 7 instructions per 1/60 s\n"), std::string::npos)
+        << xoLog;
+    for (const char* bad :
+         {"--variant bogus -- ", "--variant SCHIP -- ", "--bogus -- ", "",
+          "--variant xochip --poke 0x10000=1 -- ", "--speed 100 -- ",
+          "--variant xochip --speed 0 -- ", "--variant schip --speed 100001 -- "}) {
         const auto [status, output] = runTool(bad + rom);
         EXPECT_EQ(status, 2) << bad << output;
         EXPECT_FALSE(output.empty()) << bad;

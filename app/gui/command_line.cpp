@@ -10,6 +10,7 @@ namespace {
 constexpr int usageErrorStatus = 2;
 const QString variantName = QStringLiteral("variant");
 const QString chip16ExtendedName = QStringLiteral("chip16-extended");
+const QString speedName = QStringLiteral("speed");
 
 QString variantList() {
     QStringList names;
@@ -35,7 +36,7 @@ std::optional<std::string> rawRomArgument(int argc, const char* const* argv) {
         if (argument == "--") {
             return i + 1 < argc ? std::optional<std::string>(argv[i + 1]) : std::nullopt;
         }
-        if (argument == "--variant") {
+        if (argument == "--variant" || argument == "--speed") {
             ++i;
         } else if (argument.size() < 2 || argument.front() != '-') {
             return std::string(argument);
@@ -57,6 +58,12 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
                                      "rules, is the default).")
                           .arg(variantList()),
                       QStringLiteral("name")});
+    parser.addOption({speedName,
+                      QStringLiteral("Instructions per 1/60 s for a paced variant (%1 to %2; "
+                                     "xochip runs 1000, the others their own).")
+                          .arg(chip8MinimumSpeed)
+                          .arg(chip8MaximumSpeed),
+                      QStringLiteral("N")});
     parser.addOption({chip16ExtendedName,
                       QStringLiteral("Run Chip-16 programs with the extended instruction set.")});
     parser.addPositionalArgument(
@@ -90,6 +97,23 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
                                   .arg(name, variantList()));
         }
         choices.variant = *variant;
+    }
+    if (parser.isSet(speedName)) {
+        const QString text = parser.value(speedName);
+        const auto speed = parseChip8Speed(text.toStdString());
+        if (!speed) {
+            return usageError(QStringLiteral("--speed expects a whole number from %1 to %2, "
+                                             "got \"%3\".")
+                                  .arg(chip8MinimumSpeed)
+                                  .arg(chip8MaximumSpeed)
+                                  .arg(text.left(32)));
+        }
+        if (chip8RulesFor(choices.variant).instructionsPerTick == 0) {
+            return usageError(QStringLiteral("--speed needs a paced variant (the %1 rules run "
+                                             "as fast as the host).")
+                                  .arg(QString::fromUtf8(chip8VariantOption(choices.variant))));
+        }
+        choices.speed = *speed;
     }
     choices.chip16Extended = parser.isSet(chip16ExtendedName);
     if (!parser.positionalArguments().isEmpty()) {

@@ -1,10 +1,12 @@
 #pragma once
-// The window program's command line: quorvix [--variant NAME] [--chip16-extended] [ROM].
+// The window program's command line:
+// quorvix [--variant NAME] [--speed N] [--chip16-extended] [ROM].
 // Without options the first argument is the ROM, as it always was; a ROM whose name
 // starts with '-' comes after "--".
 
 #include "chip8/chip8_rules.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,6 +14,8 @@ struct WindowCommandLine {
     // The ROM argument exactly as given (its bytes untouched), when there is one.
     std::optional<std::string> rom;
     Chip8Variant variant = Chip8Variant::Quorvix;
+    // Instructions per 1/60 s for a paced variant; 0 = the variant's own.
+    std::uint32_t speed = 0;
     bool chip16Extended = false;
 };
 

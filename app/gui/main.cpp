@@ -1,5 +1,5 @@
 // quorvix: the desktop emulator.
-// Usage: quorvix [--variant NAME] [--chip16-extended] [ROM]   (quorvix --help)
+// Usage: quorvix [--variant NAME] [--speed N] [--chip16-extended] [ROM]   (quorvix --help)
 
 #include "app/emulator_state.h"
 #include "app/gui/command_line.h"
@@ -24,6 +24,7 @@ int main(int argc, char* argv[]) {
     }
     const WindowCommandLine& choices = *commandLine.choices;
     chip8VariantChosen = choices.variant;
+    chip8SpeedChosen = choices.speed;
     chip16ExtendedChosen = choices.chip16Extended;
     const char* romArguments[] = {argv[0], choices.rom ? choices.rom->c_str() : nullptr};
     takeRomFromCommandLine(choices.rom ? 2 : 1, romArguments);

@@ -25,6 +25,8 @@
 #include <QMimeData>
 #include <QScreen>
 
+#include <iterator>
+
 namespace {
 const QString romFilter = QStringLiteral("(S)Chip-8 Roms, Chip-16 (*.c8, *.ch8, *.sc8, *.c16) (*)");
 
@@ -38,6 +40,21 @@ QString chooseRomWithDialog(QWidget* owner) {
 
 int variantCommand(Chip8Variant variant) {
     return command::variantQuorvix + static_cast<int>(variant);
+}
+
+// The Speed submenu's steps, instructions per 1/60 s, from command::speedFirstStep on.
+constexpr std::uint32_t speedSteps[] = {7, 15, 30, 100, 200, 500, 1000};
+static_assert(std::size(speedSteps) == command::speedLastStep - command::speedFirstStep + 1);
+
+// The item a chosen speed checks: the own speed for 0, a step, or none (0) for a speed
+// from the command line that is no step.
+int speedCommand(std::uint32_t speed) {
+    for (std::size_t i = 0; i < std::size(speedSteps); ++i) {
+        if (speedSteps[i] == speed) {
+            return command::speedFirstStep + static_cast<int>(i);
+        }
+    }
+    return speed == 0 ? command::speedOwn : 0;
 }
 
 QString firstLocalFile(const QMimeData* data) {
@@ -98,6 +115,20 @@ void MainWindow::buildMenus() {
                                    variantCommand(variant), true);
         variants->addAction(item);
         item->setChecked(variant == chip8VariantChosen.load());
+    }
+    QMenu* speed = machine->addMenu(QStringLiteral("Speed"));
+    auto* speeds = new QActionGroup(this);
+    // A speed that is no step leaves every item unchecked until one is chosen.
+    speeds->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const int speedChecked = speedCommand(chip8SpeedChosen.load());
+    speeds->addAction(addCommand(speed, QStringLiteral("Variant's Own"), command::speedOwn, true))
+        ->setChecked(speedChecked == command::speedOwn);
+    for (std::size_t i = 0; i < std::size(speedSteps); ++i) {
+        const int id = command::speedFirstStep + static_cast<int>(i);
+        QAction* item = addCommand(
+            speed, QStringLiteral("%1 Instructions per Frame").arg(speedSteps[i]), id, true);
+        speeds->addAction(item);
+        item->setChecked(id == speedChecked);
     }
     machine->addSeparator();
     addCommand(machine, QStringLiteral("Chip-16 Extended Instructions"), command::chip16Extended,
@@ -166,8 +197,17 @@ void MainWindow::handleCommand(int commandId) {
     case command::variantChip8:
     case command::variantSuperChip:
     case command::variantSuperChipLegacy:
+    case command::variantXoChip:
         chooseVariant(static_cast<Chip8Variant>(commandId - command::variantQuorvix));
         break;
+    case command::speedOwn:
+    case command::speedFirstStep:
+    case command::speedFirstStep + 1:
+    case command::speedFirstStep + 2:
+    case command::speedFirstStep + 3:
+    case command::speedFirstStep + 4:
+    case command::speedFirstStep + 5:
+    case command::speedLastStep: chooseSpeed(commandId); break;
     case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
     default: break; // ids without a menu item do nothing
@@ -284,6 +324,17 @@ void MainWindow::chooseVariant(Chip8Variant variant) {
     chip8VariantChosen = variant;
     for (const Chip8Variant each : chip8Variants) {
         setMenuItemChecked(variantCommand(each), each == variant);
+    }
+}
+
+void MainWindow::chooseSpeed(int commandId) {
+    // Like a variant, a speed takes effect at the next Load or Reset.
+    chip8SpeedChosen =
+        commandId == command::speedOwn
+            ? 0
+            : speedSteps[static_cast<std::size_t>(commandId - command::speedFirstStep)];
+    for (int id = command::speedOwn; id <= command::speedLastStep; ++id) {
+        setMenuItemChecked(id, id == commandId);
     }
 }
 

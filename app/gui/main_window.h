@@ -77,6 +77,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void endWindow(int result);
     void toggleFlickerFilter();
     void chooseVariant(Chip8Variant variant);
+    void chooseSpeed(int commandId);
     void toggleChip16Extended();
     void toggleConsole();
     void showAbout();

@@ -13,23 +13,29 @@ class MachineMenuTest : public ShellTest {
   protected:
     void SetUp() override {
         chip8VariantChosen = Chip8Variant::Quorvix;
+        chip8SpeedChosen = 0;
         chip16ExtendedChosen = false;
         ShellTest::SetUp();
     }
     void TearDown() override {
         ShellTest::TearDown();
         chip8VariantChosen = Chip8Variant::Quorvix;
+        chip8SpeedChosen = 0;
         chip16ExtendedChosen = false;
         chip8.rules = quorvixRules;
     }
-    // Which of the four variant items carry a check mark, as a string like "1000".
-    std::string variantChecks() const {
+    // Which of the items from `first` to `last` carry a check mark, as a string like
+    // "10000".
+    std::string checks(int first, int last) const {
         std::string marks;
-        for (int id = 32800; id <= 32803; ++id) {
+        for (int id = first; id <= last; ++id) {
             marks += window->isMenuItemChecked(id) ? '1' : '0';
         }
         return marks;
     }
+    // The five variant items; the Speed submenu's own speed and its seven steps.
+    std::string variantChecks() const { return checks(32800, 32804); }
+    std::string speedChecks() const { return checks(32820, 32827); }
 };
 
 TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) {
@@ -48,19 +54,35 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
                       ? QStringLiteral("-")
                       : item->text() + QLatin1Char('=') + QString::number(item->data().toInt()));
     }
-    EXPECT_EQ(items, QStringList({"Quorvix rules=32800", "CHIP-8=32801",
-                                  "SUPER-CHIP (modern)=32802", "SUPER-CHIP 1.1 (legacy)=32803", "-",
-                                  "Chip-16 Extended Instructions=32810"}));
+    EXPECT_EQ(items,
+              QStringList({"Quorvix rules=32800", "CHIP-8=32801", "SUPER-CHIP (modern)=32802",
+                           "SUPER-CHIP 1.1 (legacy)=32803", "XO-CHIP=32804", "Speed=0", "-",
+                           "Chip-16 Extended Instructions=32810"}));
     const QActionGroup* group = window->menuAction(32800)->actionGroup();
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->isExclusive());
-    EXPECT_EQ(group->actions().size(), 4);
-    EXPECT_EQ(variantChecks(), "1000");
+    EXPECT_EQ(group->actions().size(), 5);
+    EXPECT_EQ(variantChecks(), "10000");
     EXPECT_TRUE(window->menuAction(32810)->isCheckable());
     EXPECT_FALSE(window->isMenuItemChecked(32810));
 
+    const QMenu* speed = machine->actions().at(5)->menu();
+    ASSERT_NE(speed, nullptr);
+    QStringList steps;
+    for (const QAction* item : speed->actions()) {
+        steps << item->text() + QLatin1Char('=') + QString::number(item->data().toInt());
+    }
+    EXPECT_EQ(
+        steps,
+        QStringList({"Variant's Own=32820", "7 Instructions per Frame=32821",
+                     "15 Instructions per Frame=32822", "30 Instructions per Frame=32823",
+                     "100 Instructions per Frame=32824", "200 Instructions per Frame=32825",
+                     "500 Instructions per Frame=32826", "1000 Instructions per Frame=32827"}));
+    EXPECT_EQ(window->menuAction(32820)->actionGroup()->actions().size(), 8);
+    EXPECT_EQ(speedChecks(), "10000000");
+
     // No new id is one the other menus, the close box or the unused gaps already have.
-    for (const int id : {32800, 32801, 32802, 32803, 32810}) {
+    for (const int id : {32800, 32801, 32802, 32803, 32804, 32810, 32820, 32827}) {
         for (const int taken : {2, 104, 105, 32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778,
                                 32779, 32780, 32781, 32782, 32783}) {
             EXPECT_NE(id, taken);
@@ -74,7 +96,7 @@ TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
     EXPECT_EQ(chip8.rules, quorvixRules);
 
     window->handleCommand(32802); // SUPER-CHIP (modern)
-    EXPECT_EQ(variantChecks(), "0010");
+    EXPECT_EQ(variantChecks(), "00100");
     EXPECT_EQ(chip8VariantChosen.load(), Chip8Variant::SuperChipModern);
     EXPECT_EQ(chip8.rules, quorvixRules) << "the running machine keeps its rules";
     window->handleCommand(command::reset);
@@ -82,13 +104,29 @@ TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
     EXPECT_NE(chip8.executeWorker, nullptr);
 
     window->handleCommand(32801); // CHIP-8, then Load applies it too
-    EXPECT_EQ(variantChecks(), "0100");
+    EXPECT_EQ(variantChecks(), "01000");
     load(writeRom("other.ch8", chip8Spin));
     EXPECT_EQ(chip8.rules, chip8RulesFor(Chip8Variant::Chip8));
     window->handleCommand(32800);
-    EXPECT_EQ(variantChecks(), "1000");
+    EXPECT_EQ(variantChecks(), "10000");
     window->handleCommand(command::reset);
     EXPECT_EQ(chip8.rules, quorvixRules);
+
+    // XO-CHIP at 200 instructions per 1/60 s; the machine's own rules stay unpaced
+    // whatever the speed, and the variant's own speed brings 1000 back.
+    window->handleCommand(32825);
+    EXPECT_EQ(speedChecks(), "00000100");
+    window->handleCommand(command::reset);
+    EXPECT_EQ(chip8.rules, quorvixRules);
+    window->handleCommand(32804);
+    EXPECT_EQ(variantChecks(), "00001");
+    window->handleCommand(command::reset);
+    EXPECT_EQ(chip8.rules.instructionsPerTick, 200u);
+    EXPECT_EQ(chip8.rules.addressMask, 0xFFFF);
+    window->handleCommand(32820);
+    EXPECT_EQ(speedChecks(), "10000000");
+    window->handleCommand(command::reset);
+    EXPECT_EQ(chip8.rules.instructionsPerTick, 1000u);
 
     window->handleCommand(32810);
     EXPECT_TRUE(chip16ExtendedChosen.load());
@@ -101,11 +139,20 @@ TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
 TEST_F(MachineMenuTest, CommandLineChoicesShowInTheMenu) {
     window.reset();
     chip8VariantChosen = Chip8Variant::SuperChipLegacy;
+    chip8SpeedChosen = 15;
     chip16ExtendedChosen = true;
     window = std::make_unique<MainWindow>();
     start();
-    EXPECT_EQ(variantChecks(), "0001");
+    EXPECT_EQ(variantChecks(), "00010");
+    EXPECT_EQ(speedChecks(), "00100000");
     EXPECT_TRUE(window->isMenuItemChecked(32810));
+
+    // A speed that is no step checks none of them.
+    window.reset();
+    chip8SpeedChosen = 64;
+    window = std::make_unique<MainWindow>();
+    start();
+    EXPECT_EQ(speedChecks(), "00000000");
 }
 
 CommandLineOutcome parse(std::vector<const char*> arguments) {
@@ -119,6 +166,7 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         std::optional<std::string> rom;
         Chip8Variant variant;
         bool extended;
+        std::uint32_t speed = 0;
     } cases[] = {
         {{}, std::nullopt, Chip8Variant::Quorvix, false},
         {{"Games/PONG.ch8"}, "Games/PONG.ch8", Chip8Variant::Quorvix, false},
@@ -131,6 +179,16 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         {{"-"}, "-", Chip8Variant::Quorvix, false},
         // Bytes that are no valid UTF-8 reach the ROM path unchanged.
         {{"\xFF\xFE.ch8"}, "\xFF\xFE.ch8", Chip8Variant::Quorvix, false},
+        {{"--variant", "xochip", "--speed", "100", "x.ch8"},
+         "x.ch8",
+         Chip8Variant::XoChip,
+         false,
+         100},
+        {{"--speed=100000", "--variant=chip8", "a.ch8"},
+         "a.ch8",
+         Chip8Variant::Chip8,
+         false,
+         100000},
     };
     for (const auto& c : cases) {
         const CommandLineOutcome outcome = parse(c.arguments);
@@ -138,6 +196,7 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         EXPECT_EQ(outcome.choices->rom, c.rom);
         EXPECT_EQ(outcome.choices->variant, c.variant);
         EXPECT_EQ(outcome.choices->chip16Extended, c.extended);
+        EXPECT_EQ(outcome.choices->speed, c.speed);
     }
 }
 
@@ -148,6 +207,11 @@ TEST(WindowCommandLineTest, UnknownOptionsAndVariantsAreUsageErrors) {
         {{"--bogus", "a.ch8"}, "Unknown option 'bogus'"},
         {{"-dash.ch8"}, "Unknown option"},
         {{"--variant"}, "Missing value"},
+        {{"--variant", "xochip", "--speed", "0"}, "from 1 to 100000, got \"0\""},
+        {{"--variant", "xochip", "--speed", "100001"}, "from 1 to 100000"},
+        {{"--variant", "xochip", "--speed", "-5"}, "from 1 to 100000"},
+        {{"--variant", "xochip", "--speed", "1e3"}, "from 1 to 100000"},
+        {{"--speed", "100", "a.ch8"}, "--speed needs a paced variant (the quorvix rules"},
     };
     for (const auto& [arguments, message] : cases) {
         const CommandLineOutcome outcome = parse(arguments);
@@ -159,8 +223,8 @@ TEST(WindowCommandLineTest, UnknownOptionsAndVariantsAreUsageErrors) {
     const CommandLineOutcome help = parse({"--help", "a.ch8"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_FALSE(help.choices);
-    for (const char* text : {"--variant <name>", "chip8, schip, schip-legacy", "--chip16-extended",
-                             "--version", "[ROM]"}) {
+    for (const char* text : {"--variant <name>", "chip8, schip, schip-legacy,", "xochip",
+                             "--speed <N>", "--chip16-extended", "--version", "[ROM]"}) {
         EXPECT_NE(help.text.find(text), std::string::npos) << text << "\n" << help.text;
     }
     const CommandLineOutcome version = parse({"--version"});

@@ -177,6 +177,33 @@ Chip8Program& Chip8Program::loadFlags(R x) {
     return xkk(0xF000, x, 0x85);
 }
 
+Chip8Program& Chip8Program::scu(std::uint8_t rows) {
+    return op(0x00D0 | (rows & 0xF));
+}
+Chip8Program& Chip8Program::storeRange(R x, R y) {
+    return xy(0x5000, x, y, 0x2);
+}
+Chip8Program& Chip8Program::loadRange(R x, R y) {
+    return xy(0x5000, x, y, 0x3);
+}
+Chip8Program& Chip8Program::ldiLong(std::uint16_t address) {
+    return op(0xF000).op(address);
+}
+Chip8Program& Chip8Program::ldiLong(Label target) {
+    op(0xF000);
+    fixups_.push_back(Fixup{bytes_.size(), 0, target.id, 0xFFFF});
+    return op(0);
+}
+Chip8Program& Chip8Program::planes(std::uint8_t mask) {
+    return op(static_cast<std::uint16_t>(0xF001 | (mask & 0xF) << 8));
+}
+Chip8Program& Chip8Program::audio() {
+    return op(0xF002);
+}
+Chip8Program& Chip8Program::pitch(R x) {
+    return xkk(0xF000, x, 0x3A);
+}
+
 std::vector<std::uint8_t> Chip8Program::bytes() const {
     std::vector<std::uint8_t> result = bytes_;
     for (const Fixup& fixup : fixups_) {
@@ -184,7 +211,8 @@ std::vector<std::uint8_t> Chip8Program::bytes() const {
         if (address < 0) {
             throw std::logic_error("Chip8Program: a label is used but never bound");
         }
-        const std::uint16_t opcode = fixup.opcodeHigh | (address & 0xFFF);
+        const std::uint16_t opcode =
+            static_cast<std::uint16_t>(fixup.opcodeHigh | (address & fixup.addressMask));
         result[fixup.offset] = static_cast<std::uint8_t>(opcode >> 8);
         result[fixup.offset + 1] = static_cast<std::uint8_t>(opcode);
     }

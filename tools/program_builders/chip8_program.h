@@ -106,6 +106,16 @@ class Chip8Program {
     Chip8Program& storeFlags(R x);
     Chip8Program& loadFlags(R x);
 
+    // XO-CHIP: 00Dn, 5xy2, 5xy3, F000 nnnn (4 bytes), Fn01, F002, Fx3A
+    Chip8Program& scu(std::uint8_t rows);
+    Chip8Program& storeRange(R x, R y);
+    Chip8Program& loadRange(R x, R y);
+    Chip8Program& ldiLong(std::uint16_t address);
+    Chip8Program& ldiLong(Label target);
+    Chip8Program& planes(std::uint8_t mask);
+    Chip8Program& audio();
+    Chip8Program& pitch(R x);
+
     // The program as ROM bytes (to be loaded at the origin); every label used must be
     // bound.
     std::vector<std::uint8_t> bytes() const;
@@ -115,6 +125,8 @@ class Chip8Program {
         std::size_t offset;
         std::uint16_t opcodeHigh;
         std::size_t label;
+        // The address bits the word holds: 12, or all 16 after a long load.
+        std::uint16_t addressMask = 0x0FFF;
     };
 
     Chip8Program& withAddress(std::uint16_t high, Label target);

@@ -75,9 +75,16 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
     app.add_flag("--chip16-extended", options.chip16Extended,
                  "Chip-16: execute the later instructions (MOD, REM, NOT, NEG, PAL)");
     app.add_option("--variant", options.variant,
-                   "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy")
+                   "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy, "
+                   "xochip")
         ->type_name("NAME")
         ->transform(CLI::CheckedTransformer(variantNames()));
+    std::string speedText;
+    auto* speedOption =
+        app.add_option("--speed", speedText,
+                       "instructions per 1/60 s for a paced variant, 1 to 100000 (xochip runs "
+                       "1000, the others their own)")
+            ->type_name("N");
     app.set_version_flag("--version", "quorvix-run 1.0");
     app.add_option("ROM", options.romPath, "the ROM file (after -- when its name starts with -)")
         ->required();
@@ -104,6 +111,21 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         }
         if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
+        }
+        if (speedOption->count() > 0) {
+            const auto speed = parseChip8Speed(speedText);
+            if (!speed) {
+                throw CLI::ValidationError("--speed", "expected a whole number from 1 to 100000, "
+                                                      "got " +
+                                                          quotedArgument(speedText));
+            }
+            if (chip8RulesFor(options.variant).instructionsPerTick == 0) {
+                throw CLI::ValidationError("--speed",
+                                           "needs a paced variant (the " +
+                                               std::string(chip8VariantOption(options.variant)) +
+                                               " rules run as fast as the host)");
+            }
+            options.speed = *speed;
         }
         const MachineKind machine = machineForRomName(options.romPath);
         for (const std::string& text : presses) {

@@ -27,6 +27,8 @@ struct RunOptions {
     bool flickerFilter = true;
     bool chip16Extended = false;
     Chip8Variant variant = Chip8Variant::Quorvix;
+    // Instructions per 1/60 s for a paced variant; 0 = the variant's own.
+    std::uint32_t speed = 0;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program

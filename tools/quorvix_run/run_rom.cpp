@@ -139,6 +139,7 @@ int runRom(const RunOptions& options) {
     flickerFilter.store(options.flickerFilter ? 1 : 0);
     chooseChip16ExtendedSet(options.chip16Extended);
     chip8VariantChosen.store(options.variant);
+    chip8SpeedChosen.store(options.speed);
 
     const auto machine = makeRunner(kind);
     if (!pokesFit(options, *machine)) {

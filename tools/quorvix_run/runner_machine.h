@@ -38,7 +38,8 @@ std::unique_ptr<RunnerMachine> makeChip16Runner();
 std::unique_ptr<RunnerMachine> makeRunner(MachineKind kind);
 
 // The Chip-8 screen as text: the 128 x 64 buffer in high resolution, the 64 x 32
-// logical pixels (top-left cell of each 2 x 2 block) in low resolution.
+// logical pixels (top-left cell of each 2 x 2 block) in low resolution; '.' dark, '#'
+// lit, and under XO-CHIP rules '+' lit in plane 2 only and '@' in both planes.
 std::string chip8ScreenText(const Chip8Machine& machine);
 
 // The Chip-16 screen as 240 rows of 320 hex colour digits ('0' shows the background).

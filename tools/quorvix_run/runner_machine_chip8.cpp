@@ -1,4 +1,5 @@
 #include "app/chip8_start_stop.h"
+#include "app/emulator_state.h"
 #include "app/machine_choices.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
@@ -8,7 +9,10 @@
 namespace {
 class Chip8Runner final : public RunnerMachine {
   public:
-    std::uint32_t memorySize() const override { return chip8MemorySize; }
+    // The memory of the variant the run is about to start.
+    std::uint32_t memorySize() const override {
+        return chip8MemoryBytes(chip8RulesFor(chip8VariantChosen.load()));
+    }
 
     bool start(const std::string& path, const std::vector<Poke>& pokes) override {
         stopChip8();
@@ -17,7 +21,7 @@ class Chip8Runner final : public RunnerMachine {
             return false;
         }
         for (const Poke& poke : pokes) {
-            chip8.memory[poke.address % chip8MemorySize] = poke.value;
+            chip8.memory[poke.address & chip8.rules.addressMask] = poke.value;
         }
         startChip8Workers();
         return true;
@@ -36,12 +40,14 @@ std::string chip8ScreenText(const Chip8Machine& machine) {
     const std::uint32_t scale = high ? 1 : 2;
     const std::uint32_t columns = chip8ScreenWidth / scale;
     const std::uint32_t rows = chip8ScreenHeight / scale;
-    std::string text = high ? "chip-8 screen: 128x64 buffer pixels (high resolution)\n"
-                            : "chip-8 screen: 64x32 logical pixels (low resolution)\n";
+    std::string text = high ? "chip-8 screen: 128x64 buffer pixels (high resolution)"
+                            : "chip-8 screen: 64x32 logical pixels (low resolution)";
+    text += machine.rules.xoChipInstructions ? ", # plane 1, + plane 2, @ both\n" : "\n";
+    static constexpr char looks[] = {'.', '#', '+', '@'};
     for (std::uint32_t y = 0; y < rows; ++y) {
         for (std::uint32_t x = 0; x < columns; ++x) {
             const std::size_t index = std::size_t{y * scale} * chip8ScreenWidth + x * scale;
-            text += readScreenCell(machine, index) != 0 ? '#' : '.';
+            text += looks[readScreenCell(machine, index) & 3u];
         }
         text += '\n';
     }
