@@ -33,7 +33,16 @@ void FramePacer() {
             return; // the machine is being stopped: no frame follows to be paced
         }
         const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
-        sleepMilliseconds(remaining > coarseSleepMarginNanoseconds ? 1 : 0);
+        if (remaining > coarseSleepMarginNanoseconds) {
+            sleepMilliseconds(1);
+        } else {
+            // The last stretch in one sleep to the deadline itself, rounded up to a
+            // whole count so that the period has passed on waking.
+            const auto periodCounts = static_cast<std::uint64_t>(
+                (static_cast<unsigned __int128>(framePeriodNanoseconds) * frequency + 999'999'999) /
+                1'000'000'000);
+            sleepUntilCounter(lastTick + periodCounts);
+        }
     }
 }
 
