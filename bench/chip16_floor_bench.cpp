@@ -22,6 +22,36 @@
 namespace {
 constexpr double cyclesPerFrame = 16666.666666666668;
 
+// The sprite draw, plainly: the visible rectangle, pixel by pixel; returns the collision.
+std::uint8_t drawFloorSprite(Chip16Machine& m, std::int32_t x0, std::int32_t y0,
+                             std::uint16_t address) {
+    const std::uint8_t* mem = m.memory.data();
+    std::uint8_t c = 0;
+    const std::int32_t bytes = m.spriteWidth;
+    const std::int32_t rows = m.spriteHeight;
+    if (address + bytes * rows > 65536) {
+        return 0;
+    }
+    const std::int32_t columns = 2 * bytes;
+    const std::int32_t j0 = std::max(0, -x0);
+    const std::int32_t j1 = std::min(columns, 320 - x0);
+    const std::int32_t i0 = std::max(0, -y0);
+    const std::int32_t i1 = std::min(rows, 240 - y0);
+    const bool h = m.flipHorizontal != 0;
+    for (std::int32_t i = i0; i < i1; ++i) {
+        const std::uint8_t* s = mem + address + (m.flipVertical ? rows - 1 - i : i) * bytes;
+        std::uint8_t* t = m.screen.data() + (y0 + i) * 320;
+        for (std::int32_t j = j0; j < j1; ++j) {
+            const std::int32_t k = h ? columns - 1 - j : j;
+            const std::uint8_t v = (k & 1) ? s[k >> 1] & 0x0F : s[k >> 1] >> 4;
+            std::uint8_t& p = t[x0 + j];
+            c |= static_cast<std::uint8_t>((v != 0) & (p != 0));
+            p = v != 0 ? v : p;
+        }
+    }
+    return c;
+}
+
 // Runs `iterations` instructions as runChip16Batch runs them, frame boundaries included
 // (without a display or pacing). The later instructions are not part of it: it stops
 // at any opcode outside the base set and returns false.
@@ -34,7 +64,9 @@ bool runFloor(Chip16Machine& m, std::uint64_t iterations) {
     std::uint8_t z = m.zero;
     std::uint8_t o = m.overflow;
     std::uint8_t n = m.negative;
-    double cycles = m.cycles;
+    // Instructions counted in thirds: a frame is 50000 / 3 of them.
+    constexpr std::uint64_t frameThirds = 50'000;
+    std::uint64_t thirds = static_cast<std::uint64_t>(std::llround(m.cycles * 3.0));
     std::uint64_t frames = m.framesCompleted;
     const auto read = [mem](std::uint16_t a) {
         return static_cast<std::uint16_t>(mem[a] | mem[static_cast<std::uint16_t>(a + 1)] << 8);
@@ -95,47 +127,29 @@ bool runFloor(Chip16Machine& m, std::uint64_t iterations) {
         c = a % b != 0;
         return zn(static_cast<std::uint16_t>(a / b));
     };
-    const auto draw = [&](std::int32_t x0, std::int32_t y0, std::uint16_t address) {
-        c = 0;
-        const std::int32_t bytes = m.spriteWidth;
-        const std::int32_t rows = m.spriteHeight;
-        if (address + bytes * rows > 65536) {
-            return;
-        }
-        const std::int32_t columns = 2 * bytes;
-        const std::int32_t j0 = std::max(0, -x0);
-        const std::int32_t j1 = std::min(columns, 320 - x0);
-        const std::int32_t i0 = std::max(0, -y0);
-        const std::int32_t i1 = std::min(rows, 240 - y0);
-        const bool h = m.flipHorizontal != 0;
-        for (std::int32_t i = i0; i < i1; ++i) {
-            const std::uint8_t* s = mem + address + (m.flipVertical ? rows - 1 - i : i) * bytes;
-            std::uint8_t* t = m.screen.data() + (y0 + i) * 320;
-            for (std::int32_t j = j0; j < j1; ++j) {
-                const std::int32_t k = h ? columns - 1 - j : j;
-                const std::uint8_t v = (k & 1) ? s[k >> 1] & 0x0F : s[k >> 1] >> 4;
-                std::uint8_t& p = t[x0 + j];
-                c |= static_cast<std::uint8_t>((v != 0) & (p != 0));
-                p = v != 0 ? v : p;
+
+    // The instructions between two boundaries run as one count, then the boundary and
+    // the instruction that sees the vertical blank, which is not one of the iterations.
+    bool vblank = false;
+    std::uint64_t run = 0;
+    for (;;) {
+        if (run == 0) {
+            if (thirds > frameThirds) {
+                thirds -= frameThirds - 3;
+                ++frames;
+                mem[0xFFF0] = sampleChip16Controller();
+                vblank = true;
+                run = 1;
+            } else if (iterations == 0) {
+                break;
+            } else {
+                run = std::min((frameThirds - thirds) / 3 + 1, iterations);
+                iterations -= run;
+                thirds += 3 * run;
+                vblank = false;
             }
         }
-    };
-
-    bool vblank = false;
-    for (;;) {
-        if (cycles > cyclesPerFrame) {
-            cycles -= cyclesPerFrame;
-            ++frames;
-            mem[0xFFF0] = sampleChip16Controller();
-            cycles += 1.0;
-            vblank = true;
-        } else if (iterations == 0) {
-            break;
-        } else {
-            --iterations;
-            cycles += 1.0;
-            vblank = false;
-        }
+        --run;
         std::uint32_t w;
         if (pc <= 0xFFFC) {
             std::memcpy(&w, mem + pc, 4);
@@ -166,8 +180,14 @@ bool runFloor(Chip16Machine& m, std::uint64_t iterations) {
             m.spriteWidth = (w >> 16) & 0xFF;
             m.spriteHeight = (w >> 24) & 0xFF;
             break;
-        case 0x05: draw(static_cast<std::int16_t>(rx), static_cast<std::int16_t>(ry), imm); break;
-        case 0x06: draw(static_cast<std::int16_t>(rx), static_cast<std::int16_t>(ry), R[rz]); break;
+        case 0x05:
+            c = drawFloorSprite(m, static_cast<std::int16_t>(rx), static_cast<std::int16_t>(ry),
+                                imm);
+            break;
+        case 0x06:
+            c = drawFloorSprite(m, static_cast<std::int16_t>(rx), static_cast<std::int16_t>(ry),
+                                R[rz]);
+            break;
         case 0x07: rx = static_cast<std::uint16_t>(drawSeededRandom() % (imm + 1u)); break;
         case 0x08:
             m.flipVertical = (w >> 24) & 1;
@@ -279,13 +299,14 @@ bool runFloor(Chip16Machine& m, std::uint64_t iterations) {
         default: return false;
         }
     }
+
     m.pc = pc;
     m.sp = sp;
     m.carry = c;
     m.zero = z;
     m.overflow = o;
     m.negative = n;
-    m.cycles = cycles;
+    m.cycles = static_cast<double>(thirds) / 3.0;
     m.framesCompleted = frames;
     return true;
 }
@@ -320,7 +341,7 @@ std::string differenceFromExecutor(const Chip16Program& program) {
         a.negative != b.negative) {
         return "flags";
     }
-    if (a.cycles != b.cycles || a.framesCompleted != b.framesCompleted) {
+    if (std::abs(a.cycles - b.cycles) > 1e-6 || a.framesCompleted != b.framesCompleted) {
         return "frame count";
     }
     if (a.memory != b.memory || a.screen != b.screen) {
