@@ -13,7 +13,7 @@ namespace {
 void fillTexture(benchmark::State& state, std::uint32_t width, std::uint32_t height) {
     FrameSystem* system = createFrameSystem();
     struct NoSurface final : PictureSurface {
-        void showFrame(const std::uint32_t*, std::uint32_t, std::uint32_t) override {}
+        void showFrame(const FrameView&) override {}
         std::uint64_t refreshPeriodNanoseconds() const override { return 0; }
     } surface;
     FrameDevice* device = createFrameDevice(*system, width, height, &surface);

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "workers/worker_thread.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -34,7 +35,10 @@ void FramePacer() {
         }
         const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
         if (remaining > coarseSleepMarginNanoseconds) {
-            sleepMilliseconds(1);
+            // Each wake-up costs the processor more than the check it makes, so the
+            // early part of the wait is slept in a few long pieces.
+            sleepNanoseconds(
+                std::min(remaining - coarseSleepMarginNanoseconds, coarseSleepNanoseconds));
         } else {
             // The last stretch in one sleep to the deadline itself, rounded up to a
             // whole count so that the period has passed on waking.

@@ -28,7 +28,7 @@ TEST(PictureWidgetTest, FrameFromAWorkerIsStretchedSharplyUntilCleared) {
     PictureWidget picture;
     picture.resize(12, 6);
     picture.show();
-    std::thread([&picture] { picture.showFrame(frame.data(), 4, 2); }).join();
+    std::thread([&picture] { picture.showFrame({frame.data(), 4, 2, 4, 1}); }).join();
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture.hasPicture(); }, 5000));
     expectBlocks(picture.grab().toImage().convertToFormat(QImage::Format_RGB32), 3);
 
