@@ -19,6 +19,10 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
     colours[0] = machine.palette[machine.backgroundColour & 0x0F];
     const bool sameColours = last != nullptr && last->valid && last->colours == colours;
 
+    // Four pixels are twelve texels: three 16-byte stores in each of the pixel row's
+    // three texel rows, the stores a fill of those rows makes, and nothing read back.
+    using Texels = std::uint32_t __attribute__((vector_size(16)));
+    static_assert(chip16ScreenWidth % 4 == 0 && texelsPerPixel == 3);
     for (std::uint32_t y = 0; y < chip16ScreenHeight; ++y) {
         const std::uint8_t* pixels = &machine.screen[y * chip16ScreenWidth];
         if (last != nullptr) {
@@ -28,17 +32,18 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
             }
             std::memcpy(lastPixels, pixels, chip16ScreenWidth);
         }
-        std::uint32_t* first = image.row(y * texelsPerPixel);
-        for (std::uint32_t x = 0; x < chip16ScreenWidth; ++x) {
-            const std::uint32_t colour = colours[pixels[x] & 0x0F];
-            first[3 * x] = colour;
-            first[3 * x + 1] = colour;
-            first[3 * x + 2] = colour;
-        }
-        // The other two texel rows of the pixel row are the same.
-        for (std::uint32_t copy = 1; copy < texelsPerPixel; ++copy) {
-            std::memcpy(image.row(y * texelsPerPixel + copy), first,
-                        displayDx16Width * sizeof(std::uint32_t));
+        std::uint32_t* top = image.row(y * texelsPerPixel);
+        std::uint32_t* middle = image.row(y * texelsPerPixel + 1);
+        std::uint32_t* bottom = image.row(y * texelsPerPixel + 2);
+        for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
+            const Texels four = {colours[pixels[x] & 0x0F], colours[pixels[x + 1] & 0x0F],
+                                 colours[pixels[x + 2] & 0x0F], colours[pixels[x + 3] & 0x0F]};
+            const Texels twelve[3] = {__builtin_shufflevector(four, four, 0, 0, 0, 1),
+                                      __builtin_shufflevector(four, four, 1, 1, 2, 2),
+                                      __builtin_shufflevector(four, four, 2, 3, 3, 3)};
+            std::memcpy(top + 3 * x, twelve, sizeof twelve);
+            std::memcpy(middle + 3 * x, twelve, sizeof twelve);
+            std::memcpy(bottom + 3 * x, twelve, sizeof twelve);
         }
     }
     if (last != nullptr) {
