@@ -3,8 +3,8 @@
 // on a running machine; "worst_ms" is the longest try, the time shown the mean.
 
 #include "app/emulator_state.h"
-#include "app/gui/main_window.h"
 #include "platform/command_ids.h"
+#include "app/gui/main_window.h"
 #include "roms/demo_programs.h"
 
 #include <QApplication>
