@@ -44,7 +44,8 @@ void paintAtScale4(benchmark::State& state, int frameWidth, int frameHeight, QSi
         frame[i] = (i / 4 + i / std::size_t(4 * frameWidth)) % 2 ? 0xFFEAD979 : 0xFF252E38;
     }
     for (auto _ : state) {
-        picture.showFrame(frame.data(), std::uint32_t(frameWidth), std::uint32_t(frameHeight));
+        picture.showFrame({frame.data(), std::uint32_t(frameWidth), std::uint32_t(frameHeight),
+                           std::size_t(frameWidth), 1});
         picture.repaint();
     }
     state.SetLabel(QApplication::platformName().toStdString());
@@ -65,7 +66,7 @@ void BM_ShowChip16Frame(benchmark::State& state) {
     PictureWidget picture;
     std::vector<std::uint32_t> frame(960 * 720, 0xFF00467F);
     for (auto _ : state) {
-        picture.showFrame(frame.data(), 960, 720);
+        picture.showFrame({frame.data(), 960, 720, 960, 1});
     }
 }
 BENCHMARK(BM_ShowChip16Frame)->Unit(benchmark::kMillisecond);

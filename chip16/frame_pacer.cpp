@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "workers/worker_thread.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -33,7 +34,19 @@ void FramePacer() {
             return; // the machine is being stopped: no frame follows to be paced
         }
         const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
-        sleepMilliseconds(remaining > coarseSleepMarginNanoseconds ? 1 : 0);
+        if (remaining > coarseSleepMarginNanoseconds) {
+            // Each wake-up costs the processor more than the check it makes, so the
+            // early part of the wait is slept in a few long pieces.
+            sleepNanoseconds(
+                std::min(remaining - coarseSleepMarginNanoseconds, coarseSleepNanoseconds));
+        } else {
+            // The last stretch in one sleep to the deadline itself, rounded up to a
+            // whole count so that the period has passed on waking.
+            const auto periodCounts = static_cast<std::uint64_t>(
+                (static_cast<unsigned __int128>(framePeriodNanoseconds) * frequency + 999'999'999) /
+                1'000'000'000);
+            sleepUntilCounter(lastTick + periodCounts);
+        }
     }
 }
 

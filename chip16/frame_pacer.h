@@ -4,12 +4,14 @@
 #include <cstdint>
 
 constexpr std::uint64_t framePeriodNanoseconds = 16'639'488;
-// Above this remaining time the pacer sleeps 1 ms, at or below it only yields.
+// Above this remaining time the pacer sleeps in pieces of at most coarseSleepNanoseconds,
+// down to the margin; at or below it, it sleeps once, until the period ends.
 constexpr std::uint64_t coarseSleepMarginNanoseconds = 1'750'000;
+constexpr std::uint64_t coarseSleepNanoseconds = 4'000'000;
 
 // Returns once at least one frame period has passed since its previous return in this
 // process (the first call of the process waits a full period). Lateness is not made
-// up: the next period counts from this return. Returns early, within about 1 ms, when
+// up: the next period counts from this return. Returns early, within about 4 ms, when
 // the worker it runs on is being stopped.
 void FramePacer();
 

@@ -11,6 +11,10 @@
 // are counted, reported and skipped.
 void executeChip16Instruction(Chip16Machine& m, std::uint32_t word);
 
+// Fetches and executes `count` instructions from PC on, as that many calls of
+// executeChip16Instruction would, with no frame boundary among them.
+void runChip16Instructions(Chip16Machine& m, std::uint32_t count);
+
 // Whether condition code 0-15 of Jx and Cx holds for the current flags.
 bool chip16ConditionHolds(const Chip16Machine& m, unsigned condition);
 

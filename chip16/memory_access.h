@@ -19,9 +19,8 @@ inline void writeChip16Word(Chip16Machine& m, std::uint16_t address, std::uint16
     m.memory[static_cast<std::uint16_t>(address + 1)] = static_cast<std::uint8_t>(value >> 8);
 }
 
-// The instruction word at PC: opcode in bits 0-7, then the three operand bytes.
-inline std::uint32_t fetchChip16Instruction(const Chip16Machine& m) {
-    const std::uint16_t pc = m.pc;
+// The instruction word at `pc`: opcode in bits 0-7, then the three operand bytes.
+inline std::uint32_t fetchChip16Instruction(const Chip16Machine& m, std::uint16_t pc) {
     if (pc <= chip16MemorySize - 4) [[likely]] {
         std::uint32_t word;
         std::memcpy(&word, &m.memory[pc], sizeof word);
@@ -35,4 +34,8 @@ inline std::uint32_t fetchChip16Instruction(const Chip16Machine& m) {
         word = (word << 8) | m.memory[static_cast<std::uint16_t>(pc + i)];
     }
     return word;
+}
+
+inline std::uint32_t fetchChip16Instruction(const Chip16Machine& m) {
+    return fetchChip16Instruction(m, m.pc);
 }

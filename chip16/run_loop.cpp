@@ -7,6 +7,7 @@
 #include "chip16/memory_access.h"
 #include "platform/keyboard.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -46,17 +47,48 @@ std::uint8_t sampleChip16Controller() {
     return buttons;
 }
 
+std::uint32_t advanceChip16Cycles(double& cycles, std::uint32_t most) {
+    std::uint32_t done = 0;
+    while (done < most && !(cycles > chip16CyclesPerFrame)) {
+        std::uint32_t steps = 1;
+        if (cycles >= 1.0) {
+            // In the binade [top / 2, top) every sum cycles + n below top is a multiple
+            // of cycles' unit in the last place, so adding 1.0 n times is exact and
+            // equals one addition of n. Only the step into the next binade rounds, and
+            // that one is done alone. top - cycles is exact (the two are within a
+            // factor of two), and so is chip16CyclesPerFrame - cycles when cycles is in
+            // the frame's own binade, the only one the frame's end can fall in.
+            int exponent = 0;
+            std::frexp(cycles, &exponent);
+            const double top = std::ldexp(1.0, exponent);
+            double exact = std::ceil(top - cycles) - 1.0;
+            if (top > chip16CyclesPerFrame) {
+                exact = std::min(exact, std::floor(chip16CyclesPerFrame - cycles) + 1.0);
+            }
+            exact = std::min(exact, static_cast<double>(most - done));
+            if (exact > 1.0) {
+                steps = static_cast<std::uint32_t>(exact);
+            }
+        }
+        cycles += static_cast<double>(steps);
+        done += steps;
+    }
+    return done;
+}
+
 std::uint64_t chip16InstructionsExecuted(const Chip16Machine& m) {
     return static_cast<std::uint64_t>(
         std::llround(static_cast<double>(m.framesCompleted) * chip16CyclesPerFrame + m.cycles));
 }
 
 void runChip16Batch(Chip16Machine& m) {
-    for (int i = 0; i < chip16IterationsPerStep; ++i) {
-        const std::uint32_t word = fetchChip16Instruction(m);
-        m.cycles += 1.0;
-        m.pc = static_cast<std::uint16_t>(m.pc + 4);
-        executeChip16Instruction(m, word);
+    // No instruction reads the count, so it can be advanced up to the next boundary (or
+    // the batch's end) before the instructions in between run.
+    std::uint32_t left = chip16IterationsPerStep;
+    while (left != 0) {
+        const std::uint32_t run = advanceChip16Cycles(m.cycles, left);
+        runChip16Instructions(m, run);
+        left -= run;
         if (m.cycles > chip16CyclesPerFrame) {
             passFrameBoundary(m);
         }

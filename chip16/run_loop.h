@@ -13,6 +13,12 @@ constexpr int chip16IterationsPerStep = 1000;
 // 1000 iterations of the run loop.
 void runChip16Batch(Chip16Machine& m);
 
+// Adds 1.0 to `cycles` once per instruction, at most `most` times, stopping after the
+// addition that takes it above chip16CyclesPerFrame; returns the number of additions.
+// The result is bit for bit that of the additions done one at a time, which is what
+// places the frame boundaries.
+std::uint32_t advanceChip16Cycles(double& cycles, std::uint32_t most);
+
 // The controller byte from the keys held right now: Up, Down, Left, Right, Select,
 // Start, A, B in bits 0 to 7.
 std::uint8_t sampleChip16Controller();

@@ -46,8 +46,8 @@ bool beginConvert(DirectDisplay& display, LockedImage& image) {
     return lockTexture(display.texture, image);
 }
 
-void endConvert(DirectDisplay& display) {
-    unlockTexture(display.texture);
+void endConvert(DirectDisplay& display, TextureContent content) {
+    unlockTexture(display.texture, content);
 }
 
 void presentDirectDisplay(DirectDisplay& display) {

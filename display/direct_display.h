@@ -32,7 +32,7 @@ void constructDirectDisplay(DirectDisplay& display, std::uint32_t width, std::ui
 
 // convert's frame: lock the whole texture, or false when there is nothing to write to.
 bool beginConvert(DirectDisplay& display, LockedImage& image);
-void endConvert(DirectDisplay& display);
+void endConvert(DirectDisplay& display, TextureContent content = {});
 
 // Clears, draws the quad, presents and waits for the next refresh. Skips the frame
 // when the device, texture or quad does not exist.

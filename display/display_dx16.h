@@ -15,6 +15,14 @@
 constexpr std::uint32_t displayDx16Width = 960;
 constexpr std::uint32_t displayDx16Height = 720;
 
+// What an image last received from convertChip16Screen: the screen and the sixteen
+// colours it was converted with.
+struct ConvertedChip16Screen {
+    bool valid = false;
+    std::array<std::uint32_t, 16> colours{};
+    std::array<std::uint8_t, chip16ScreenWidth * chip16ScreenHeight> screen{};
+};
+
 class DisplayDx16 final : public Displayc16 {
   public:
     explicit DisplayDx16(Chip16Machine& machine);
@@ -27,11 +35,16 @@ class DisplayDx16 final : public Displayc16 {
 
     Chip16Machine& machine;
     DirectDisplay direct;
+    // What the texture holds, so that rows that did not change are not written again.
+    ConvertedChip16Screen converted;
 };
 
 // The display for the process's Chip-16 machine and the main window, or null when it
 // cannot be allocated.
 std::unique_ptr<Displayc16> createDisplayDx16();
 
-// Writes the machine's screen into a 960 x 720 image as the display shows it.
-void convertChip16Screen(const Chip16Machine& machine, const LockedImage& image);
+// Writes the machine's screen into a 960 x 720 image as the display shows it; true when
+// every texel written is opaque. With `last` (what the image received before), only
+// the pixel rows that differ from it are written, and `last` is brought up to date.
+bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
+                         ConvertedChip16Screen* last = nullptr);

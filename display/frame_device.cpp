@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -117,10 +118,15 @@ bool lockTexture(FrameTexture* texture, LockedImage& image) {
     return true;
 }
 
-void unlockTexture(FrameTexture* /*texture*/) {}
+void unlockTexture(FrameTexture* texture, TextureContent content) {
+    if (texture != nullptr) {
+        texture->content = content;
+    }
+}
 
 void clearBackBuffer(FrameDevice& device, std::uint32_t colour) {
     device.pendingClear = colour;
+    device.frameIsTexture = nullptr;
 }
 
 namespace {
@@ -176,23 +182,63 @@ bool copyOpaqueRow(const std::uint32_t* texels, std::uint32_t count, std::uint32
 
 } // namespace
 
+namespace {
+const QuadMaps& quadMaps(FrameDevice& device, const std::array<ScreenVertex, 4>& quad,
+                         const FrameTexture& texture) {
+    QuadMaps& maps = device.maps;
+    if (std::memcmp(maps.quad.data(), quad.data(), sizeof quad) == 0 &&
+        maps.textureWidth == texture.width && maps.textureHeight == texture.height &&
+        maps.columns.size() == device.width && maps.rows.size() == device.height) {
+        return maps;
+    }
+    maps.quad = quad;
+    maps.textureWidth = texture.width;
+    maps.textureHeight = texture.height;
+    // The fan 0-1-2, 0-2-3 is an axis-aligned rectangle: a pixel is drawn when its
+    // centre lies inside it, with the texture coordinate interpolated at that centre
+    // and point sampled, so each axis maps on its own.
+    mapAxis(maps.columns, device.width, quad[0].x, quad[2].x, quad[0].u, quad[2].u, texture.width);
+    mapAxis(maps.rows, device.height, quad[0].y, quad[2].y, quad[0].v, quad[2].v, texture.height);
+    maps.columnsOneToOne = isIdentity(maps.columns);
+    maps.rowsOneToOne = isIdentity(maps.rows);
+    return maps;
+}
+
+// A frame drawn straight from the texture that is drawn over before its present: the
+// back buffer gets what it showed.
+void copyTextureFrame(FrameDevice& device) {
+    const FrameTexture& texture = *device.frameIsTexture;
+    const LockedImage source{const_cast<std::uint32_t*>(texture.texels.data()), texture.pitch};
+    for (std::uint32_t y = 0; y < device.height; ++y) {
+        std::copy_n(source.row(y), device.width,
+                    device.backBuffer.begin() + std::ptrdiff_t{device.width} * y);
+    }
+    device.frameIsTexture = nullptr;
+}
+} // namespace
+
 void drawQuad(FrameDevice& device) {
+    if (device.frameIsTexture != nullptr) {
+        copyTextureFrame(device);
+    }
     if (device.stream == nullptr || device.boundTexture == nullptr) {
         finishPendingClear(device);
         return;
     }
     const auto& quad = device.stream->vertices;
     const FrameTexture& texture = *device.boundTexture;
-    // The fan 0-1-2, 0-2-3 is an axis-aligned rectangle: a pixel is drawn when its
-    // centre lies inside it, with the texture coordinate interpolated at that centre
-    // and point sampled, so each axis maps on its own.
-    static thread_local std::vector<std::int32_t> columns;
-    static thread_local std::vector<std::int32_t> rows;
-    mapAxis(columns, device.width, quad[0].x, quad[2].x, quad[0].u, quad[2].u, texture.width);
-    mapAxis(rows, device.height, quad[0].y, quad[2].y, quad[0].v, quad[2].v, texture.height);
+    const QuadMaps& maps = quadMaps(device, quad, texture);
+    const std::vector<std::int32_t>& columns = maps.columns;
+    const std::vector<std::int32_t>& rows = maps.rows;
     // The usual frame: texel i lands on pixel i, and opaque texels replace what the
-    // clear left, so a row is a plain copy.
-    const bool oneToOne = isIdentity(columns) && (quad[0].diffuse >> 24) == 0xFF;
+    // clear left, so a row is a plain copy; with every row so and the texture promised
+    // opaque, the frame is the texture itself and nothing is copied here.
+    const bool oneToOne = maps.columnsOneToOne && (quad[0].diffuse >> 24) == 0xFF;
+    if (oneToOne && maps.rowsOneToOne && texture.content.allOpaque && device.pendingClear) {
+        device.frameIsTexture = &texture;
+        device.pendingClear.reset();
+        return;
+    }
     const LockedImage source{const_cast<std::uint32_t*>(texture.texels.data()), texture.pitch};
     const std::uint32_t diffuse = quad[0].diffuse;
     for (std::uint32_t y = 0; y < device.height; ++y) {
@@ -217,8 +263,17 @@ void drawQuad(FrameDevice& device) {
 }
 
 void presentBackBuffer(FrameDevice& device) {
-    finishPendingClear(device);
-    device.surface->showFrame(device.backBuffer.data(), device.width, device.height);
+    if (device.frameIsTexture != nullptr) {
+        const FrameTexture& texture = *device.frameIsTexture;
+        device.surface->showFrame({texture.texels.data(), device.width, device.height,
+                                   static_cast<std::size_t>(texture.pitch / 4),
+                                   texture.content.rowRepeat});
+        device.frameIsTexture = nullptr;
+    } else {
+        finishPendingClear(device);
+        device.surface->showFrame(
+            {device.backBuffer.data(), device.width, device.height, device.width, 1});
+    }
     waitForRefresh(*device.surface);
 }
 

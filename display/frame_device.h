@@ -27,6 +27,14 @@ static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex must be packed into 28 b
 
 constexpr std::uint32_t clearColour = 0xFF0000FF;
 
+// What a writer promises, at unlock, about the texels it leaves.
+struct TextureContent {
+    // Every texel is opaque (alpha 0xFF).
+    bool allOpaque = false;
+    // From the first row on, rows come in groups of this many equal ones.
+    std::uint32_t rowRepeat = 1;
+};
+
 struct FrameSystem {
     int references = 1;
 };
@@ -40,6 +48,22 @@ struct FrameTexture {
     std::uint32_t height = 0;
     std::int32_t pitch = 0; // bytes per row, always more than 4 * width
     std::vector<std::uint32_t> texels;
+    // What the last unlock promised about the texels.
+    TextureContent content;
+};
+
+// Where the quad's pixels take their texels from, worked out again only when the quad,
+// the texture's size or the device's size changes.
+struct QuadMaps {
+    std::array<ScreenVertex, 4> quad{};
+    std::uint32_t textureWidth = 0;
+    std::uint32_t textureHeight = 0;
+    // The texel column of each pixel column and row of each pixel row; -1 outside.
+    std::vector<std::int32_t> columns;
+    std::vector<std::int32_t> rows;
+    // Pixel i takes texel i, on every column or row.
+    bool columnsOneToOne = false;
+    bool rowsOneToOne = false;
 };
 
 struct FrameDevice {
@@ -53,6 +77,11 @@ struct FrameDevice {
     const FrameVertexBuffer* stream = nullptr;
     const FrameTexture* boundTexture = nullptr;
     bool refreshWait = true;
+    QuadMaps maps;
+    // Set by a drawQuad whose frame is the bound texture itself, texel for pixel (an
+    // opaque texture on the full-screen quad over a clear): the present then shows the
+    // texture and the back buffer is not written.
+    const FrameTexture* frameIsTexture = nullptr;
 };
 
 // Null when no system is available (never happens in this build, kept for the shape).
@@ -66,13 +95,15 @@ FrameVertexBuffer* createFrameVertexBuffer(FrameDevice& device);
 
 // Locks the whole texture for writing; false (and nothing to write) without texels.
 bool lockTexture(FrameTexture* texture, LockedImage& image);
-void unlockTexture(FrameTexture* texture);
+void unlockTexture(FrameTexture* texture, TextureContent content = {});
 
 void clearBackBuffer(FrameDevice& device, std::uint32_t colour);
 // Draws the bound texture through the bound quad as a two-triangle fan, point
 // sampled with source-alpha blending over the back buffer.
 void drawQuad(FrameDevice& device);
 // Hands the back buffer to the surface, then waits for the surface's next refresh tick.
+// As with a discarding swap chain, the back buffer's content after a present is not
+// defined: a frame begins with a clear.
 void presentBackBuffer(FrameDevice& device);
 
 void releaseFrameVertexBuffer(FrameVertexBuffer*& buffer);

@@ -1,7 +1,9 @@
 #include "platform/clock.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 std::uint64_t clockFrequency = 0;
@@ -13,10 +15,12 @@ constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
 std::atomic<bool> manualClockOn{false};
 std::atomic<std::uint64_t> manualCounter{0};
 
-std::uint64_t readSteadyClock() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+// CLOCK_MONOTONIC, the clock an absolute sleep can wait on.
+std::uint64_t readMonotonicClock() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * nanosecondsPerSecond +
+           static_cast<std::uint64_t>(now.tv_nsec);
 }
 } // namespace
 
@@ -29,7 +33,7 @@ std::uint64_t readPerformanceCounter() {
     if (manualClockOn.load(std::memory_order_relaxed)) {
         return manualCounter.load(std::memory_order_relaxed);
     }
-    return readSteadyClock();
+    return readMonotonicClock();
 }
 
 std::uint64_t countsToNanoseconds(std::uint64_t counts, std::uint64_t frequency) {
@@ -62,6 +66,23 @@ void sleepNanoseconds(std::uint64_t ns) {
         return;
     }
     std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+}
+
+void sleepUntilCounter(std::uint64_t deadline) {
+    if (manualClockOn.load(std::memory_order_relaxed)) {
+        std::uint64_t now = manualCounter.load(std::memory_order_relaxed);
+        while (now < deadline &&
+               !manualCounter.compare_exchange_weak(now, deadline, std::memory_order_relaxed)) {
+        }
+        std::this_thread::yield();
+        return;
+    }
+    // An absolute sleep on the counter's own clock ends at the deadline itself, however
+    // long the thread took to start it.
+    const timespec until{static_cast<std::time_t>(deadline / nanosecondsPerSecond),
+                         static_cast<long>(deadline % nanosecondsPerSecond)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
 }
 
 void sleepMilliseconds(std::uint32_t ms) {

@@ -22,10 +22,14 @@ std::uint64_t elapsedNanoseconds();
 // Sleeps for ms milliseconds; 0 only yields the processor.
 void sleepMilliseconds(std::uint32_t ms);
 void sleepNanoseconds(std::uint64_t ns);
+// Sleeps until readPerformanceCounter() reaches `deadline` (a reading of the counter),
+// waking as soon after it as the system's timers allow; returns at once when the
+// deadline has passed.
+void sleepUntilCounter(std::uint64_t deadline);
 
 // A hand-driven clock for tests that need exact time: while it is on, the counter
 // only moves by advanceManualClock() and by the sleeps, which advance it instead of
-// waiting.
+// waiting (a sleep until a deadline moves it to the deadline, unless it is already past).
 void useManualClock(std::uint64_t startCounter);
 void advanceManualClock(std::uint64_t ns);
 void useRealClock();

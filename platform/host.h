@@ -3,6 +3,7 @@
 // and once by the headless one. Every function may be called from any thread unless
 // it says otherwise.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -17,15 +18,25 @@ bool mainWindowExists();
 void checkMenuItem(int commandId, bool checked);
 void bringMainWindowToFront();
 
+// A finished frame: width x height pixels whose rows lie `stride` pixels apart
+// (stride >= width); from the first row on, rows come in groups of `rowRepeat` equal
+// ones.
+struct FrameView {
+    const std::uint32_t* pixels = nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::size_t stride = 0;
+    std::uint32_t rowRepeat = 1;
+};
+
 // Where a display's frames appear: the main window's client area, or a frame sink in
 // headless runs.
 class PictureSurface {
   public:
     virtual ~PictureSurface() = default;
-    // Called by the presenting worker with the finished back buffer; the surface copies
-    // it and arranges for it to be painted. Must not wait for the GUI thread.
-    virtual void showFrame(const std::uint32_t* pixels, std::uint32_t width,
-                           std::uint32_t height) = 0;
+    // Called by the presenting worker with the finished frame; the surface copies it and
+    // arranges for it to be painted. Must not wait for the GUI thread.
+    virtual void showFrame(const FrameView& frame) = 0;
     // Time between two display refreshes, which a present waits for; 0 means no wait.
     virtual std::uint64_t refreshPeriodNanoseconds() const = 0;
 };

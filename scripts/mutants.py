@@ -7,24 +7,29 @@ code was edited) is an error to fix here, never a pass."""
 MUTANTS = [
     # Chip-16 instructions.
     ("chip16/instructions.cpp", "if (rx == ry) {", "if (rx != ry) {"),  # JME
-    ("chip16/instructions.cpp", "if (m.carry) {", "if (!m.carry) {"),  # JMC
-    ("chip16/instructions.cpp", "case 0x16: m.pc = rx; break;", "case 0x16: break;"),  # JMP Rx
-    ("chip16/instructions.cpp", "case 0x18: call(m, rx); break;", "case 0x18: call(m, immediate); break;"),
-    ("chip16/instructions.cpp", "case 0x21: m.sp = immediate; break;", "case 0x21: break;"),  # LDI SP
+    ("chip16/instructions.cpp", "if (h.carry) {", "if (!h.carry) {"),  # JMC
+    ("chip16/instructions.cpp", "case 0x16: h.pc = rx; break;", "case 0x16: break;"),  # JMP Rx
+    ("chip16/instructions.cpp", "case 0x18: call(m, h, rx); break;", "case 0x18: call(m, h, immediate); break;"),
+    ("chip16/instructions.cpp", "case 0x21: h.sp = immediate; break;", "case 0x21: break;"),  # LDI SP
     ("chip16/instructions.cpp", "case 0x22: rx = readChip16Word(m, immediate); break;",
      "case 0x22: rx = readChip16Word(m, ry); break;"),  # LDM immediate
-    ("chip16/instructions.cpp", "case 0x06: drawChip16Sprite(m, rx, ry, m.R[z]); break;",
-     "case 0x06: drawChip16Sprite(m, rx, ry, immediate); break;"),  # DRW R[Z]
+    ("chip16/instructions.cpp", "case 0x06: drawSprite(m, h, rx, ry, m.R[z]); break;",
+     "case 0x06: drawSprite(m, h, rx, ry, immediate); break;"),  # DRW R[Z]
     ("chip16/instructions.cpp", "case 0x31: writeChip16Word(m, ry, rx); break;",
      "case 0x31: writeChip16Word(m, immediate, rx); break;"),  # STM Rx, Ry
     ("chip16/instructions.cpp", "case 0x24: rx = ry; break;", "case 0x24: break;"),  # MOV
-    ("chip16/instructions.cpp", "m.overflow = bit15(~(x ^ y) & (x ^ result));",
-     "m.overflow = bit15((x ^ y) & (x ^ result));"),
-    ("chip16/instructions.cpp", "m.carry = x < y;", "m.carry = x <= y;"),
-    ("chip16/instructions.cpp", "case 0x7: return !m.carry && !m.zero;", "case 0x7: return !m.carry;"),
+    ("chip16/instructions.cpp", "h.overflow = bit15(~(x ^ y) & (x ^ result));",
+     "h.overflow = bit15((x ^ y) & (x ^ result));"),
+    ("chip16/instructions.cpp", "h.carry = x < y;", "h.carry = x <= y;"),
+    ("chip16/instructions.cpp", "case 0x7: return !h.carry && !h.zero;", "case 0x7: return !h.carry;"),
     ("chip16/instructions.cpp", "for (int i = 15; i >= 0; --i) {", "for (int i = 15; i > 0; --i) {"),
     # Chip-16 sprites, run loop, pacer, machine, loader, memory.
-    ("chip16/graphics.cpp", "collision |= pixel != 0;", "collision |= pixel == 0;"),
+    ("chip16/graphics.cpp", "collision |= static_cast<std::uint8_t>((value != 0) & (below != 0));",
+     "collision |= static_cast<std::uint8_t>((value != 0) & (below == 0));"),
+    ("chip16/graphics.cpp", "pixels[2 * (rowBytes - 1 - i) + 1] = pair >> 4;",
+     "pixels[2 * (rowBytes - 1 - i)] = pair >> 4;"),  # mirrored nibble order
+    ("chip16/run_loop.cpp", "exact = std::min(exact, std::floor(chip16CyclesPerFrame - cycles) + 1.0);",
+     "exact = std::min(exact, std::floor(chip16CyclesPerFrame - cycles) + 2.0);"),
     ("chip16/run_loop.cpp", "buttons |= button.mask;", "buttons = button.mask;"),
     ("chip16/run_loop.cpp", "m.cycles -= chip16CyclesPerFrame;", "m.cycles = 0;"),
     ("chip16/frame_pacer.h", "framePeriodNanoseconds = 16'639'488;", "framePeriodNanoseconds = 16'666'667;"),
@@ -68,6 +73,9 @@ MUTANTS = [
     ("display/display_dx8.cpp", "litMiddleRow = {chip8RimColour, chip8CoreColour, chip8CoreColour, chip8RimColour};",
      "litMiddleRow = {chip8CoreColour, chip8CoreColour, chip8CoreColour, chip8RimColour};"),
     ("display/display_dx8.h", "chip8UnlitColour = 0xFFBBCCFF;", "chip8UnlitColour = 0xFFBBCCFE;"),
+    ("display/display_dx16.cpp", "last->valid && last->colours == colours;", "last->valid;"),
+    ("display/frame_device.cpp", "maps.rowsOneToOne && texture.content.allOpaque &&",
+     "maps.rowsOneToOne &&"),
     ("display/display_dx16.cpp", "colours[0] = chip16Palette[machine.backgroundColour & 0x0F];",
      "colours[0] = chip16Palette[0];"),
     # Start, stop and the shell's machine control.

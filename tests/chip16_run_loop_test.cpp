@@ -2,12 +2,24 @@
 #include "tests/chip16_test_support.h"
 
 #include <atomic>
+#include <bit>
 #include <chrono>
+#include <random>
 #include <thread>
+#include <vector>
 
 using Chip16RunLoop = Chip16Frames;
 
-TEST_F(Chip16RunLoop, FramesHold16666Or16667InstructionsAveraging60PerMillion) {
+namespace {
+// A frame is a sixtieth of a million instructions, 50000 / 3: counted from the start,
+// boundary k follows instruction floor(50000 k / 3) + 1, so frames hold 16667, 16667
+// and 16666 instructions in turn (the instruction after a boundary belongs to the next).
+std::uint64_t boundaryAfterInstruction(std::uint64_t k) {
+    return 50'000 * k / 3 + 1;
+}
+} // namespace
+
+TEST_F(Chip16RunLoop, FramesHold16667Or16666InstructionsSixtyToTheMillion) {
     // Every word is ADDI R0, 1, so R0 counts instructions. Holding A keeps the controller
     // byte at 0x40, the ADDI opcode, so the word at 0xFFF0 stays one.
     Chip16Program program;
@@ -18,16 +30,52 @@ TEST_F(Chip16RunLoop, FramesHold16666Or16667InstructionsAveraging60PerMillion) {
     restart(program);
     runFrames(120);
     EXPECT_EQ(boundaries[0].r0, 16667) << "the first boundary follows the 16667th instruction";
-    std::uint64_t total = boundaries[0].r0;
-    for (std::size_t i = 1; i < boundaries.size(); ++i) {
-        const auto length = static_cast<std::uint16_t>(boundaries[i].r0 - boundaries[i - 1].r0);
-        EXPECT_TRUE(length == 16666 || length == 16667) << "frame " << i << ": " << length;
-        total += length;
-        if (i == 59) {
-            EXPECT_NEAR(double(total), 1'000'000.0, 2.0);
-        }
+    EXPECT_EQ(boundaries[59].r0, 1'000'001 % 0x10000) << "sixty frames, a million instructions";
+    for (std::size_t i = 0; i < boundaries.size(); ++i) {
+        EXPECT_EQ(boundaries[i].r0, boundaryAfterInstruction(i + 1) % 0x10000) << "frame " << i;
     }
     EXPECT_EQ(chip16InstructionsExecuted(chip16) % 0x10000, chip16.R[0]);
+}
+
+// The count is a double that gains 1.0 per instruction and loses 16666.666666666668 at a
+// boundary; its roundings place the boundaries, and the run loop moves it many
+// instructions at a time. Both must give what one addition at a time gives.
+TEST(Chip16FrameCount, AMillionFramesEndAtTheSameInstructionsAsCountingOneByOne) {
+    double cycles = 0.0;
+    std::uint64_t executed = 0;
+    for (std::uint64_t k = 1; k <= 1'000'000; ++k) {
+        executed += advanceChip16Cycles(cycles, 20'000);
+        ASSERT_EQ(executed, boundaryAfterInstruction(k)) << "frame " << k;
+        // The boundary: a frame's worth off, and the instruction that sees the blank.
+        cycles -= 16666.666666666668;
+        cycles += 1.0;
+        ++executed;
+    }
+}
+
+TEST(Chip16FrameCount, AdvancingManyAtOnceMatchesAddingOneAtATimeFromAnyCount) {
+    std::mt19937_64 random(16);
+    std::uniform_real_distribution<double> anyCount(0.0, 16667.7);
+    // Counts on and just below binade edges, where an addition rounds, and the frame's end.
+    std::vector<double> starts = {
+        0.0,    0.25,           0.999999999999, 1.0,     1023.999999999,     2047.5,
+        8191.7, 16383.99999999, 16384.0,        16665.9, 16666.666666666668, 16666.666666666664};
+    for (int i = 0; i < 2000; ++i) {
+        starts.push_back(anyCount(random));
+    }
+    for (const double start : starts) {
+        const auto most = static_cast<std::uint32_t>(random() % 17'000);
+        double expected = start;
+        std::uint32_t added = 0;
+        while (added < most && !(expected > 16666.666666666668)) {
+            expected += 1.0;
+            ++added;
+        }
+        double cycles = start;
+        EXPECT_EQ(advanceChip16Cycles(cycles, most), added) << start << " " << most;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(cycles), std::bit_cast<std::uint64_t>(expected))
+            << start << " " << most;
+    }
 }
 
 TEST_F(Chip16RunLoop, VblnkPassesOncePerFrameAndTheControllerByteLeavesItsNeighboursAlone) {
@@ -53,7 +101,7 @@ TEST_F(Chip16RunLoop, VblnkPassesOncePerFrameAndTheControllerByteLeavesItsNeighb
     EXPECT_EQ(readChip16Word(chip16, 0xFFF2), 0x5555);
 }
 
-TEST(Chip16FramePacer, SleepsThenYieldsUntilAPeriodHasPassedSinceItsLastReturn) {
+TEST(Chip16FramePacer, SleepsUntilAPeriodHasPassedSinceItsLastReturn) {
     initClock();
     useManualClock(1'000'000'000'000);
     // The pacer runs on a thread of its own while this one drives the clock by hand.
@@ -81,27 +129,23 @@ TEST(Chip16FramePacer, SleepsThenYieldsUntilAPeriodHasPassedSinceItsLastReturn) 
     EXPECT_EQ(readPerformanceCounter(), tick);
 
     // The period is 16 639 488 ns. While more than 1.75 ms of it remain the pacer sleeps
-    // 1 ms, then it only yields: with 1 750 001 ns left it sleeps once, with 1 750 000
-    // not at all; the counter stays where the sleeps left it (the wait for it gives up
-    // after 10 s). Only this thread moves the clock then, so the pacer returns exactly
-    // at the period.
-    for (const auto& [remaining, sleeps] : {std::pair{1'750'001, 1}, {1'750'000, 0}}) {
+    // in pieces of at most 4 ms, then once until the period ends; with the hand-driven
+    // clock the sleeps move the clock, so whatever remains, the pacer returns exactly at
+    // the period with nobody else moving the clock.
+    for (const std::uint64_t remaining : {16'639'488, 1'750'001, 1'750'000, 1}) {
         const std::uint64_t start = readPerformanceCounter();
-        const std::uint64_t slept = start + 16'639'488 - remaining + sleeps * 1'000'000;
         advanceManualClock(16'639'488 - remaining);
         pace();
-        for (int i = 0; i < 100'000 && readPerformanceCounter() < slept; ++i) {
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        EXPECT_EQ(readPerformanceCounter(), slept) << remaining;
-        advanceManualClock(start + 16'639'488 - slept - 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        EXPECT_EQ(returnedAt, 0u) << "one nanosecond short of the period";
-        advanceManualClock(1);
         pacer.join();
-        EXPECT_EQ(returnedAt, start + 16'639'488);
+        EXPECT_EQ(returnedAt, start + 16'639'488) << remaining;
+        EXPECT_EQ(readPerformanceCounter(), start + 16'639'488) << remaining;
         returnedAt = 0;
     }
     useRealClock();
+
+    // On the real clock the sleep to the deadline never wakes before it.
+    FramePacer();
+    const std::uint64_t before = readPerformanceCounter();
+    FramePacer();
+    EXPECT_GE(readPerformanceCounter() - before, 16'639'488u);
 }

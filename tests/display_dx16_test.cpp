@@ -48,3 +48,38 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
         EXPECT_EQ(wrong, 0) << "background " << +m->backgroundColour;
     }
 }
+
+// A display converts only the rows that changed since its last frame; after any change
+// (pixels, background, palette) the texture must be what a whole conversion writes.
+TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
+    constexpr std::uint32_t pitch = 4 * 960;
+    auto m = std::make_unique<Chip16Machine>();
+    std::mt19937 random(7);
+    for (auto& pixel : m->screen) {
+        pixel = static_cast<std::uint8_t>(random() % 16);
+    }
+    std::vector<std::uint32_t> words(std::size_t{720} * pitch / 4);
+    ConvertedChip16Screen last;
+    const auto changes = {
+        +[](Chip16Machine&) {},                                  // the first frame
+        +[](Chip16Machine& c) { c.screen[100 * 320 + 7] ^= 5; }, // one pixel of row 100
+        +[](Chip16Machine& c) { c.backgroundColour = 5; },       // every index-0 pixel
+        +[](Chip16Machine& c) { c.palette[7] = 0xFF123456; },    // what PAL loads
+        +[](Chip16Machine&) {},                                  // nothing
+        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; },    // not opaque
+    };
+    int step = 0;
+    for (const auto change : changes) {
+        change(*m);
+        const bool opaque = convertChip16Screen(*m, LockedImage{words.data(), pitch}, &last);
+        EXPECT_EQ(opaque, step != 5) << "step " << step;
+        int wrong = 0;
+        for (std::uint32_t y = 0; y < 720; ++y) {
+            for (std::uint32_t x = 0; x < 960; ++x) {
+                wrong += words[y * pitch / 4 + x] != expectedTexel(*m, x, y);
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "step " << step;
+        ++step;
+    }
+}

@@ -109,3 +109,35 @@ TEST(FrameDevice, APresentReturnsAtTheNextRefreshTick) {
     EXPECT_EQ(elapsedNanoseconds(), 33'333'334u);
     useRealClock();
 }
+
+// An opaque texture on the full-screen quad is shown as it is, without the back buffer;
+// each frame still follows the quad it is drawn with and the texture's own promise.
+TEST(FrameDevice, FramesFollowEachQuadAndEachUnlocksPromise) {
+    TestDevice test(3, 2, 3, 2);
+    test.quad->vertices = screenQuad(3, 2);
+    const auto fill = [&](std::initializer_list<std::uint32_t> texels, bool opaque) {
+        test.fillTexture(texels);
+        unlockTexture(test.texture, {opaque, 1});
+    };
+    fill({red, green, red, green, red, green}, true);
+    EXPECT_EQ(test.present(), (std::vector<std::uint32_t>{red, green, red, green, red, green}));
+    // The quad one pixel to the right: the first column shows the clear colour.
+    for (auto& vertex : test.quad->vertices) {
+        vertex.x += 1.0f;
+    }
+    EXPECT_EQ(test.present(), (std::vector<std::uint32_t>{blue, red, green, blue, green, red}));
+    // Back in place, with a translucent texel the writer did not promise opaque.
+    test.quad->vertices = screenQuad(3, 2);
+    fill({red, halfWhite, red, green, red, green}, false);
+    EXPECT_EQ(test.present(),
+              (std::vector<std::uint32_t>{red, whiteOverBlue, red, green, red, green}));
+    // Shown as it is, then cleared again before the present: only the clear shows.
+    fill({red, green, red, green, red, green}, true);
+    clearBackBuffer(*test.device, clearColour);
+    drawQuad(*test.device);
+    clearBackBuffer(*test.device, red);
+    presentBackBuffer(*test.device);
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    EXPECT_EQ(test.sink.lastFrame(&width, &height), std::vector<std::uint32_t>(6, red));
+}

@@ -1,5 +1,6 @@
 #include "platform/headless/headless_host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -122,12 +123,16 @@ std::size_t takeConsoleWriteCount() {
     return headlessConsole().takeWriteCount();
 }
 
-void FrameSink::showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
+void FrameSink::showFrame(const FrameView& frame) {
     {
         std::lock_guard lock(mutex_);
-        pixels_.assign(pixels, pixels + std::size_t{width} * height);
-        width_ = width;
-        height_ = height;
+        pixels_.resize(std::size_t{frame.width} * frame.height);
+        for (std::uint32_t y = 0; y < frame.height; ++y) {
+            std::copy_n(frame.pixels + y * frame.stride, frame.width,
+                        pixels_.begin() + std::ptrdiff_t{frame.width} * y);
+        }
+        width_ = frame.width;
+        height_ = frame.height;
         ++framesShown_;
     }
     frameShown_.notify_all();

@@ -31,7 +31,7 @@ std::size_t takeConsoleWriteCount();
 // A surface that keeps the last presented frame.
 class FrameSink final : public PictureSurface {
   public:
-    void showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) override;
+    void showFrame(const FrameView& frame) override;
     std::uint64_t refreshPeriodNanoseconds() const override;
 
     void setRefreshPeriod(std::uint64_t ns);

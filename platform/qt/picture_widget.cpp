@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -27,25 +30,84 @@ PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent), refreshPeriod_(
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void PictureWidget::showFrame(const std::uint32_t* pixels, std::uint32_t width,
-                              std::uint32_t height) {
+namespace {
+// Nearest-neighbour: painted pixel i of `painted` shows source pixel
+// floor((i + 0.5) * source / painted), the one under its centre.
+void mapNearest(std::vector<std::uint32_t>& map, std::uint32_t painted, std::uint32_t source) {
+    map.resize(painted);
+    for (std::uint32_t i = 0; i < painted; ++i) {
+        map[i] = static_cast<std::uint32_t>((2 * std::uint64_t{i} + 1) * source / (2 * painted));
+    }
+}
+
+// One painted row from its source row: pixel i from source pixel columns[i], or from
+// pixel i without a map.
+void stretchRow(const std::uint32_t* __restrict source, const std::uint32_t* __restrict columns,
+                std::uint32_t count, std::uint32_t* __restrict target) {
+    if (columns == nullptr) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            target[i] = source[i] | 0xFF000000u;
+        }
+        return;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        target[i] = source[columns[i]] | 0xFF000000u;
+    }
+}
+
+std::uint64_t packSize(std::uint32_t width, std::uint32_t height) {
+    return std::uint64_t{width} << 32 | height;
+}
+} // namespace
+
+void PictureWidget::showFrame(const FrameView& frame) {
     std::lock_guard writer(writerMutex_);
-    const auto w = static_cast<int>(width);
-    const auto h = static_cast<int>(height);
+    const std::uint32_t width = frame.width;
+    const std::uint32_t height = frame.height;
+    const std::uint32_t rowRepeat = std::max<std::uint32_t>(frame.rowRepeat, 1);
+    // The one copy of the frame: stretched to the size the widget paints in, so that the
+    // paint is a plain copy.
+    std::uint64_t paintSize = paintSize_.load(std::memory_order_relaxed);
+    if (paintSize == 0) {
+        paintSize = packSize(width, height);
+    }
+    const auto paintWidth = static_cast<std::uint32_t>(paintSize >> 32);
+    const auto paintHeight = static_cast<std::uint32_t>(paintSize);
+    const auto w = static_cast<int>(paintWidth);
+    const auto h = static_cast<int>(paintHeight);
+    if (w <= 0 || h <= 0) {
+        return; // larger than an image can be
+    }
     if (writing_.width() != w || writing_.height() != h) {
         writing_ = QImage(w, h, QImage::Format_RGB32);
     }
     if (writing_.isNull()) {
         return;
     }
+    if (mappedFrameSize_ != packSize(width, height) || mappedPaintSize_ != paintSize) {
+        mapNearest(columnSources_, paintWidth, width);
+        mapNearest(rowSources_, paintHeight, height);
+        mappedFrameSize_ = packSize(width, height);
+        mappedPaintSize_ = paintSize;
+    }
     // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
     // contract (and its fast painting) for any frame.
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(writing_.scanLine(y));
-        const std::uint32_t* source = pixels + static_cast<std::size_t>(y) * width;
-        for (int x = 0; x < w; ++x) {
-            row[x] = source[x] | 0xFF000000u;
+    auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.bits());
+    const auto rowStep = static_cast<std::size_t>(writing_.bytesPerLine()) / 4;
+    std::uint32_t previousGroup = UINT32_MAX;
+    for (std::uint32_t y = 0; y < paintHeight; ++y) {
+        std::uint32_t* row = bits + y * rowStep;
+        // A row of the same group of equal source rows as the row above is a copy of it.
+        const std::uint32_t group = rowSources_[y] / rowRepeat;
+        const std::uint32_t* source = frame.pixels + group * rowRepeat * frame.stride;
+        if (group == previousGroup) {
+            std::memcpy(row, row - rowStep, std::size_t{paintWidth} * 4);
+        } else if (paintWidth == width) {
+            stretchRow(source, nullptr, paintWidth, row);
+        } else {
+            stretchRow(source, columnSources_.data(), paintWidth, row);
         }
+        previousGroup = group;
     }
     {
         std::lock_guard lock(swapMutex_);
@@ -108,7 +170,21 @@ QImage PictureWidget::currentPicture() {
     return cleared_ ? QImage() : showing_.copy();
 }
 
+void PictureWidget::notePaintSize() {
+    const qreal ratio = devicePixelRatioF();
+    const auto w = static_cast<std::uint32_t>(std::lround(width() * ratio));
+    const auto h = static_cast<std::uint32_t>(std::lround(height() * ratio));
+    paintSize_.store(w > 0 && h > 0 ? packSize(w, h) : 0, std::memory_order_relaxed);
+}
+
+void PictureWidget::resizeEvent(QResizeEvent* event) {
+    notePaintSize();
+    QWidget::resizeEvent(event);
+}
+
 void PictureWidget::paintEvent(QPaintEvent*) {
+    // Also here: a move to a screen of another pixel ratio resizes nothing.
+    notePaintSize();
     takeNewestFrame();
     QPainter painter(this);
     if (cleared_ || showing_.isNull()) {

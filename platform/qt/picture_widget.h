@@ -11,14 +11,16 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 class PictureWidget final : public QWidget, public PictureSurface {
   public:
     explicit PictureWidget(QWidget* parent = nullptr);
 
-    // Any thread. Copies the frame and queues a repaint; waits only for the short
-    // swap lock, never for the GUI thread.
-    void showFrame(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) override;
+    // Any thread. Copies the frame, stretched nearest-neighbour to the size the widget
+    // paints in, and queues a repaint; waits only for the short swap lock, never for the
+    // GUI thread.
+    void showFrame(const FrameView& frame) override;
     std::uint64_t refreshPeriodNanoseconds() const override;
 
     // GUI thread: forget the frame, so the background shows until the next one.
@@ -32,9 +34,12 @@ class PictureWidget final : public QWidget, public PictureSurface {
   protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void takeNewestFrame();
+    // GUI thread: notes the widget's size in device pixels for the frames to come.
+    void notePaintSize();
 
     // Three buffers: the worker fills `writing_`, then swaps it with `ready_` under the
     // lock; the GUI thread swaps `ready_` into `showing_` before painting. Neither side
@@ -49,4 +54,13 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::atomic<bool> updateQueued_{false};
     std::atomic<QEvent*> queuedWakeUp_{nullptr};
     std::atomic<std::uint64_t> refreshPeriod_;
+    // The size the widget paints in, device pixels, width << 32 | height; 0 before it is
+    // known, when frames keep their own size.
+    std::atomic<std::uint64_t> paintSize_{0};
+    // Under writerMutex_: the source pixel of each painted column and row, for the
+    // frame size and paint size they were worked out for.
+    std::uint64_t mappedFrameSize_ = 0;
+    std::uint64_t mappedPaintSize_ = 0;
+    std::vector<std::uint32_t> columnSources_;
+    std::vector<std::uint32_t> rowSources_;
 };
