@@ -75,8 +75,11 @@ void drawChip16Sprite(Chip16Machine& m, std::uint16_t x, std::uint16_t y, std::u
         } else {
             unpackRow<false>(source, rowBytes, pixels);
         }
-        std::uint8_t* target =
-            m.screen.data() + (y0 + i) * std::int32_t{chip16ScreenWidth} + x0 + firstColumn;
+        // Both are inside the screen here: the clipping above keeps them there.
+        const std::int32_t row = y0 + i;
+        const std::int32_t column = x0 + firstColumn;
+        std::uint8_t* target = &m.screen[static_cast<std::size_t>(row) * chip16ScreenWidth +
+                                         static_cast<std::size_t>(column)];
         collision |= drawSpan(pixels + firstColumn, endColumn - firstColumn, target);
     }
     m.carry = collision;

@@ -186,9 +186,9 @@ namespace {
 const QuadMaps& quadMaps(FrameDevice& device, const std::array<ScreenVertex, 4>& quad,
                          const FrameTexture& texture) {
     QuadMaps& maps = device.maps;
-    if (std::memcmp(maps.quad.data(), quad.data(), sizeof quad) == 0 &&
-        maps.textureWidth == texture.width && maps.textureHeight == texture.height &&
-        maps.columns.size() == device.width && maps.rows.size() == device.height) {
+    if (maps.quad == quad && maps.textureWidth == texture.width &&
+        maps.textureHeight == texture.height && maps.columns.size() == device.width &&
+        maps.rows.size() == device.height) {
         return maps;
     }
     maps.quad = quad;

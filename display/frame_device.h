@@ -22,6 +22,8 @@ struct ScreenVertex {
     std::uint32_t diffuse;
     float u;
     float v;
+
+    bool operator==(const ScreenVertex&) const = default;
 };
 static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex must be packed into 28 bytes");
 
