@@ -76,8 +76,8 @@ MUTANTS = [
     ("display/display_dx16.cpp", "last->valid && last->colours == colours;", "last->valid;"),
     ("display/frame_device.cpp", "maps.rowsOneToOne && texture.content.allOpaque &&",
      "maps.rowsOneToOne &&"),
-    ("display/display_dx16.cpp", "colours[0] = chip16Palette[machine.backgroundColour & 0x0F];",
-     "colours[0] = chip16Palette[0];"),
+    ("display/display_dx16.cpp", "colours[0] = machine.palette[machine.backgroundColour & 0x0F];",
+     "colours[0] = machine.palette[0];"),
     # Start, stop and the shell's machine control.
     ("app/chip8_start_stop.cpp", "    stopWorker(chip8.executeWorker);",
      "    stopWorker(chip8.renderWorker);\n    stopWorker(chip8.executeWorker);"),  # stop order
