@@ -4,7 +4,9 @@
 #include "chip8/screen_cells.h"
 #include "platform/console_log.h"
 
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -32,20 +34,58 @@ bool flipCell(Chip8Machine& machine, std::size_t index, std::uint8_t bit) {
     return (before & bit) != 0;
 }
 
-// A cell after a clear or scroll of the selected planes: `source`'s pixels in those
-// planes, `kept`'s in the others.
-std::uint8_t mergePlanes(std::uint8_t kept, std::uint8_t source, std::uint8_t planes) {
-    return static_cast<std::uint8_t>((kept & ~planes) | (source & planes));
+// Clears and scrolls work on words of eight cells (see screen_cells.h).
+constexpr std::size_t rowWords = chip8ScreenWidth / screenWordCells;
+constexpr std::size_t screenWords = rowWords * chip8ScreenHeight;
+
+// The selected planes' bits in each of a word's eight cells.
+std::uint64_t planeMask(const Chip8Machine& machine) {
+    return machine.planes * 0x0101'0101'0101'0101ull;
 }
 
-void moveCell(Chip8Machine& machine, std::size_t to, std::size_t from) {
-    writeScreenCell(
-        machine, to,
-        mergePlanes(readScreenCell(machine, to), readScreenCell(machine, from), machine.planes));
+// Eight cells after a clear or scroll of the selected planes (`mask`): `source`'s
+// pixels in those planes, `kept`'s in the others.
+std::uint64_t mergePlanes(std::uint64_t kept, std::uint64_t source, std::uint64_t mask) {
+    return (kept & ~mask) | (source & mask);
 }
 
-void clearCell(Chip8Machine& machine, std::size_t index) {
-    writeScreenCell(machine, index, mergePlanes(readScreenCell(machine, index), 0, machine.planes));
+void moveWord(Chip8Machine& machine, std::size_t to, std::size_t from, std::uint64_t mask) {
+    writeScreenWord(machine, to,
+                    mergePlanes(readScreenWord(machine, to), readScreenWord(machine, from), mask));
+}
+
+void clearWords(Chip8Machine& machine, std::size_t first, std::size_t count, std::uint64_t mask) {
+    for (std::size_t i = first; i < first + count; ++i) {
+        writeScreenWord(machine, i, mergePlanes(readScreenWord(machine, i), 0, mask));
+    }
+}
+
+// Moves every row's cells `columns` to the right (or to the left when `right` is false),
+// clearing the cells it leaves behind in the selected planes.
+void scrollRows(Chip8Machine& machine, std::uint32_t columns, bool right) {
+    const std::uint64_t mask = planeMask(machine);
+    for (std::size_t row = 0; row < chip8ScreenHeight; ++row) {
+        const std::size_t first = row * rowWords;
+        // The row as it was, then shifted, with the vacated cells 0.
+        std::array<std::uint64_t, rowWords> words{};
+        for (std::size_t i = 0; i < rowWords; ++i) {
+            words[i] = readScreenWord(machine, first + i);
+        }
+        std::array<std::uint8_t, chip8ScreenWidth> before{};
+        std::array<std::uint8_t, chip8ScreenWidth> after{};
+        std::memcpy(before.data(), words.data(), chip8ScreenWidth);
+        const std::size_t kept = chip8ScreenWidth - columns;
+        if (right) {
+            std::memcpy(after.data() + columns, before.data(), kept);
+        } else {
+            std::memcpy(after.data(), before.data() + columns, kept);
+        }
+        std::memcpy(words.data(), after.data(), chip8ScreenWidth);
+        for (std::size_t i = 0; i < rowWords; ++i) {
+            writeScreenWord(machine, first + i,
+                            mergePlanes(readScreenWord(machine, first + i), words[i], mask));
+        }
+    }
 }
 
 // Sprite coordinates are 8-bit sums before they wrap to the screen.
@@ -179,64 +219,35 @@ void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, st
 }
 
 void clearChip8Screen(Chip8Machine& machine) {
-    for (std::size_t i = 0; i < machine.screen.size(); ++i) {
-        clearCell(machine, i);
-    }
+    clearWords(machine, 0, screenWords, planeMask(machine));
 }
 
 void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
     const std::uint32_t scaled = rows * scrollScale(machine);
-    const std::uint32_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
-    // Bottom row first, so that every row is read before it is overwritten.
-    for (std::uint32_t row = chip8ScreenHeight; row-- > distance;) {
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            moveCell(machine, cellIndex(column, row), cellIndex(column, row - distance));
-        }
+    const std::size_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
+    const std::uint64_t mask = planeMask(machine);
+    // Last word first, so that every word is read before it is overwritten.
+    for (std::size_t word = screenWords; word-- > distance * rowWords;) {
+        moveWord(machine, word, word - distance * rowWords, mask);
     }
-    for (std::uint32_t row = 0; row < distance; ++row) {
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            clearCell(machine, cellIndex(column, row));
-        }
-    }
+    clearWords(machine, 0, distance * rowWords, mask);
 }
 
 void scrollChip8Up(Chip8Machine& machine, std::uint8_t rows) {
     const std::uint32_t scaled = rows * scrollScale(machine);
-    const std::uint32_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
-    // Top row first, so that every row is read before it is overwritten.
-    for (std::uint32_t row = 0; row + distance < chip8ScreenHeight; ++row) {
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            moveCell(machine, cellIndex(column, row), cellIndex(column, row + distance));
-        }
+    const std::size_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
+    const std::uint64_t mask = planeMask(machine);
+    // First word first, so that every word is read before it is overwritten.
+    for (std::size_t word = 0; word + distance * rowWords < screenWords; ++word) {
+        moveWord(machine, word, word + distance * rowWords, mask);
     }
-    for (std::uint32_t row = chip8ScreenHeight - distance; row < chip8ScreenHeight; ++row) {
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            clearCell(machine, cellIndex(column, row));
-        }
-    }
+    clearWords(machine, screenWords - distance * rowWords, distance * rowWords, mask);
 }
 
 void scrollChip8Right(Chip8Machine& machine) {
-    const std::uint32_t scrollColumns = baseScrollColumns * scrollScale(machine);
-    for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
-        for (std::uint32_t column = chip8ScreenWidth; column-- > scrollColumns;) {
-            moveCell(machine, cellIndex(column, row), cellIndex(column - scrollColumns, row));
-        }
-        for (std::uint32_t column = 0; column < scrollColumns; ++column) {
-            clearCell(machine, cellIndex(column, row));
-        }
-    }
+    scrollRows(machine, baseScrollColumns * scrollScale(machine), true);
 }
 
 void scrollChip8Left(Chip8Machine& machine) {
-    const std::uint32_t scrollColumns = baseScrollColumns * scrollScale(machine);
-    for (std::uint32_t row = 0; row < chip8ScreenHeight; ++row) {
-        for (std::uint32_t column = 0; column + scrollColumns < chip8ScreenWidth; ++column) {
-            moveCell(machine, cellIndex(column, row), cellIndex(column + scrollColumns, row));
-        }
-        for (std::uint32_t column = chip8ScreenWidth - scrollColumns; column < chip8ScreenWidth;
-             ++column) {
-            clearCell(machine, cellIndex(column, row));
-        }
-    }
+    scrollRows(machine, baseScrollColumns * scrollScale(machine), false);
 }

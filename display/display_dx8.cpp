@@ -34,15 +34,31 @@ constexpr CellLooks middleLooks = {unlitRow, middleRow(chip8RimColour, chip8Core
                                    middleRow(chip8SecondPlaneRimColour, chip8SecondPlaneCoreColour),
                                    middleRow(chip8BothPlanesRimColour, chip8BothPlanesCoreColour)};
 
-void writeTexelRow(std::uint32_t* texels, const std::uint8_t* cells, std::uint32_t width,
-                   const CellLooks& looks) {
-    const std::uint32_t wholeCells = width / chip8CellTexels;
-    for (std::uint32_t cell = 0; cell < wholeCells; ++cell) {
-        std::memcpy(texels + cell * chip8CellTexels, looks[cells[cell] & 3u].data(),
-                    sizeof(CellRow));
+// Two neighbouring cells' texels in one texel row, for each pair of looks (the first
+// cell's look in bits 0-1 of the index, the second's in bits 2-3), so that a pair is
+// written as one 32-byte block.
+using PairRow = std::array<std::uint32_t, 2 * chip8CellTexels>;
+using PairLooks = std::array<PairRow, 16>;
+
+constexpr PairLooks pairLooks(const CellLooks& looks) {
+    PairLooks pairs{};
+    for (std::uint32_t index = 0; index < 16; ++index) {
+        for (std::uint32_t x = 0; x < chip8CellTexels; ++x) {
+            pairs[index][x] = looks[index & 3u][x];
+            pairs[index][chip8CellTexels + x] = looks[index >> 2][x];
+        }
     }
-    for (std::uint32_t x = wholeCells * chip8CellTexels; x < width; ++x) {
-        texels[x] = looks[cells[wholeCells] & 3u][x % chip8CellTexels];
+    return pairs;
+}
+
+constexpr PairLooks edgePairs = pairLooks(edgeLooks);
+constexpr PairLooks middlePairs = pairLooks(middleLooks);
+
+// The first `width` texels of one texel row from the screen row's cells.
+void writePartialRow(std::uint32_t* texels, const std::uint8_t* cells, std::uint32_t width,
+                     const CellLooks& looks) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+        texels[x] = looks[cells[x / chip8CellTexels] & 3u][x % chip8CellTexels];
     }
 }
 } // namespace
@@ -51,24 +67,48 @@ void convertChip8Screen(const Chip8Machine& machine, const LockedImage& image, s
                         std::uint32_t height) {
     width = std::min(width, maxWidth);
     height = std::min(height, maxHeight);
-    const std::size_t rowBytes = std::size_t{width} * sizeof(std::uint32_t);
+    constexpr std::uint32_t pairTexels = 2 * chip8CellTexels;
+    const std::uint32_t wholePairs = width / pairTexels;
     std::array<std::uint8_t, chip8ScreenWidth> cells{};
-    for (std::uint32_t y = 0; y < height; ++y) {
-        const std::uint32_t rowInCell = y % chip8CellTexels;
+    // A whole screen row at a time: its four texel rows written side by side, each cell
+    // pair's block once per row (rows 0 and 3 of a cell are its edge, 1 and 2 its middle).
+    for (std::uint32_t y = 0; y + chip8CellTexels <= height; y += chip8CellTexels) {
         // Each screen row is read once for its four texel rows, so a scroll running on
         // the other thread can shift whole cells but never split one.
-        if (rowInCell == 0) {
-            const std::size_t first = std::size_t{y / chip8CellTexels} * chip8ScreenWidth;
-            for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-                cells[column] = readScreenCell(machine, first + column);
-            }
+        const std::size_t first = std::size_t{y / chip8CellTexels} * chip8ScreenWidth;
+        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
+            cells[column] = readScreenCell(machine, first + column);
         }
-        std::uint32_t* texels = image.row(y);
-        switch (rowInCell) {
-        case 0: writeTexelRow(texels, cells.data(), width, edgeLooks); break;
-        case 1: writeTexelRow(texels, cells.data(), width, middleLooks); break;
-        case 2: std::memcpy(texels, image.row(y - 1), rowBytes); break;
-        case 3: std::memcpy(texels, image.row(y - 3), rowBytes); break;
+        std::uint32_t* const row0 = image.row(y);
+        std::uint32_t* const row1 = image.row(y + 1);
+        std::uint32_t* const row2 = image.row(y + 2);
+        std::uint32_t* const row3 = image.row(y + 3);
+        for (std::uint32_t pair = 0; pair < wholePairs; ++pair) {
+            const unsigned look = (cells[2 * pair] & 3u) | (cells[2 * pair + 1] & 3u) << 2;
+            const std::size_t at = std::size_t{pair} * pairTexels;
+            std::memcpy(row0 + at, edgePairs[look].data(), sizeof(PairRow));
+            std::memcpy(row1 + at, middlePairs[look].data(), sizeof(PairRow));
+            std::memcpy(row2 + at, middlePairs[look].data(), sizeof(PairRow));
+            std::memcpy(row3 + at, edgePairs[look].data(), sizeof(PairRow));
+        }
+        const std::uint32_t done = wholePairs * pairTexels;
+        const std::uint8_t* const rest = cells.data() + wholePairs * 2;
+        writePartialRow(row0 + done, rest, width - done, edgeLooks);
+        writePartialRow(row1 + done, rest, width - done, middleLooks);
+        writePartialRow(row2 + done, rest, width - done, middleLooks);
+        writePartialRow(row3 + done, rest, width - done, edgeLooks);
+    }
+    // A height that ends inside a screen row: its first texel rows.
+    const std::uint32_t lastRows = height % chip8CellTexels;
+    if (lastRows != 0) {
+        const std::uint32_t y = height - lastRows;
+        const std::size_t first = std::size_t{y / chip8CellTexels} * chip8ScreenWidth;
+        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
+            cells[column] = readScreenCell(machine, first + column);
+        }
+        for (std::uint32_t r = 0; r < lastRows; ++r) {
+            writePartialRow(image.row(y + r), cells.data(), width,
+                            r == 0 ? edgeLooks : middleLooks);
         }
     }
 }
@@ -89,7 +129,9 @@ void DisplayDx8::convert() {
         return;
     }
     convertChip8Screen(machine, image, direct.width, direct.height);
-    endConvert(direct);
+    // Every look is opaque and the conversion fills the whole texture, so the window may
+    // show the texture itself.
+    endConvert(direct, {true, 1});
 }
 
 void DisplayDx8::present() {
