@@ -4,9 +4,9 @@
 #include "chip8/screen_cells.h"
 #include "platform/console_log.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstring>
 #include <optional>
 
 namespace {
@@ -49,42 +49,71 @@ std::uint64_t mergePlanes(std::uint64_t kept, std::uint64_t source, std::uint64_
     return (kept & ~mask) | (source & mask);
 }
 
-void moveWord(Chip8Machine& machine, std::size_t to, std::size_t from, std::uint64_t mask) {
-    writeScreenWord(machine, to,
-                    mergePlanes(readScreenWord(machine, to), readScreenWord(machine, from), mask));
+using RowWords = std::array<std::uint64_t, rowWords>;
+
+RowWords readRow(const Chip8Machine& machine, std::size_t row) {
+    RowWords words;
+#pragma GCC unroll 16
+    for (std::size_t i = 0; i < rowWords; ++i) {
+        words[i] = readScreenWord(machine, row * rowWords + i);
+    }
+    return words;
+}
+
+// Puts `source`'s pixels of the selected planes into one row.
+void mergeRow(Chip8Machine& machine, std::size_t row, const RowWords& source, std::uint64_t mask) {
+    for (std::size_t i = 0; i < rowWords; ++i) {
+        const std::size_t word = row * rowWords + i;
+        writeScreenWord(machine, word, mergePlanes(readScreenWord(machine, word), source[i], mask));
+    }
 }
 
 void clearWords(Chip8Machine& machine, std::size_t first, std::size_t count, std::uint64_t mask) {
+    // Each word is one atomic access, which the compiler does not widen or unroll itself.
+#pragma GCC unroll 8
     for (std::size_t i = first; i < first + count; ++i) {
         writeScreenWord(machine, i, mergePlanes(readScreenWord(machine, i), 0, mask));
     }
 }
 
-// Moves every row's cells `columns` to the right (or to the left when `right` is false),
-// clearing the cells it leaves behind in the selected planes.
-void scrollRows(Chip8Machine& machine, std::uint32_t columns, bool right) {
+// A row shifted by `Columns` cells towards its end (right) or its start (left), with
+// 0 shifted in from outside the row. Cell k is byte k of its word, so moving cells
+// towards the end of the row shifts them towards the high bytes.
+template <std::uint32_t Columns, bool Right> RowWords shiftedRow(const RowWords& words) {
+    constexpr std::size_t pad = 2;
+    std::array<std::uint64_t, rowWords + 2 * pad> padded{};
+    std::copy(words.begin(), words.end(), padded.begin() + pad);
+    constexpr std::size_t across = Columns / screenWordCells;
+    constexpr std::uint32_t bits = Columns % screenWordCells * 8;
+    RowWords shifted;
+#pragma GCC unroll 16
+    for (std::size_t i = 0; i < rowWords; ++i) {
+        const std::size_t at = i + pad;
+        if constexpr (Right) {
+            const std::uint64_t whole = padded[at - across];
+            if constexpr (bits == 0) {
+                shifted[i] = whole;
+            } else {
+                shifted[i] = whole << bits | padded[at - across - 1] >> (64 - bits);
+            }
+        } else {
+            const std::uint64_t whole = padded[at + across];
+            if constexpr (bits == 0) {
+                shifted[i] = whole;
+            } else {
+                shifted[i] = whole >> bits | padded[at + across + 1] << (64 - bits);
+            }
+        }
+    }
+    return shifted;
+}
+
+// Moves every row's cells `Columns` to the right (or to the left when `Right` is
+// false), clearing the cells it leaves behind in the selected planes.
+template <std::uint32_t Columns, bool Right> void scrollRows(Chip8Machine& machine) {
     const std::uint64_t mask = planeMask(machine);
     for (std::size_t row = 0; row < chip8ScreenHeight; ++row) {
-        const std::size_t first = row * rowWords;
-        // The row as it was, then shifted, with the vacated cells 0.
-        std::array<std::uint64_t, rowWords> words{};
-        for (std::size_t i = 0; i < rowWords; ++i) {
-            words[i] = readScreenWord(machine, first + i);
-        }
-        std::array<std::uint8_t, chip8ScreenWidth> before{};
-        std::array<std::uint8_t, chip8ScreenWidth> after{};
-        std::memcpy(before.data(), words.data(), chip8ScreenWidth);
-        const std::size_t kept = chip8ScreenWidth - columns;
-        if (right) {
-            std::memcpy(after.data() + columns, before.data(), kept);
-        } else {
-            std::memcpy(after.data(), before.data() + columns, kept);
-        }
-        std::memcpy(words.data(), after.data(), chip8ScreenWidth);
-        for (std::size_t i = 0; i < rowWords; ++i) {
-            writeScreenWord(machine, first + i,
-                            mergePlanes(readScreenWord(machine, first + i), words[i], mask));
-        }
+        mergeRow(machine, row, shiftedRow<Columns, Right>(readRow(machine, row)), mask);
     }
 }
 
@@ -226,9 +255,9 @@ void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
     const std::uint32_t scaled = rows * scrollScale(machine);
     const std::size_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
     const std::uint64_t mask = planeMask(machine);
-    // Last word first, so that every word is read before it is overwritten.
-    for (std::size_t word = screenWords; word-- > distance * rowWords;) {
-        moveWord(machine, word, word - distance * rowWords, mask);
+    // Bottom row first, so that every row is read before it is overwritten.
+    for (std::size_t row = chip8ScreenHeight; row-- > distance;) {
+        mergeRow(machine, row, readRow(machine, row - distance), mask);
     }
     clearWords(machine, 0, distance * rowWords, mask);
 }
@@ -237,17 +266,25 @@ void scrollChip8Up(Chip8Machine& machine, std::uint8_t rows) {
     const std::uint32_t scaled = rows * scrollScale(machine);
     const std::size_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
     const std::uint64_t mask = planeMask(machine);
-    // First word first, so that every word is read before it is overwritten.
-    for (std::size_t word = 0; word + distance * rowWords < screenWords; ++word) {
-        moveWord(machine, word, word + distance * rowWords, mask);
+    // Top row first, so that every row is read before it is overwritten.
+    for (std::size_t row = 0; row + distance < chip8ScreenHeight; ++row) {
+        mergeRow(machine, row, readRow(machine, row + distance), mask);
     }
-    clearWords(machine, screenWords - distance * rowWords, distance * rowWords, mask);
+    clearWords(machine, (chip8ScreenHeight - distance) * rowWords, distance * rowWords, mask);
 }
 
 void scrollChip8Right(Chip8Machine& machine) {
-    scrollRows(machine, baseScrollColumns * scrollScale(machine), true);
+    if (scrollScale(machine) == 1) {
+        scrollRows<baseScrollColumns, true>(machine);
+    } else {
+        scrollRows<2 * baseScrollColumns, true>(machine);
+    }
 }
 
 void scrollChip8Left(Chip8Machine& machine) {
-    scrollRows(machine, baseScrollColumns * scrollScale(machine), false);
+    if (scrollScale(machine) == 1) {
+        scrollRows<baseScrollColumns, false>(machine);
+    } else {
+        scrollRows<2 * baseScrollColumns, false>(machine);
+    }
 }
