@@ -166,6 +166,14 @@ namespace {
     }
 }
 
+void convertPlain(const Chip8Machine& machine, const LockedImage& image, std::uint32_t width,
+                  std::uint32_t height) {
+    convertScreen(machine, image, width, height);
+}
+
+using Converter = void (*)(const Chip8Machine&, const LockedImage&, std::uint32_t, std::uint32_t);
+
+#if defined(__x86_64__)
 // Built twice: with AVX2 a cell pair's block is one 32-byte store, which is what lets
 // the conversion keep pace with a plain fill of the texture.
 [[gnu::target("avx2")]] void convertWithAvx2(const Chip8Machine& machine, const LockedImage& image,
@@ -173,13 +181,14 @@ namespace {
     convertScreen(machine, image, width, height);
 }
 
-void convertPlain(const Chip8Machine& machine, const LockedImage& image, std::uint32_t width,
-                  std::uint32_t height) {
-    convertScreen(machine, image, width, height);
-}
-
-using Converter = void (*)(const Chip8Machine&, const LockedImage&, std::uint32_t, std::uint32_t);
-const Converter converter = __builtin_cpu_supports("avx2") ? convertWithAvx2 : convertPlain;
+// Chosen while the program loads, before the processor's features are otherwise known.
+const Converter converter = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? convertWithAvx2 : convertPlain;
+}();
+#else
+const Converter converter = convertPlain;
+#endif
 } // namespace
 
 void convertChip8Screen(const Chip8Machine& machine, const LockedImage& image, std::uint32_t width,
