@@ -17,6 +17,10 @@ void runChip8Batch(Chip8Machine& m);
 // execute, by the machine's rules.
 void stepChip8(Chip8Machine& m, std::uint64_t now);
 
+// `count` unpaced iterations as a batch runs them, each at the clock's time; the clock
+// is read only while a timer runs. Ends early when the worker is being stopped.
+void runChip8Iterations(Chip8Machine& m, std::uint64_t count);
+
 // Executes one opcode whose fetch has already moved pc past it.
 void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode);
 

@@ -2,11 +2,13 @@
 // Access to the CHIP-8 screen buffer that both workers may use at the same time.
 // "tExecute" clears and scrolls the buffer without holding the "tRender" mutex while
 // "tRender" converts it, so every access is a relaxed atomic one: a frame may show a
-// scroll half done, but no byte is ever read while it is torn.
+// scroll half done, but no byte is ever read while it is torn. Clears and scrolls move
+// eight cells at a time as one 8-byte word (a cell is never split between two words).
 
 #include "chip8/chip8_machine.h"
 
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,4 +20,22 @@ inline std::uint8_t readScreenCell(const Chip8Machine& machine, std::size_t inde
 
 inline void writeScreenCell(Chip8Machine& machine, std::size_t index, std::uint8_t value) {
     std::atomic_ref<std::uint8_t>(machine.screen[index]).store(value, std::memory_order_relaxed);
+}
+
+// Eight neighbouring cells, the first at 8 * wordIndex, as one word: cell k of the word
+// is its byte k (counting from the least significant) on this little-endian host.
+constexpr std::size_t screenWordCells = 8;
+static_assert(std::endian::native == std::endian::little);
+// Reads the byte cells through an 8-byte type that may alias them.
+using ScreenWord [[gnu::may_alias]] = std::uint64_t;
+
+inline std::uint64_t readScreenWord(const Chip8Machine& machine, std::size_t wordIndex) {
+    const auto* word =
+        reinterpret_cast<const ScreenWord*>(machine.screen.data() + wordIndex * screenWordCells);
+    return __atomic_load_n(word, __ATOMIC_RELAXED);
+}
+
+inline void writeScreenWord(Chip8Machine& machine, std::size_t wordIndex, std::uint64_t value) {
+    auto* word = reinterpret_cast<ScreenWord*>(machine.screen.data() + wordIndex * screenWordCells);
+    __atomic_store_n(word, value, __ATOMIC_RELAXED);
 }

@@ -5,6 +5,7 @@
 #include "display/display_dx8.h"
 #include "tests/chip8_test_machine.h"
 
+#include <algorithm>
 #include <array>
 #include <numeric>
 #include <tuple>
@@ -18,7 +19,7 @@ using Chip8DisplayTest = Chip8MachineTest;
 // lit cell is 4 x 4 texels of rim around a 2 x 2 core, its colours chosen by the
 // cell's planes (bit 0 plane 1, bit 1 plane 2). Texels past `width` in a row must still
 // hold what they held `before`.
-int wrongTexels(const std::vector<std::uint32_t>& texels, std::uint32_t stride,
+int wrongTexels(const std::uint32_t* texels, std::uint32_t stride,
                 const std::vector<std::uint32_t>& before = {}) {
     int wrong = 0;
     for (std::uint32_t y = 0; y < height; ++y) {
@@ -49,9 +50,15 @@ TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) 
     constexpr std::uint32_t stride = width + 24;
     std::vector<std::uint32_t> before(stride * height); // a different value in every texel
     std::iota(before.begin(), before.end(), 0xDEAD0000u);
-    std::vector<std::uint32_t> texels = before;
-    convertChip8Screen(chip8, LockedImage{texels.data(), stride * 4}, width, height);
-    EXPECT_EQ(wrongTexels(texels, stride, before), 0);
+    // Rows starting on a 32-byte boundary, 16 bytes past one, and 4 bytes past one.
+    alignas(32) static std::array<std::uint32_t, stride * height + 8> buffer;
+    for (const std::size_t offset : {0, 4, 1}) {
+        std::uint32_t* const shifted = buffer.data() + offset;
+        std::copy(before.begin(), before.end(), shifted);
+        convertChip8Screen(chip8, LockedImage{shifted, stride * 4}, width, height);
+        EXPECT_EQ(wrongTexels(shifted, stride, before), 0) << "texel offset " << offset;
+    }
+    const std::uint32_t* const texels = buffer.data() + 1;
     EXPECT_EQ(ints(texels[stride + 1], texels[3 * stride + 1], texels[4 * stride + 4]),
               ints(0xFF00FFFF, 0xFF0000FF, 0xFFBBCCFF))
         << "core, rim, unlit";
@@ -95,7 +102,7 @@ TEST_F(Chip8DisplayTest, RenderStepSkipsWithoutASurfaceAndFollowsTheFlickerFilte
     std::uint32_t frameHeight = 0;
     const auto frame = sink.lastFrame(&frameWidth, &frameHeight);
     ASSERT_EQ(ints(frameWidth, frameHeight), ints(width, height));
-    EXPECT_EQ(wrongTexels(frame, width), 0);
+    EXPECT_EQ(wrongTexels(frame.data(), width), 0);
     const struct {
         std::uint8_t filter, erased, shown;
     } steps[] = {{1, 1, 0}, {0, 1, 1}, {1, 0, 1}};

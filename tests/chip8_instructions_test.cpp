@@ -212,5 +212,12 @@ TEST_F(Chip8InstructionTest, TimersStepOncePerPeriodAlsoDuringAKeyWait) {
     press(3);
     run(3); // jump back, take the key, read DT
     EXPECT_EQ(ints(m.V[5], m.V[1], m.pc), ints(3, 8, 0x208));
+
+    m.V[2] = 0; // from here on DT is 0 and the sound timer runs alone
+    m.soundTimer = 2;
+    run(1); // its first look
+    advanceManualClock(period);
+    run(1);
+    EXPECT_EQ(ints(m.delayTimer, m.soundTimer), ints(0, 1));
 }
 } // namespace

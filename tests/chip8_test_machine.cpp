@@ -9,9 +9,7 @@
 #include <thread>
 
 void runChip8(Chip8Machine& m, std::uint64_t count) {
-    for (std::uint64_t i = 0; i < count; ++i) {
-        stepChip8(m, elapsedNanoseconds());
-    }
+    runChip8Iterations(m, count);
 }
 
 std::string chip8ScreenRows(const Chip8Machine& m) {
