@@ -32,6 +32,7 @@ SUITES = {
     "workers/": ["foundation_tests", "chip8_tests"],
     "display/display_dx8": ["chip8_tests"],
     "display/display_dx16": ["chip16_tests"],
+    "display/frame_device": ["foundation_tests", "chip16_tests"],
     "app/chip8": ["chip8_tests"],
     "app/chip16": ["chip16_tests"],
     "app/execute_step": ["chip16_tests", "chip8_tests"],
