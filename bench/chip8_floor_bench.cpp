@@ -3,6 +3,7 @@
 // program as BM_Chip8AluBatch. Before it is timed, its final state after 200 batches is
 // checked against the interpreter's; a difference fails the benchmark.
 
+#include "bench/chip8_bench_programs.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "platform/clock.h"
@@ -142,28 +143,6 @@ bool runFloor(Chip8Machine& m, std::uint64_t iterations) {
     return true;
 }
 
-// Register arithmetic, skips, a call and jumps: the program of BM_Chip8AluBatch.
-std::vector<std::uint8_t> aluProgram() {
-    Chip8Program p;
-    const auto loop = p.label();
-    const auto helper = p.label();
-    p.ld(V0, 0).ld(V1, 3).ld(V2, 0x55).ld(V3, 1);
-    p.bind(loop)
-        .add(V0, 1)
-        .add(V1, V0)
-        .xor_(V2, V1)
-        .sub(V4, V3)
-        .shr(V5, V5)
-        .se(V0, 0x80)
-        .ld(V6, V2)
-        .sne(V1, V2)
-        .add(V7, 7)
-        .call(helper)
-        .jp(loop);
-    p.bind(helper).and_(V6, V3).or_(V7, V6).shl(V6, V6).ret();
-    return p.bytes();
-}
-
 std::unique_ptr<Chip8Machine> machineWith(const std::vector<std::uint8_t>& bytes) {
     auto m = std::make_unique<Chip8Machine>();
     resetChip8Machine(*m);
@@ -194,7 +173,7 @@ std::string differenceFromInterpreter(const std::vector<std::uint8_t>& bytes) {
 }
 
 void BM_Chip8FloorAlu(benchmark::State& state) {
-    const std::vector<std::uint8_t> program = aluProgram();
+    const std::vector<std::uint8_t> program = chip8AluProgram();
     if (const std::string difference = differenceFromInterpreter(program); !difference.empty()) {
         state.SkipWithError(("the floor differs from the interpreter in " + difference).c_str());
         return;

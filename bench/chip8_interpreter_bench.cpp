@@ -1,6 +1,7 @@
 // The interpreter's instruction rate on programs without draws.
 
 #include "app/chip8_start_stop.h"
+#include "bench/chip8_bench_programs.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "platform/clock.h"
@@ -20,30 +21,8 @@ void loadProgram(const std::vector<std::uint8_t>& bytes) {
     std::copy(bytes.begin(), bytes.end(), chip8.memory.begin() + chip8ProgramStart);
 }
 
-// Register arithmetic, skips, a call and jumps: the mix of a game's logic between draws.
-std::vector<std::uint8_t> aluProgram() {
-    Chip8Program p;
-    const auto loop = p.label();
-    const auto helper = p.label();
-    p.ld(V0, 0).ld(V1, 3).ld(V2, 0x55).ld(V3, 1);
-    p.bind(loop)
-        .add(V0, 1)
-        .add(V1, V0)
-        .xor_(V2, V1)
-        .sub(V4, V3)
-        .shr(V5, V5)
-        .se(V0, 0x80)
-        .ld(V6, V2)
-        .sne(V1, V2)
-        .add(V7, 7)
-        .call(helper)
-        .jp(loop);
-    p.bind(helper).and_(V6, V3).or_(V7, V6).shl(V6, V6).ret();
-    return p.bytes();
-}
-
 void BM_Chip8AluBatch(benchmark::State& state) {
-    loadProgram(aluProgram());
+    loadProgram(chip8AluProgram());
     for (auto _ : state) {
         runChip8Batch(chip8);
     }
@@ -55,7 +34,7 @@ BENCHMARK(BM_Chip8AluBatch);
 // The same program, the interpreter core stepped one instruction at a time without
 // reading the clock: what the shipped batch above is measured against.
 void BM_Chip8AluCore(benchmark::State& state) {
-    loadProgram(aluProgram());
+    loadProgram(chip8AluProgram());
     for (auto _ : state) {
         for (int i = 0; i < chip8BatchIterations; ++i) {
             stepChip8(chip8, 0);
