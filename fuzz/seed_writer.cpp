@@ -32,8 +32,10 @@ Bytes joined(Bytes front, const Bytes& back) {
     return front;
 }
 
-// Keys 1 and 5 held, then key 0xF; console open; 4 ms per batch.
-const Bytes chip8Controls = {0x22, 0x00, 0x00, 0x80, 0x21};
+// Keys 1 and 5 held, then key 0xF; console open; 4 ms per batch; the machine's own rules
+// (the last byte picks the variant: 4 is XO-CHIP).
+const Bytes chip8Controls = {0x22, 0x00, 0x00, 0x80, 0x21, 0x00};
+const Bytes xoChipControls = {0x22, 0x00, 0x00, 0x80, 0x21, 0x04};
 // Up and A, then nothing; console open, a display; the frame boundary early in the run;
 // start 0.
 const Bytes chip16Controls = {0x41, 0x00, 0x03, 0xF0, 0x00, 0x00};
@@ -66,6 +68,19 @@ Bytes chip8HighResProgram() {
     p.bind(sprite).data({0xFF, 0x81, 0x81, 0x81, 0xFF, 0x00, 0xAA, 0x55, 0xFF, 0x81, 0x81,
                          0x81, 0xFF, 0x00, 0xAA, 0x55, 0xFF, 0x81, 0x81, 0x81, 0xFF, 0x00,
                          0xAA, 0x55, 0xFF, 0x81, 0x81, 0x81, 0xFF, 0x00, 0xAA, 0x55});
+    return p.bytes();
+}
+
+// Both planes, the long load, register ranges, the scroll up and the audio pattern.
+Bytes xoChipProgram() {
+    using namespace chip8reg;
+    Chip8Program p;
+    const auto sprite = p.label();
+    const auto loop = p.label();
+    p.high().ld(V0, 10).ld(V1, 20).ld(V2, 30).ldi(0x300).storeRange(V0, V2).loadRange(V2, V0);
+    p.bind(loop).planes(3).ldiLong(sprite).drw(V0, V1, 2).planes(2).drw(V1, V0, 0).scu(3);
+    p.planes(1).scd(2).scl().add(V0, 5).pitch(V0).ldiLong(sprite).audio().jp(loop);
+    p.bind(sprite).data({0xF0, 0x90, 0x0F, 0x09});
     return p.bytes();
 }
 
@@ -109,6 +124,7 @@ void writeBuiltSeeds(const fs::path& folder) {
         writeSeed(folder, "chip8_interpreter", name, joined(chip8Controls, program));
         writeSeed(folder, "chip8_loader", name, program);
     }
+    writeSeed(folder, "chip8_interpreter", "built-xochip", joined(xoChipControls, xoChipProgram()));
     const Bytes chip16Programs[] = {chip16DrawingProgram(), chip16ArithmeticProgram()};
     n = 0;
     for (const Bytes& program : chip16Programs) {

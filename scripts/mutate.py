@@ -49,7 +49,7 @@ def suites_for(file):
 
 
 # Tests that wait on real time or only repeat long runs; the rest take seconds.
-SLOW = "StopsCleanlyWhileDrawing|AStepHoldingTheMutexPastOneSecond|ConcurrentMessages"
+SLOW = "StopsCleanlyWhileDrawing|AStepHoldingTheMutexPastOneSecond"
 TEST_TIMEOUT = "60"
 
 

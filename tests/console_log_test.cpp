@@ -5,12 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <regex>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace {
 class ConsoleLogTest : public ::testing::Test {
@@ -60,38 +55,6 @@ TEST_F(ConsoleLogTest, EachMessageArrivesWithItsNewlineInOneWrite) {
     logMessage("Loading: %s", name.c_str());
     EXPECT_EQ(headless::takeConsoleText(), "Loading: " + name + "\n");
     EXPECT_EQ(headless::takeConsoleWriteCount(), 1u);
-}
-
-TEST_F(ConsoleLogTest, ConcurrentMessagesArriveWhole) {
-    verboseConsole = 1;
-    constexpr int threads = 4;
-    constexpr int messagesEach = 2000;
-    std::atomic<int> ready{0};
-    std::vector<std::thread> writers;
-    for (int t = 0; t < threads; ++t) {
-        writers.emplace_back([t, &ready] {
-            // All writers start together, so their messages overlap in time.
-            ready.fetch_add(1);
-            while (ready.load() < threads) {
-                std::this_thread::yield();
-            }
-            for (int m = 0; m < messagesEach; ++m) {
-                logMessage("writer %d says message %04d", t, m);
-            }
-        });
-    }
-    for (auto& writer : writers) {
-        writer.join();
-    }
-    // Every line is one whole message: a newline written apart from its text would let
-    // another thread's message land between them.
-    std::istringstream lines(headless::takeConsoleText());
-    const std::regex whole("writer [0-3] says message [0-9]{4}");
-    int count = 0;
-    for (std::string line; std::getline(lines, line); ++count) {
-        ASSERT_TRUE(std::regex_match(line, whole)) << "torn line: " << line;
-    }
-    EXPECT_EQ(count, threads * messagesEach);
 }
 
 TEST_F(ConsoleLogTest, EveryOpeningPrintsTheBannerAndFollowsTheCheckMark) {

@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"EmptyScreenshotName", "--frames 2 --screenshot \"\"", "/dev/null", 2,
                 "--screenshot"},
         Refusal{"PokeOutsideMemory", "--poke 0x1000=1", "/dev/null", 2, "0x1000"},
+        Refusal{"VariantByNumber", "--variant 1", "/dev/null", 2, "unknown variant \"1\""},
         Refusal{"ScreenTextLost", "--frames 2 --screen-text", "/dev/full", 1, "standard output"},
         Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
         Refusal{"LogLost", "--frames 30 --log", "/dev/full", 1, "standard output"},

@@ -6,7 +6,6 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <map>
 
 namespace {
 constexpr double defaultSeconds = 2.0;
@@ -22,13 +21,6 @@ void printUsageError(const std::string& message) {
     std::fprintf(stderr, "quorvix-run: %s (see --help)\n", line.c_str());
 }
 
-std::map<std::string, Chip8Variant> variantNames() {
-    std::map<std::string, Chip8Variant> names;
-    for (const Chip8Variant variant : chip8Variants) {
-        names.emplace(chip8VariantOption(variant), variant);
-    }
-    return names;
-}
 } // namespace
 
 std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int& exitCode) {
@@ -74,11 +66,12 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         ->check(CLI::IsMember({"on", "off"}));
     app.add_flag("--chip16-extended", options.chip16Extended,
                  "Chip-16: execute the later instructions (MOD, REM, NOT, NEG, PAL)");
-    app.add_option("--variant", options.variant,
-                   "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy, "
-                   "xochip")
-        ->type_name("NAME")
-        ->transform(CLI::CheckedTransformer(variantNames()));
+    std::string variantText;
+    auto* variantOption =
+        app.add_option("--variant", variantText,
+                       "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy, "
+                       "xochip")
+            ->type_name("NAME");
     std::string speedText;
     auto* speedOption =
         app.add_option("--speed", speedText,
@@ -111,6 +104,15 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         }
         if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
+        }
+        // Only the names: the rule sets have no numbers a user could know.
+        if (variantOption->count() > 0) {
+            const auto variant = chip8VariantForOption(variantText);
+            if (!variant) {
+                throw CLI::ValidationError("--variant",
+                                           "unknown variant " + quotedArgument(variantText));
+            }
+            options.variant = *variant;
         }
         if (speedOption->count() > 0) {
             const auto speed = parseChip8Speed(speedText);
