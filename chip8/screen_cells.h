@@ -1,11 +1,11 @@
 #pragma once
 // Access to the CHIP-8 screen buffer that both workers may use at the same time.
-// "tExecute" clears, scrolls and draws without holding the "tRender" mutex for clears
-// and scrolls while "tRender" converts the buffer, so every write is atomic for each
-// cell it touches and every read on "tRender" is a relaxed atomic one: a frame may show
-// a scroll half done, but no cell is ever read while it is torn. Only "tExecute" writes
-// the buffer, so its own reads race with nothing and may be plain. Clears and scrolls
-// write blocks of up to 64 cells at a time (screen_moves.cpp).
+// "tExecute" clears and scrolls the buffer without holding the "tRender" mutex while
+// "tRender" converts it, so every write is atomic for each cell it touches and every
+// read on "tRender" is a relaxed atomic one: a frame may show a scroll half done, but
+// no cell is ever read while it is torn. Only "tExecute" writes the buffer, so its own
+// reads race with nothing and may be plain. Clears and scrolls write blocks of up to
+// 64 cells at a time (screen_moves.cpp).
 
 #include "chip8/chip8_machine.h"
 
