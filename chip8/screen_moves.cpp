@@ -42,7 +42,26 @@ template <class Block>
     __atomic_store_n(word, std::bit_cast<std::uint64_t>(block), __ATOMIC_RELAXED);
 }
 
-#if defined(__x86_64__)
+// Wide stores on x86-64 built by GCC, which checks an assembly operand's size where the
+// helper is inlined into the function built for that width (clang checks it in the
+// helper itself). A thread-sanitized build keeps to the word stores, which the
+// sanitizer sees.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define QUORVIX_WIDE_CELL_STORES 1
+#else
+#define QUORVIX_WIDE_CELL_STORES 0
+#endif
+#if defined(__SANITIZE_THREAD__)
+#undef QUORVIX_WIDE_CELL_STORES
+#define QUORVIX_WIDE_CELL_STORES 0
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#undef QUORVIX_WIDE_CELL_STORES
+#define QUORVIX_WIDE_CELL_STORES 0
+#endif
+#endif
+
+#if QUORVIX_WIDE_CELL_STORES
 // Wider blocks are one aligned vector store each, written in assembly because C++ has
 // no relaxed atomic store wider than a word. A cell is one byte, and the processor
 // writes every byte of a store whole, so a reader's relaxed byte load sees each cell
@@ -76,7 +95,7 @@ enum class Move { clear, down, up, right, left };
 
 // The selected planes' bits in each cell of a block.
 template <class Block> [[gnu::always_inline]] inline Block planeMask(const Chip8Machine& machine) {
-    Block mask;
+    Block mask{};
     for (std::size_t lane = 0; lane < sizeof(Block) / laneCells; ++lane) {
         mask[lane] = machine.planes * 0x0101'0101u;
     }
@@ -188,22 +207,6 @@ template <class Block>
 }
 
 using Mover = void (*)(Chip8Machine&, Move, std::size_t);
-
-// A thread-sanitized build keeps to the word stores, which the sanitizer sees.
-#if defined(__x86_64__)
-#define QUORVIX_WIDE_CELL_STORES 1
-#else
-#define QUORVIX_WIDE_CELL_STORES 0
-#endif
-#if defined(__SANITIZE_THREAD__)
-#undef QUORVIX_WIDE_CELL_STORES
-#define QUORVIX_WIDE_CELL_STORES 0
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#undef QUORVIX_WIDE_CELL_STORES
-#define QUORVIX_WIDE_CELL_STORES 0
-#endif
-#endif
 
 void movePortable(Chip8Machine& machine, Move move, std::size_t distance) {
     moveCells<CellBlock8>(machine, move, distance);
