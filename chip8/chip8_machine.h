@@ -55,8 +55,8 @@ struct Chip8Machine {
 
     // One byte per buffer pixel: bit 0 lit in plane 1, bit 1 lit in plane 2 (only the
     // XO-CHIP rules draw there); always the high-resolution size. Aligned so that clears
-    // and scrolls can move it eight cells at a time.
-    alignas(8) std::array<std::uint8_t, chip8ScreenWidth * chip8ScreenHeight> screen{};
+    // and scrolls can move it in blocks of up to 64 cells (see screen_cells.h).
+    alignas(64) std::array<std::uint8_t, chip8ScreenWidth * chip8ScreenHeight> screen{};
     std::uint32_t screenWidth = 0;
     std::uint32_t screenHeight = 0;
     std::uint8_t hiRes = 0;

@@ -10,8 +10,6 @@
 #include <optional>
 
 namespace {
-constexpr std::uint32_t baseScrollColumns = 4;
-
 std::size_t cellIndex(std::uint32_t column, std::uint32_t row) {
     return std::size_t{row} * chip8ScreenWidth + column;
 }
@@ -32,89 +30,6 @@ bool flipCell(Chip8Machine& machine, std::size_t index, std::uint8_t bit) {
     const std::uint8_t before = readScreenCell(machine, index);
     writeScreenCell(machine, index, static_cast<std::uint8_t>(before ^ bit));
     return (before & bit) != 0;
-}
-
-// Clears and scrolls work on words of eight cells (see screen_cells.h).
-constexpr std::size_t rowWords = chip8ScreenWidth / screenWordCells;
-constexpr std::size_t screenWords = rowWords * chip8ScreenHeight;
-
-// The selected planes' bits in each of a word's eight cells.
-std::uint64_t planeMask(const Chip8Machine& machine) {
-    return machine.planes * 0x0101'0101'0101'0101ull;
-}
-
-// Eight cells after a clear or scroll of the selected planes (`mask`): `source`'s
-// pixels in those planes, `kept`'s in the others.
-std::uint64_t mergePlanes(std::uint64_t kept, std::uint64_t source, std::uint64_t mask) {
-    return (kept & ~mask) | (source & mask);
-}
-
-using RowWords = std::array<std::uint64_t, rowWords>;
-
-RowWords readRow(const Chip8Machine& machine, std::size_t row) {
-    RowWords words;
-#pragma GCC unroll 16
-    for (std::size_t i = 0; i < rowWords; ++i) {
-        words[i] = readScreenWord(machine, row * rowWords + i);
-    }
-    return words;
-}
-
-// Puts `source`'s pixels of the selected planes into one row.
-void mergeRow(Chip8Machine& machine, std::size_t row, const RowWords& source, std::uint64_t mask) {
-    for (std::size_t i = 0; i < rowWords; ++i) {
-        const std::size_t word = row * rowWords + i;
-        writeScreenWord(machine, word, mergePlanes(readScreenWord(machine, word), source[i], mask));
-    }
-}
-
-void clearWords(Chip8Machine& machine, std::size_t first, std::size_t count, std::uint64_t mask) {
-    // Each word is one atomic access, which the compiler does not widen or unroll itself.
-#pragma GCC unroll 8
-    for (std::size_t i = first; i < first + count; ++i) {
-        writeScreenWord(machine, i, mergePlanes(readScreenWord(machine, i), 0, mask));
-    }
-}
-
-// A row shifted by `Columns` cells towards its end (right) or its start (left), with
-// 0 shifted in from outside the row. Cell k is byte k of its word, so moving cells
-// towards the end of the row shifts them towards the high bytes.
-template <std::uint32_t Columns, bool Right> RowWords shiftedRow(const RowWords& words) {
-    constexpr std::size_t pad = 2;
-    std::array<std::uint64_t, rowWords + 2 * pad> padded{};
-    std::copy(words.begin(), words.end(), padded.begin() + pad);
-    constexpr std::size_t across = Columns / screenWordCells;
-    constexpr std::uint32_t bits = Columns % screenWordCells * 8;
-    RowWords shifted;
-#pragma GCC unroll 16
-    for (std::size_t i = 0; i < rowWords; ++i) {
-        const std::size_t at = i + pad;
-        if constexpr (Right) {
-            const std::uint64_t whole = padded[at - across];
-            if constexpr (bits == 0) {
-                shifted[i] = whole;
-            } else {
-                shifted[i] = whole << bits | padded[at - across - 1] >> (64 - bits);
-            }
-        } else {
-            const std::uint64_t whole = padded[at + across];
-            if constexpr (bits == 0) {
-                shifted[i] = whole;
-            } else {
-                shifted[i] = whole >> bits | padded[at + across + 1] << (64 - bits);
-            }
-        }
-    }
-    return shifted;
-}
-
-// Moves every row's cells `Columns` to the right (or to the left when `Right` is
-// false), clearing the cells it leaves behind in the selected planes.
-template <std::uint32_t Columns, bool Right> void scrollRows(Chip8Machine& machine) {
-    const std::uint64_t mask = planeMask(machine);
-    for (std::size_t row = 0; row < chip8ScreenHeight; ++row) {
-        mergeRow(machine, row, shiftedRow<Columns, Right>(readRow(machine, row)), mask);
-    }
 }
 
 // Sprite coordinates are 8-bit sums before they wrap to the screen.
@@ -212,11 +127,6 @@ void drawLowRes(Chip8Machine& machine, const Plane& plane, std::uint8_t vx, std:
     }
 }
 
-// Scroll distances are buffer pixels; rules that scroll whole low-resolution pixels
-// double them in low resolution.
-std::uint32_t scrollScale(const Chip8Machine& machine) {
-    return machine.rules.wholePixelLowResolutionScroll && machine.hiRes == 0 ? 2 : 1;
-}
 } // namespace
 
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
@@ -245,46 +155,4 @@ void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, st
     }
     machine.V[0xF] = machine.eraseFlag;
     unlockFromOutside(renderWorker);
-}
-
-void clearChip8Screen(Chip8Machine& machine) {
-    clearWords(machine, 0, screenWords, planeMask(machine));
-}
-
-void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows) {
-    const std::uint32_t scaled = rows * scrollScale(machine);
-    const std::size_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
-    const std::uint64_t mask = planeMask(machine);
-    // Bottom row first, so that every row is read before it is overwritten.
-    for (std::size_t row = chip8ScreenHeight; row-- > distance;) {
-        mergeRow(machine, row, readRow(machine, row - distance), mask);
-    }
-    clearWords(machine, 0, distance * rowWords, mask);
-}
-
-void scrollChip8Up(Chip8Machine& machine, std::uint8_t rows) {
-    const std::uint32_t scaled = rows * scrollScale(machine);
-    const std::size_t distance = scaled < chip8ScreenHeight ? scaled : chip8ScreenHeight;
-    const std::uint64_t mask = planeMask(machine);
-    // Top row first, so that every row is read before it is overwritten.
-    for (std::size_t row = 0; row + distance < chip8ScreenHeight; ++row) {
-        mergeRow(machine, row, readRow(machine, row + distance), mask);
-    }
-    clearWords(machine, (chip8ScreenHeight - distance) * rowWords, distance * rowWords, mask);
-}
-
-void scrollChip8Right(Chip8Machine& machine) {
-    if (scrollScale(machine) == 1) {
-        scrollRows<baseScrollColumns, true>(machine);
-    } else {
-        scrollRows<2 * baseScrollColumns, true>(machine);
-    }
-}
-
-void scrollChip8Left(Chip8Machine& machine) {
-    if (scrollScale(machine) == 1) {
-        scrollRows<baseScrollColumns, false>(machine);
-    } else {
-        scrollRows<2 * baseScrollColumns, false>(machine);
-    }
 }

@@ -2,6 +2,7 @@
 // The operations that change the CHIP-8 picture, run by the interpreter on "tExecute".
 // The buffer is always 128 x 64; in low resolution one CHIP-8 pixel is a 2 x 2 block.
 
+#include <cstddef>
 #include <cstdint>
 
 struct Chip8Machine;
@@ -22,3 +23,9 @@ void scrollChip8Down(Chip8Machine& machine, std::uint8_t rows);
 void scrollChip8Up(Chip8Machine& machine, std::uint8_t rows);
 void scrollChip8Right(Chip8Machine& machine);
 void scrollChip8Left(Chip8Machine& machine);
+
+// Clears and scrolls move the buffer in blocks of the widest store the processor has:
+// 64, 32, 16 or 8 cells. Tests pick each width in turn (0: the widest again); false, and
+// nothing changes, for a width this processor or build does not have. Only while no
+// worker runs.
+bool useChip8ScreenBlocks(std::size_t cells);

@@ -1,9 +1,11 @@
 #pragma once
 // Access to the CHIP-8 screen buffer that both workers may use at the same time.
 // "tExecute" clears and scrolls the buffer without holding the "tRender" mutex while
-// "tRender" converts it, so every access is a relaxed atomic one: a frame may show a
-// scroll half done, but no byte is ever read while it is torn. Clears and scrolls move
-// eight cells at a time as one 8-byte word (a cell is never split between two words).
+// "tRender" converts it, so every write is atomic for each cell it touches and every
+// read on "tRender" is a relaxed atomic one: a frame may show a scroll half done, but
+// no cell is ever read while it is torn. Only "tExecute" writes the buffer, so its own
+// reads race with nothing and may be plain. Clears and scrolls write blocks of up to
+// 64 cells at a time (screen_moves.cpp).
 
 #include "chip8/chip8_machine.h"
 
@@ -33,9 +35,4 @@ inline std::uint64_t readScreenWord(const Chip8Machine& machine, std::size_t wor
     const auto* word =
         reinterpret_cast<const ScreenWord*>(machine.screen.data() + wordIndex * screenWordCells);
     return __atomic_load_n(word, __ATOMIC_RELAXED);
-}
-
-inline void writeScreenWord(Chip8Machine& machine, std::size_t wordIndex, std::uint64_t value) {
-    auto* word = reinterpret_cast<ScreenWord*>(machine.screen.data() + wordIndex * screenWordCells);
-    __atomic_store_n(word, value, __ATOMIC_RELAXED);
 }

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <new>
 #include <thread>
 
@@ -102,6 +105,18 @@ std::uintptr_t phaseOf(const std::uint32_t* row) {
     return reinterpret_cast<std::uintptr_t>(row) % sizeof(PairRow);
 }
 
+// One screen row's cells, read as relaxed atomic words: a scroll running on the other
+// thread can shift whole cells but never split one.
+using RowCells = std::array<std::uint8_t, chip8ScreenWidth>;
+
+void readCells(const Chip8Machine& machine, std::uint32_t row, RowCells& cells) {
+    constexpr std::size_t words = chip8ScreenWidth / screenWordCells;
+    for (std::size_t i = 0; i < words; ++i) {
+        const std::uint64_t word = readScreenWord(machine, row * words + i);
+        std::memcpy(cells.data() + i * screenWordCells, &word, sizeof(word));
+    }
+}
+
 // The first `width` texels of one texel row from the screen row's cells.
 void writePartialRow(std::uint32_t* texels, const std::uint8_t* cells, std::uint32_t width,
                      const CellLooks& looks) {
@@ -112,22 +127,24 @@ void writePartialRow(std::uint32_t* texels, const std::uint8_t* cells, std::uint
 } // namespace
 
 namespace {
+// `writeWholeRows` may write the four texel rows of a whole-width screen row a faster
+// way and return true, or leave them to the general code below.
+template <class WholeRows>
 [[gnu::always_inline]] inline void convertScreen(const Chip8Machine& machine,
                                                  const LockedImage& image, std::uint32_t width,
-                                                 std::uint32_t height) {
+                                                 std::uint32_t height, WholeRows writeWholeRows) {
     width = std::min(width, maxWidth);
     height = std::min(height, maxHeight);
     const std::uint32_t wholePairs = width / pairTexels;
-    std::array<std::uint8_t, chip8ScreenWidth> cells{};
-    // A whole screen row at a time: its four texel rows written side by side.
+    RowCells cells{};
+    // A whole screen row at a time: its four texel rows written side by side, from one
+    // reading of its cells.
     for (std::uint32_t y = 0; y + chip8CellTexels <= height; y += chip8CellTexels) {
-        // Each screen row is read once for its four texel rows, so a scroll running on
-        // the other thread can shift whole cells but never split one.
-        const std::size_t first = std::size_t{y / chip8CellTexels} * chip8ScreenWidth;
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            cells[column] = readScreenCell(machine, first + column);
-        }
+        readCells(machine, y / chip8CellTexels, cells);
         const TexelRows rows = {image.row(y), image.row(y + 1), image.row(y + 2), image.row(y + 3)};
+        if (width == maxWidth && writeWholeRows(rows, cells)) {
+            continue;
+        }
         const std::uintptr_t phase = phaseOf(rows[0]);
         const bool samePhase =
             phaseOf(rows[1]) == phase && phaseOf(rows[2]) == phase && phaseOf(rows[3]) == phase;
@@ -155,10 +172,7 @@ namespace {
     const std::uint32_t lastRows = height % chip8CellTexels;
     if (lastRows != 0) {
         const std::uint32_t y = height - lastRows;
-        const std::size_t first = std::size_t{y / chip8CellTexels} * chip8ScreenWidth;
-        for (std::uint32_t column = 0; column < chip8ScreenWidth; ++column) {
-            cells[column] = readScreenCell(machine, first + column);
-        }
+        readCells(machine, y / chip8CellTexels, cells);
         for (std::uint32_t r = 0; r < lastRows; ++r) {
             writePartialRow(image.row(y + r), cells.data(), width,
                             r == 0 ? edgeLooks : middleLooks);
@@ -166,9 +180,14 @@ namespace {
     }
 }
 
+// No faster way than the general one.
+bool noWholeRows(const TexelRows& /*rows*/, const RowCells& /*cells*/) {
+    return false;
+}
+
 void convertPlain(const Chip8Machine& machine, const LockedImage& image, std::uint32_t width,
                   std::uint32_t height) {
-    convertScreen(machine, image, width, height);
+    convertScreen(machine, image, width, height, noWholeRows);
 }
 
 using Converter = void (*)(const Chip8Machine&, const LockedImage&, std::uint32_t, std::uint32_t);
@@ -178,12 +197,82 @@ using Converter = void (*)(const Chip8Machine&, const LockedImage&, std::uint32_
 // the conversion keep pace with a plain fill of the texture.
 [[gnu::target("avx2")]] void convertWithAvx2(const Chip8Machine& machine, const LockedImage& image,
                                              std::uint32_t width, std::uint32_t height) {
-    convertScreen(machine, image, width, height);
+    convertScreen(machine, image, width, height, noWholeRows);
+}
+
+// With AVX-512 a block of four cells' texels in one texel row is one 64-byte store,
+// computed in registers: the cells' looks pick the texels' colours from one register.
+constexpr std::size_t blockCells = 4;
+constexpr std::size_t blockBytes = blockCells * sizeof(CellRow);
+
+// The four texel rows of a whole screen row, when they all start the same distance past
+// a 64-byte boundary and that distance is a whole number of cells: the cells up to the
+// first boundary one by one, then blocks of four cells, then the cells left.
+[[gnu::target("avx512f")]] bool writeBlocksWithAvx512(const TexelRows& rows,
+                                                      const RowCells& cells) {
+    const std::uintptr_t phase = reinterpret_cast<std::uintptr_t>(rows[0]) % blockBytes;
+    for (const std::uint32_t* row : rows) {
+        if (reinterpret_cast<std::uintptr_t>(row) % blockBytes != phase) {
+            return false;
+        }
+    }
+    if (phase % sizeof(CellRow) != 0) {
+        return false;
+    }
+    const std::uint32_t head = (blockBytes - phase) % blockBytes / sizeof(CellRow);
+    for (std::uint32_t cell = 0; cell < head; ++cell) {
+        writeCell(rows, cells.data(), cell);
+    }
+    // Colours 0-3: a look's rim (the unlit colour for a dark cell), 4-7: its core.
+    const __m512i colours = _mm512_setr_epi32(
+        static_cast<int>(chip8UnlitColour), static_cast<int>(chip8RimColour),
+        static_cast<int>(chip8SecondPlaneRimColour), static_cast<int>(chip8BothPlanesRimColour),
+        static_cast<int>(chip8UnlitColour), static_cast<int>(chip8CoreColour),
+        static_cast<int>(chip8SecondPlaneCoreColour), static_cast<int>(chip8BothPlanesCoreColour),
+        0, 0, 0, 0, 0, 0, 0, 0);
+    // Each texel's cell among the four, and the core of the middle rows' texels.
+    const __m512i cellOfTexel = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+    const __m512i middleCore = _mm512_setr_epi32(0, 4, 4, 0, 0, 4, 4, 0, 0, 4, 4, 0, 0, 4, 4, 0);
+    const __m512i lookBits = _mm512_set1_epi32(3);
+    // The zero-masking forms with every lane kept: the plain ones start from an
+    // undefined vector that this compiler reports as uninitialised.
+    constexpr __mmask16 allLanes = 0xFFFF;
+    std::uint32_t cell = head;
+    for (; cell + blockCells <= chip8ScreenWidth; cell += blockCells) {
+        std::uint32_t four;
+        std::memcpy(&four, cells.data() + cell, sizeof(four));
+        const __m512i looks = _mm512_and_si512(
+            _mm512_maskz_permutexvar_epi32(
+                allLanes, cellOfTexel,
+                _mm512_maskz_cvtepu8_epi32(allLanes, _mm_cvtsi32_si128(static_cast<int>(four)))),
+            lookBits);
+        const __m512i edge = _mm512_maskz_permutexvar_epi32(allLanes, looks, colours);
+        const __m512i middle =
+            _mm512_maskz_permutexvar_epi32(allLanes, _mm512_or_si512(looks, middleCore), colours);
+        const std::size_t at = std::size_t{cell} * chip8CellTexels;
+        _mm512_store_si512(rows[0] + at, edge);
+        _mm512_store_si512(rows[1] + at, middle);
+        _mm512_store_si512(rows[2] + at, middle);
+        _mm512_store_si512(rows[3] + at, edge);
+    }
+    for (; cell < chip8ScreenWidth; ++cell) {
+        writeCell(rows, cells.data(), cell);
+    }
+    return true;
+}
+
+[[gnu::target("avx512f")]] void convertWithAvx512(const Chip8Machine& machine,
+                                                  const LockedImage& image, std::uint32_t width,
+                                                  std::uint32_t height) {
+    convertScreen(machine, image, width, height, writeBlocksWithAvx512);
 }
 
 // Chosen while the program loads, before the processor's features are otherwise known.
 const Converter converter = [] {
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) {
+        return convertWithAvx512;
+    }
     return __builtin_cpu_supports("avx2") ? convertWithAvx2 : convertPlain;
 }();
 #else

@@ -61,8 +61,9 @@ MUTANTS = [
     ("chip8/chip8_machine.cpp", "    m.soundTimerLastTick = 0;", ""),
     ("chip8/chip8_machine.cpp", "0x51, 0x57, 0x45, 0x41, // Q W E A", "0x51, 0x57, 0x45, 0x43, // Q W E A"),
     ("chip8/screen.cpp", "if ((bits >> (columns - 1 - c)) & 1u) {", "if ((bits >> c) & 1u) {"),
-    ("chip8/screen.cpp", "padded[at - across - 1] >> (64 - bits)", "padded[at - across] >> (64 - bits)"),
-    ("chip8/screen.cpp", "baseScrollColumns = 4;", "baseScrollColumns = 2;"),
+    ("chip8/screen_moves.cpp", "lanesFrom<sizeof(Block) / laneCells - shift>", "lanesFrom<shift>"),
+    ("chip8/screen_moves.cpp", "return (kept & ~mask) | (source & mask);", "return (kept & ~mask) | source;"),
+    ("chip8/screen_moves.cpp", "baseScrollColumns = 4;", "baseScrollColumns = 2;"),
     ("chip8/reset_request.cpp", "if (!resetPending.exchange(true, std::memory_order_acq_rel)) {", "if (true) {"),
     # Workers.
     ("workers/worker_thread.cpp", "        record.onStop();", ""),
@@ -75,6 +76,7 @@ MUTANTS = [
     # Displays.
     ("display/display_dx8.cpp", "return {rim, core, core, rim};", "return {core, core, core, rim};"),
     ("display/display_dx8.cpp", "writeCell(rows, cells.data(), chip8ScreenWidth - 1);", ""),
+    ("display/display_dx8.cpp", "_mm512_store_si512(rows[1] + at, middle);", "_mm512_store_si512(rows[1] + at, edge);"),
     ("display/display_dx8.h", "chip8UnlitColour = 0xFFBBCCFF;", "chip8UnlitColour = 0xFFBBCCFE;"),
     ("display/display_dx16.cpp", "last->valid && last->colours == colours;", "last->valid;"),
     ("display/frame_device.cpp", "maps.rowsOneToOne && texture.content.allOpaque &&",

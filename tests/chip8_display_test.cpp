@@ -70,6 +70,29 @@ TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) 
         << "plane 2: core, rim";
 }
 
+// Every cell with a different look from its neighbours, into rows that start 0, 4, 16,
+// 32 or 48 bytes past a 64-byte boundary: all rows alike (a 2,112-byte row) or not
+// (2,144 bytes). Catches a cell written to its neighbour's place or with a wrong look in
+// any way of writing whole rows.
+TEST_F(Chip8DisplayTest, ConvertDrawsEveryCellWhereverItsRowsStart) {
+    for (std::size_t i = 0; i < chip8.screen.size(); ++i) {
+        chip8.screen[i] = static_cast<std::uint8_t>((i * 5 + i / 128 + i / 7) % 7);
+    }
+    for (const std::uint32_t stride : {width + 16, width + 24}) {
+        std::vector<std::uint32_t> before(stride * height);
+        std::iota(before.begin(), before.end(), 0xBEEF0000u);
+        alignas(64) static std::array<std::uint32_t, (width + 24) * height + 16> buffer;
+        for (const std::size_t offset : {0, 1, 4, 8, 12}) {
+            std::uint32_t* const shifted = buffer.data() + offset;
+            std::copy(before.begin(), before.end(), shifted);
+            convertChip8Screen(chip8, LockedImage{shifted, static_cast<std::int32_t>(stride * 4)},
+                               width, height);
+            EXPECT_EQ(wrongTexels(shifted, stride, before), 0)
+                << "stride " << stride << " texel offset " << offset;
+        }
+    }
+}
+
 TEST_F(Chip8DisplayTest, ScreenQuadCoversTheBackBufferWithHalfPixelShift) {
     for (const auto& [w, h] : {std::pair{512u, 256u}, std::pair{960u, 720u}}) {
         const float r = static_cast<float>(w) - 0.5f;

@@ -112,6 +112,70 @@ TEST_F(Chip8ScreenTest, ScrollsMoveBufferPixels) {
     }
 }
 
+// Every cell of a full buffer, in each plane selection and each block width: the cells move by
+// whole rows or by 4 columns (8 with whole low-resolution pixels), 0 comes in from outside, the
+// planes not selected and the bits above the planes stay. The pattern differs between neighbouring
+// cells, rows and blocks of 4 to 64 cells, so a block moved whole or to the wrong place shows.
+TEST_F(Chip8ScreenTest, ClearAndScrollsMoveEveryCellInTheSelectedPlanesOnly) {
+    const auto pattern = [](std::uint32_t x, std::uint32_t y) {
+        return static_cast<std::uint8_t>(x * 37 + y * 101 + x / 5 + (x >> 6) * 3);
+    };
+    struct Case {
+        std::uint16_t opcode;
+        bool high;
+        int right, down; // how far a cell moves, in buffer pixels
+    };
+    const Case cases[] = {
+        {0x00E0, true, 0, 0},   {0x00C4, true, 0, 4},  {0x00C1, true, 0, 1},
+        {0x00CF, true, 0, 15},  {0x00D3, true, 0, -3}, {0x00D1, true, 0, -1},
+        {0x00FB, true, 4, 0},   {0x00FC, true, -4, 0}, {0x00FB, false, 8, 0},
+        {0x00FC, false, -8, 0}, {0x00C3, false, 0, 6}, {0x00DF, false, 0, -30},
+    };
+    m.rules.wholePixelLowResolutionScroll = true;
+    m.rules.xoChipInstructions = true; // 00Dn scrolls up
+    // Cells that differ from the rule after one instruction on the pattern.
+    const auto wrongCells = [&](const Case& c, std::uint8_t planes) {
+        for (std::uint32_t i = 0; i < m.screen.size(); ++i) {
+            m.screen[i] = pattern(i % 128, i / 128);
+        }
+        m.planes = planes;
+        m.hiRes = c.high ? 1 : 0;
+        executeChip8Instruction(m, c.opcode);
+        int wrong = 0;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 128; ++x) {
+                const int fromX = x - c.right;
+                const int fromY = y - c.down;
+                const bool inside =
+                    c.opcode != 0x00E0 && fromX >= 0 && fromX < 128 && fromY >= 0 && fromY < 64;
+                const int moved = inside ? pattern(fromX, fromY) : 0;
+                const int expected = (pattern(x, y) & ~planes) | (moved & planes);
+                wrong += m.screen[y * 128 + x] != expected ? 1 : 0;
+            }
+        }
+        return wrong;
+    };
+    for (const std::size_t blockCells : {8, 16, 32, 64}) {
+        if (!useChip8ScreenBlocks(blockCells)) {
+            continue; // not on this processor
+        }
+        for (const std::uint8_t planes : {1, 2, 3}) {
+            for (const Case& c : cases) {
+                EXPECT_EQ(wrongCells(c, planes), 0)
+                    << std::hex << c.opcode << " planes " << int{planes} << " high " << c.high
+                    << " blocks of " << std::dec << blockCells;
+            }
+        }
+    }
+    EXPECT_FALSE(useChip8ScreenBlocks(24));
+    EXPECT_TRUE(useChip8ScreenBlocks(0));
+    // The last case by hand (both planes, 15 whole pixels up = 30 rows): cell (5, 33)
+    // took the plane bits of (5, 63), 0x95, and kept its own others, 0xBF; the cleared
+    // row 34 keeps 0x6A without its plane bits.
+    EXPECT_EQ(ints(pattern(5, 33), pattern(5, 63), pattern(0, 34)), ints(0xBF, 0x95, 0x6A));
+    EXPECT_EQ(ints(m.screen[33 * 128 + 5], m.screen[34 * 128]), ints(0xBD, 0x68));
+}
+
 // While another thread holds the "tRender" mutex, a draw waits for it.
 TEST_F(Chip8ScreenTest, DrawWaitsForTheRenderMutex) {
     m.renderWorker = std::make_unique<WorkerThread>();
