@@ -48,6 +48,22 @@ def suites_for(file):
     return SUITES[max((prefix for prefix in SUITES if file.startswith(prefix)), key=len)]
 
 
+# Faults in code that only runs on processors with an instruction set extension: on a
+# processor without it no test can reach them, so they are listed as not runnable here.
+NEEDS_FEATURE = {"_mm512": "avx512f"}
+
+
+def missing_feature(original):
+    try:
+        flags = pathlib.Path("/proc/cpuinfo").read_text().split()
+    except OSError:
+        flags = []
+    for marker, feature in NEEDS_FEATURE.items():
+        if marker in original and feature not in flags:
+            return feature
+    return None
+
+
 # Tests that wait on real time or only repeat long runs; the rest take seconds.
 SLOW = "StopsCleanlyWhileDrawing|AStepHoldingTheMutexPastOneSecond"
 TEST_TIMEOUT = "60"
@@ -128,6 +144,10 @@ def main():
             if len(entry) > 3:
                 equivalent.append(f"{label}\n    equivalent: {entry[3]}")
                 continue
+            feature = missing_feature(original)
+            if feature:
+                equivalent.append(f"{label}\n    not runnable: this processor has no {feature}")
+                continue
             for other in [f for f in originals if f != file]:
                 (SOURCE / other).write_text(originals.pop(other))
             path = SOURCE / file
@@ -149,7 +169,7 @@ def main():
 
     total = len(killed) + len(survived)
     print(f"\nmutation score: {len(killed)}/{total} killed, {len(survived)} survived, "
-          f"{len(equivalent)} listed as equivalent ({time.monotonic() - started:.0f} s)")
+          f"{len(equivalent)} listed as equivalent or not runnable here ({time.monotonic() - started:.0f} s)")
     for line in equivalent:
         print(line)
     for line in survived:
