@@ -27,7 +27,10 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
         const std::uint8_t* pixels = &machine.screen[y * chip16ScreenWidth];
         if (last != nullptr) {
             std::uint8_t* lastPixels = &last->screen[y * chip16ScreenWidth];
-            if (sameColours && std::memcmp(lastPixels, pixels, chip16ScreenWidth) == 0) {
+            const bool same =
+                sameColours && std::memcmp(lastPixels, pixels, chip16ScreenWidth) == 0;
+            last->changedRows[y] = same ? 0 : 1;
+            if (same) {
                 continue;
             }
             std::memcpy(lastPixels, pixels, chip16ScreenWidth);
@@ -68,7 +71,8 @@ void DisplayDx16::convert() {
         return;
     }
     const bool opaque = convertChip16Screen(machine, image, &converted);
-    endConvert(direct, {opaque, texelsPerPixel});
+    // Each pixel row is one group of three texel rows.
+    endConvert(direct, {opaque, texelsPerPixel, converted.changedRows.data()});
 }
 
 void DisplayDx16::present() {

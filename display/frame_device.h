@@ -35,6 +35,10 @@ struct TextureContent {
     bool allOpaque = false;
     // From the first row on, rows come in groups of this many equal ones.
     std::uint32_t rowRepeat = 1;
+    // When not null: which groups of rowRepeat rows the writer changed since the
+    // texture's previous unlock (nonzero for a changed group); the writer keeps the
+    // array unchanged until its next lock. Null: any row may have changed.
+    const std::uint8_t* changedGroups = nullptr;
 };
 
 struct FrameSystem {
@@ -52,6 +56,10 @@ struct FrameTexture {
     std::vector<std::uint32_t> texels;
     // What the last unlock promised about the texels.
     TextureContent content;
+    // A number no other texture of the process has, and how many times the texture was
+    // unlocked: together they name its content for the surface it is shown on.
+    std::uint64_t id = 0;
+    std::uint64_t version = 0;
 };
 
 // Where the quad's pixels take their texels from, worked out again only when the quad,

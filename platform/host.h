@@ -27,6 +27,14 @@ struct FrameView {
     std::uint32_t height = 0;
     std::size_t stride = 0;
     std::uint32_t rowRepeat = 1;
+    // Frames that come from one texture carry its process-wide number (`source`, 0 for
+    // none) and the texture's content version (`sequence`). When the frame before it
+    // from the same source had version sequence - 1, `changedGroups` (when not null)
+    // tells which groups of rowRepeat rows differ from that frame: nonzero for a
+    // changed group. Without it every row counts as changed.
+    std::uint64_t source = 0;
+    std::uint64_t sequence = 0;
+    const std::uint8_t* changedGroups = nullptr;
 };
 
 // Where a display's frames appear: the main window's client area, or a frame sink in

@@ -2,13 +2,16 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
@@ -60,6 +63,23 @@ std::uint64_t packSize(std::uint32_t width, std::uint32_t height) {
 }
 } // namespace
 
+void PictureWidget::Picture::swap(Picture& other) noexcept {
+    image.swap(other.image);
+    std::swap(frame, other.frame);
+}
+
+bool PictureWidget::followsLastFrame(const FrameView& frame, bool mapsChanged) {
+    // Taken even when another reason already makes the frame whole, so that a clear
+    // asked for meanwhile is not carried over to the frame after.
+    const bool wholeWanted = wholeFrameWanted_.exchange(false, std::memory_order_relaxed);
+    const bool follows = frame.changedGroups != nullptr && frame.source != 0 &&
+                         frame.source == lastSource_ && frame.sequence == lastSequence_ + 1 &&
+                         !mapsChanged && !wholeWanted;
+    lastSource_ = frame.source;
+    lastSequence_ = frame.sequence;
+    return follows;
+}
+
 void PictureWidget::showFrame(const FrameView& frame) {
     std::lock_guard writer(writerMutex_);
     const std::uint32_t width = frame.width;
@@ -78,24 +98,52 @@ void PictureWidget::showFrame(const FrameView& frame) {
     if (w <= 0 || h <= 0) {
         return; // larger than an image can be
     }
-    if (writing_.width() != w || writing_.height() != h) {
-        writing_ = QImage(w, h, QImage::Format_RGB32);
-    }
-    if (writing_.isNull()) {
-        return;
-    }
-    if (mappedFrameSize_ != packSize(width, height) || mappedPaintSize_ != paintSize) {
+    const bool mapsChanged =
+        mappedFrameSize_ != packSize(width, height) || mappedPaintSize_ != paintSize;
+    if (mapsChanged) {
         mapNearest(columnSources_, paintWidth, width);
         mapNearest(rowSources_, paintHeight, height);
         mappedFrameSize_ = packSize(width, height);
         mappedPaintSize_ = paintSize;
     }
+
+    // Which painted rows this frame changes: those of the changed groups when it follows
+    // the last frame, else all of them.
+    const std::uint64_t frameNumber = framesWritten_ + 1;
+    bool changed = false;
+    if (followsLastFrame(frame, mapsChanged)) {
+        for (std::uint32_t y = 0; y < paintHeight; ++y) {
+            if (frame.changedGroups[rowSources_[y] / rowRepeat] != 0) {
+                rowChangedIn_[y] = frameNumber;
+                changed = true;
+            }
+        }
+        if (!changed) {
+            return; // the picture shows this frame already
+        }
+    } else {
+        rowChangedIn_.assign(paintHeight, frameNumber);
+    }
+    framesWritten_ = frameNumber;
+
+    if (writing_.image.width() != w || writing_.image.height() != h) {
+        writing_.image = QImage(w, h, QImage::Format_RGB32);
+        writing_.frame = 0;
+    }
+    if (writing_.image.isNull()) {
+        return;
+    }
     // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
-    // contract (and its fast painting) for any frame.
-    auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.bits());
-    const auto rowStep = static_cast<std::size_t>(writing_.bytesPerLine()) / 4;
+    // contract (and its fast painting) for any frame. Only rows changed since the frame
+    // this buffer last held are written.
+    auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.image.bits());
+    const auto rowStep = static_cast<std::size_t>(writing_.image.bytesPerLine()) / 4;
     std::uint32_t previousGroup = UINT32_MAX;
     for (std::uint32_t y = 0; y < paintHeight; ++y) {
+        if (rowChangedIn_[y] <= writing_.frame) {
+            previousGroup = UINT32_MAX;
+            continue;
+        }
         std::uint32_t* row = bits + y * rowStep;
         // A row of the same group of equal source rows as the row above is a copy of it.
         const std::uint32_t group = rowSources_[y] / rowRepeat;
@@ -109,10 +157,18 @@ void PictureWidget::showFrame(const FrameView& frame) {
         }
         previousGroup = group;
     }
+    writing_.frame = frameNumber;
     {
         std::lock_guard lock(swapMutex_);
         writing_.swap(ready_);
         readyIsNew_ = true;
+        if (readyChangedRows_.size() != paintHeight) {
+            readyChangedRows_.assign(paintHeight, 0);
+            readyChangedAll_ = true;
+        }
+        for (std::uint32_t y = 0; y < paintHeight; ++y) {
+            readyChangedRows_[y] |= rowChangedIn_[y] == frameNumber ? 1 : 0;
+        }
     }
     // One wake-up per painted frame at most; the event carries nothing, the frame
     // travels through the buffers above.
@@ -131,8 +187,9 @@ bool PictureWidget::event(QEvent* event) {
         return QWidget::event(event);
     }
     queuedWakeUp_.store(nullptr, std::memory_order_relaxed);
+    // Before taking the frame: a frame swapped in after the take posts a new wake-up.
     updateQueued_ = false;
-    update();
+    takeNewestFrame();
     return true;
 }
 
@@ -146,28 +203,60 @@ void PictureWidget::updateRefreshRate() {
 }
 
 void PictureWidget::takeNewestFrame() {
-    std::lock_guard lock(swapMutex_);
-    if (readyIsNew_) {
+    bool whole = false;
+    {
+        std::lock_guard lock(swapMutex_);
+        if (!readyIsNew_) {
+            return;
+        }
         ready_.swap(showing_);
         readyIsNew_ = false;
+        whole = cleared_ || readyChangedAll_;
         cleared_ = false;
+        readyChangedAll_ = false;
+        takenChangedRows_.swap(readyChangedRows_);
+        readyChangedRows_.assign(takenChangedRows_.size(), 0);
     }
+    // Painted one to one, a changed row is a band of the widget; otherwise (another
+    // size, a high-DPI screen) the whole widget is painted again.
+    if (whole || devicePixelRatioF() != 1.0 || showing_.image.size() != size() ||
+        takenChangedRows_.size() != static_cast<std::size_t>(height())) {
+        update();
+        return;
+    }
+    QRegion changed;
+    const int rows = height();
+    for (int y = 0; y < rows;) {
+        if (takenChangedRows_[static_cast<std::size_t>(y)] == 0) {
+            ++y;
+            continue;
+        }
+        const int first = y;
+        while (y < rows && takenChangedRows_[static_cast<std::size_t>(y)] != 0) {
+            ++y;
+        }
+        changed += QRect(0, first, width(), y - first);
+    }
+    update(changed);
 }
 
 void PictureWidget::clearPicture() {
-    std::lock_guard lock(swapMutex_);
-    readyIsNew_ = false;
-    cleared_ = true;
+    {
+        std::lock_guard lock(swapMutex_);
+        readyIsNew_ = false;
+        cleared_ = true;
+    }
+    wholeFrameWanted_.store(true, std::memory_order_relaxed);
 }
 
 bool PictureWidget::hasPicture() {
     takeNewestFrame();
-    return !cleared_ && !showing_.isNull();
+    return !cleared_ && !showing_.image.isNull();
 }
 
 QImage PictureWidget::currentPicture() {
     takeNewestFrame();
-    return cleared_ ? QImage() : showing_.copy();
+    return cleared_ ? QImage() : showing_.image.copy();
 }
 
 void PictureWidget::notePaintSize() {
@@ -182,15 +271,21 @@ void PictureWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
-void PictureWidget::paintEvent(QPaintEvent*) {
+void PictureWidget::paintEvent(QPaintEvent* event) {
     // Also here: a move to a screen of another pixel ratio resizes nothing.
     notePaintSize();
-    takeNewestFrame();
     QPainter painter(this);
-    if (cleared_ || showing_.isNull()) {
+    if (cleared_ || showing_.image.isNull()) {
         painter.fillRect(rect(), palette().window());
         return;
     }
+    if (showing_.image.size() == size() && devicePixelRatioF() == 1.0) {
+        // Frames arrive at the painted size: each part asked for is a plain copy.
+        for (const QRect& part : event->region()) {
+            painter.drawImage(part.topLeft(), showing_.image, part);
+        }
+        return;
+    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect(), showing_);
+    painter.drawImage(rect(), showing_.image);
 }
