@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <random>
+#include <vector>
 
 namespace {
 // Index 0 is black only as a background; 1 black, 2 grey, 3 red, ..., 15 white.
@@ -49,8 +50,9 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
     }
 }
 
-// A display converts only the rows that changed since its last frame; after any change
-// (pixels, background, palette) the texture must be what a whole conversion writes.
+// A display converts only the pixels that changed since its last frame; after any change
+// (pixels, background, palette) the texture must be what a whole conversion writes, and
+// the rows it reports as changed must be exactly the pixel rows that differ.
 TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
     constexpr std::uint32_t pitch = 4 * 960;
     auto m = std::make_unique<Chip16Machine>();
@@ -66,13 +68,28 @@ TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
         +[](Chip16Machine& c) { c.backgroundColour = 5; },       // every index-0 pixel
         +[](Chip16Machine& c) { c.palette[7] = 0xFF123456; },    // what PAL loads
         +[](Chip16Machine&) {},                                  // nothing
-        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; },    // not opaque
+        +[](Chip16Machine& c) {                                  // the last pixel, and
+            c.screen[239 * 320 + 319] ^= 1;                      // the first and fourth
+            c.screen[0] ^= 2;                                    // of row 0
+            c.screen[3] ^= 4;
+        },
+        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; }, // not opaque
     };
+    // The pixel rows each step changes; "every" stands for all 240.
+    const std::vector<int> every = {-1};
+    const std::vector<std::vector<int>> changedRows = {every, {100},    every, every,
+                                                       {},    {0, 239}, every};
     int step = 0;
     for (const auto change : changes) {
         change(*m);
         const bool opaque = convertChip16Screen(*m, LockedImage{words.data(), pitch}, &last);
-        EXPECT_EQ(opaque, step != 5) << "step " << step;
+        EXPECT_EQ(opaque, step != 6) << "step " << step;
+        const std::vector<int>& rows = changedRows[std::size_t(step)];
+        for (int y = 0; y < 240; ++y) {
+            const bool changed = rows == every || std::count(rows.begin(), rows.end(), y) != 0;
+            EXPECT_EQ(last.changedRows[std::size_t(y)], changed ? 1 : 0)
+                << "step " << step << " row " << y;
+        }
         int wrong = 0;
         for (std::uint32_t y = 0; y < 720; ++y) {
             for (std::uint32_t x = 0; x < 960; ++x) {
