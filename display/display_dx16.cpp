@@ -50,18 +50,19 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
         if (sameColours) {
             // With the same colours only the runs of four pixels that differ from the
             // last conversion are written again: a game moves few pixels in a frame.
-            last->changedRows[y] = 0;
+            FrameSpan& written = last->changedColumns[y];
+            written = {};
             if (std::memcmp(lastPixels, pixels, chip16ScreenWidth) == 0) {
                 continue;
             }
-            last->changedRows[y] = 1;
             for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
                 if (std::memcmp(lastPixels + x, pixels + x, 4) != 0) {
                     writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
+                    written = {written.first < written.end ? written.first : 3 * x, 3 * x + 12};
                 }
             }
         } else {
-            last->changedRows[y] = 1;
+            last->changedColumns[y] = {0, displayDx16Width};
             for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
                 writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
             }
@@ -91,7 +92,7 @@ void DisplayDx16::convert() {
     }
     const bool opaque = convertChip16Screen(machine, image, &converted);
     // Each pixel row is one group of three texel rows.
-    endConvert(direct, {opaque, texelsPerPixel, converted.changedRows.data()});
+    endConvert(direct, {opaque, texelsPerPixel, converted.changedColumns.data()});
 }
 
 void DisplayDx16::present() {

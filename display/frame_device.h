@@ -35,10 +35,11 @@ struct TextureContent {
     bool allOpaque = false;
     // From the first row on, rows come in groups of this many equal ones.
     std::uint32_t rowRepeat = 1;
-    // When not null: which groups of rowRepeat rows the writer changed since the
-    // texture's previous unlock (nonzero for a changed group); the writer keeps the
-    // array unchanged until its next lock. Null: any row may have changed.
-    const std::uint8_t* changedGroups = nullptr;
+    // When not null: for each group of rowRepeat rows, the columns outside which the
+    // writer changed nothing since the texture's previous unlock (empty: nothing); the
+    // writer keeps the array unchanged until its next lock. Null: anything may have
+    // changed.
+    const FrameSpan* changedGroups = nullptr;
 };
 
 struct FrameSystem {

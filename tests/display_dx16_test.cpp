@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <map>
 #include <random>
 #include <vector>
 
@@ -69,25 +70,30 @@ TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
         +[](Chip16Machine& c) { c.palette[7] = 0xFF123456; },    // what PAL loads
         +[](Chip16Machine&) {},                                  // nothing
         +[](Chip16Machine& c) {                                  // the last pixel, and
-            c.screen[239 * 320 + 319] ^= 1;                      // the first and fourth
+            c.screen[239 * 320 + 319] ^= 1;                      // the first and tenth
             c.screen[0] ^= 2;                                    // of row 0
-            c.screen[3] ^= 4;
+            c.screen[9] ^= 4;
         },
         +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; }, // not opaque
     };
-    // The pixel rows each step changes; "every" stands for all 240.
-    const std::vector<int> every = {-1};
-    const std::vector<std::vector<int>> changedRows = {every, {100},    every, every,
-                                                       {},    {0, 239}, every};
+    // The texel columns each step rewrites, by pixel row (three texels a pixel, four
+    // pixels at a time); "every" stands for columns 0 to 960 of all 240 rows.
+    using Spans = std::map<int, std::pair<std::uint32_t, std::uint32_t>>;
+    const Spans every = {{-1, {0, 960}}};
+    const std::vector<Spans> changedColumns = {
+        every, {{100, {12, 24}}}, every, every, {}, {{0, {0, 36}}, {239, {948, 960}}}, every};
     int step = 0;
     for (const auto change : changes) {
         change(*m);
         const bool opaque = convertChip16Screen(*m, LockedImage{words.data(), pitch}, &last);
         EXPECT_EQ(opaque, step != 6) << "step " << step;
-        const std::vector<int>& rows = changedRows[std::size_t(step)];
+        const Spans& spans = changedColumns[std::size_t(step)];
         for (int y = 0; y < 240; ++y) {
-            const bool changed = rows == every || std::count(rows.begin(), rows.end(), y) != 0;
-            EXPECT_EQ(last.changedRows[std::size_t(y)], changed ? 1 : 0)
+            const auto found = spans.find(spans == every ? -1 : y);
+            const auto wanted =
+                found != spans.end() ? found->second : std::pair<std::uint32_t, std::uint32_t>{};
+            const FrameSpan span = last.changedColumns[std::size_t(y)];
+            EXPECT_EQ(std::make_pair(span.first, span.end), wanted)
                 << "step " << step << " row " << y;
         }
         int wrong = 0;

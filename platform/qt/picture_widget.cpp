@@ -65,8 +65,33 @@ std::uint64_t packSize(std::uint32_t width, std::uint32_t height) {
 
 void PictureWidget::Picture::swap(Picture& other) noexcept {
     image.swap(other.image);
-    std::swap(frame, other.frame);
+    stale.swap(other.stale);
 }
+
+namespace {
+// The smallest span that holds both.
+void widen(FrameSpan& span, FrameSpan more) {
+    if (more.first >= more.end) {
+        return;
+    }
+    span = span.first < span.end
+               ? FrameSpan{std::min(span.first, more.first), std::max(span.end, more.end)}
+               : more;
+}
+
+// Widens each row's span by that row's change; `spans` starts whole when its size is not
+// the number of rows.
+void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan>& changes,
+               std::uint32_t width) {
+    if (spans.size() != changes.size()) {
+        spans.assign(changes.size(), {0, width});
+        return;
+    }
+    for (std::size_t y = 0; y < changes.size(); ++y) {
+        widen(spans[y], changes[y]);
+    }
+}
+} // namespace
 
 bool PictureWidget::followsLastFrame(const FrameView& frame, bool mapsChanged) {
     // Taken even when another reason already makes the frame whole, so that a clear
@@ -107,68 +132,76 @@ void PictureWidget::showFrame(const FrameView& frame) {
         mappedPaintSize_ = paintSize;
     }
 
-    // Which painted rows this frame changes: those of the changed groups when it follows
-    // the last frame, else all of them.
-    const std::uint64_t frameNumber = framesWritten_ + 1;
-    bool changed = false;
+    // The painted columns of each row this frame changes: those showing the changed
+    // source columns when it follows the last frame (the column map rises, so they
+    // are a span too), else all of them.
     if (followsLastFrame(frame, mapsChanged)) {
+        frameChanges_.resize(paintHeight);
+        bool changed = false;
         for (std::uint32_t y = 0; y < paintHeight; ++y) {
-            if (frame.changedGroups[rowSources_[y] / rowRepeat] != 0) {
-                rowChangedIn_[y] = frameNumber;
-                changed = true;
+            const FrameSpan source = frame.changedGroups[rowSources_[y] / rowRepeat];
+            FrameSpan& painted = frameChanges_[y];
+            painted = {};
+            if (source.first < source.end) {
+                const auto columns = columnSources_.begin();
+                painted.first = static_cast<std::uint32_t>(
+                    std::lower_bound(columns, columnSources_.end(), source.first) - columns);
+                painted.end = static_cast<std::uint32_t>(
+                    std::lower_bound(columns, columnSources_.end(), source.end) - columns);
+                changed = changed || painted.first < painted.end;
             }
         }
         if (!changed) {
             return; // the picture shows this frame already
         }
     } else {
-        rowChangedIn_.assign(paintHeight, frameNumber);
+        frameChanges_.assign(paintHeight, {0, paintWidth});
     }
-    framesWritten_ = frameNumber;
 
     if (writing_.image.width() != w || writing_.image.height() != h) {
         writing_.image = QImage(w, h, QImage::Format_RGB32);
-        writing_.frame = 0;
+        writing_.stale.clear();
     }
     if (writing_.image.isNull()) {
         return;
     }
+    widenRows(writing_.stale, frameChanges_, paintWidth);
     // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
-    // contract (and its fast painting) for any frame. Only rows changed since the frame
-    // this buffer last held are written.
+    // contract (and its fast painting) for any frame. Only what changed since the frame
+    // this buffer last held is written.
     auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.image.bits());
     const auto rowStep = static_cast<std::size_t>(writing_.image.bytesPerLine()) / 4;
-    std::uint32_t previousGroup = UINT32_MAX;
     for (std::uint32_t y = 0; y < paintHeight; ++y) {
-        if (rowChangedIn_[y] <= writing_.frame) {
-            previousGroup = UINT32_MAX;
+        FrameSpan& stale = writing_.stale[y];
+        if (stale.first >= stale.end) {
             continue;
         }
-        std::uint32_t* row = bits + y * rowStep;
-        // A row of the same group of equal source rows as the row above is a copy of it.
+        const std::uint32_t count = stale.end - stale.first;
+        std::uint32_t* row = bits + y * rowStep + stale.first;
+        // A row of the same group of equal source rows as the (up to date) row above is
+        // a copy of it.
         const std::uint32_t group = rowSources_[y] / rowRepeat;
         const std::uint32_t* source = frame.pixels + group * rowRepeat * frame.stride;
-        if (group == previousGroup) {
-            std::memcpy(row, row - rowStep, std::size_t{paintWidth} * 4);
+        if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
+            std::memcpy(row, row - rowStep, std::size_t{count} * 4);
         } else if (paintWidth == width) {
-            stretchRow(source, nullptr, paintWidth, row);
+            stretchRow(source + stale.first, nullptr, count, row);
         } else {
-            stretchRow(source, columnSources_.data(), paintWidth, row);
+            stretchRow(source, columnSources_.data() + stale.first, count, row);
         }
-        previousGroup = group;
+        stale = {};
     }
-    writing_.frame = frameNumber;
     {
         std::lock_guard lock(swapMutex_);
-        writing_.swap(ready_);
-        readyIsNew_ = true;
-        if (readyChangedRows_.size() != paintHeight) {
-            readyChangedRows_.assign(paintHeight, 0);
+        widenRows(ready_.stale, frameChanges_, paintWidth);
+        widenRows(showing_.stale, frameChanges_, paintWidth);
+        if (readyChanged_.size() != paintHeight) {
+            readyChanged_.assign(paintHeight, {});
             readyChangedAll_ = true;
         }
-        for (std::uint32_t y = 0; y < paintHeight; ++y) {
-            readyChangedRows_[y] |= rowChangedIn_[y] == frameNumber ? 1 : 0;
-        }
+        widenRows(readyChanged_, frameChanges_, paintWidth);
+        writing_.swap(ready_);
+        readyIsNew_ = true;
     }
     // One wake-up per painted frame at most; the event carries nothing, the frame
     // travels through the buffers above.
@@ -214,28 +247,29 @@ void PictureWidget::takeNewestFrame() {
         whole = cleared_ || readyChangedAll_;
         cleared_ = false;
         readyChangedAll_ = false;
-        takenChangedRows_.swap(readyChangedRows_);
-        readyChangedRows_.assign(takenChangedRows_.size(), 0);
+        takenChanged_.swap(readyChanged_);
+        readyChanged_.assign(takenChanged_.size(), {});
     }
-    // Painted one to one, a changed row is a band of the widget; otherwise (another
-    // size, a high-DPI screen) the whole widget is painted again.
+    // Painted one to one, the changes are parts of the widget; otherwise (another size,
+    // a high-DPI screen) the whole widget is painted again.
     if (whole || devicePixelRatioF() != 1.0 || showing_.image.size() != size() ||
-        takenChangedRows_.size() != static_cast<std::size_t>(height())) {
+        takenChanged_.size() != static_cast<std::size_t>(height())) {
         update();
         return;
     }
+    // Rows that changed in the same columns are one rectangle.
     QRegion changed;
     const int rows = height();
     for (int y = 0; y < rows;) {
-        if (takenChangedRows_[static_cast<std::size_t>(y)] == 0) {
-            ++y;
-            continue;
-        }
+        const FrameSpan span = takenChanged_[static_cast<std::size_t>(y)];
         const int first = y;
-        while (y < rows && takenChangedRows_[static_cast<std::size_t>(y)] != 0) {
+        while (y < rows && takenChanged_[static_cast<std::size_t>(y)] == span) {
             ++y;
         }
-        changed += QRect(0, first, width(), y - first);
+        if (span.first < span.end) {
+            changed += QRect(static_cast<int>(span.first), first,
+                             static_cast<int>(span.end - span.first), y - first);
+        }
     }
     update(changed);
 }

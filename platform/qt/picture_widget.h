@@ -1,8 +1,8 @@
 #pragma once
 // The main window's client area as a picture surface: it keeps the last presented
 // frame and paints it stretched over the whole widget, nearest-neighbour sampled.
-// Without a frame it shows the plain window background. Rows a frame did not change
-// are neither copied again nor repainted; a frame that changes nothing costs nothing.
+// Without a frame it shows the plain window background. What a frame did not change is
+// neither copied again nor repainted; a frame that changes nothing costs nothing.
 
 #include "platform/host.h"
 
@@ -18,8 +18,8 @@ class PictureWidget final : public QWidget, public PictureSurface {
   public:
     explicit PictureWidget(QWidget* parent = nullptr);
 
-    // Any thread. Copies the frame's changed rows, stretched nearest-neighbour to the size
-    // the widget paints in, and queues a repaint of them; waits only for the short swap
+    // Any thread. Copies what the frame changed, stretched nearest-neighbour to the size
+    // the widget paints in, and queues a repaint of it; waits only for the short swap
     // lock, never for the GUI thread.
     void showFrame(const FrameView& frame) override;
     std::uint64_t refreshPeriodNanoseconds() const override;
@@ -38,15 +38,16 @@ class PictureWidget final : public QWidget, public PictureSurface {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    // A buffer and the number of the frame its rows are up to date with (0: none).
+    // A buffer and, for each of its rows, the painted columns that do not show the
+    // newest frame yet.
     struct Picture {
         QImage image;
-        std::uint64_t frame = 0;
+        std::vector<FrameSpan> stale;
         void swap(Picture& other) noexcept;
     };
 
     // GUI thread: makes the newest frame the one shown and asks for a repaint of the
-    // rows in which it differs from the one shown before.
+    // parts in which it differs from the one shown before.
     void takeNewestFrame();
     // GUI thread: notes the widget's size in device pixels for the frames to come.
     void notePaintSize();
@@ -62,14 +63,14 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::mutex swapMutex_;
     Picture ready_;
     bool readyIsNew_ = false;
-    // Under swapMutex_: the painted rows in which `ready_` differs from `showing_`
-    // (nonzero), or all of them.
-    std::vector<std::uint8_t> readyChangedRows_;
+    // Under swapMutex_ (also the `stale` of ready_ and showing_): the painted columns of
+    // each row in which `ready_` differs from `showing_`, or all of them.
+    std::vector<FrameSpan> readyChanged_;
     bool readyChangedAll_ = true;
     bool cleared_ = false;
     Picture showing_;
-    // GUI thread: the changed rows taken with the newest frame.
-    std::vector<std::uint8_t> takenChangedRows_;
+    // GUI thread: the changes taken with the newest frame.
+    std::vector<FrameSpan> takenChanged_;
     // Set by clearPicture: the next frame is copied and painted whole, changed or not.
     std::atomic<bool> wholeFrameWanted_{false};
     std::atomic<bool> updateQueued_{false};
@@ -84,10 +85,9 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::uint64_t mappedPaintSize_ = 0;
     std::vector<std::uint32_t> columnSources_;
     std::vector<std::uint32_t> rowSources_;
-    // Under writerMutex_: the number of the last frame written, the number of the frame
-    // that last changed each painted row, and where the last frame came from.
-    std::uint64_t framesWritten_ = 0;
-    std::vector<std::uint64_t> rowChangedIn_;
+    // Under writerMutex_: the painted columns of each row the frame being shown changes,
+    // and where the last frame came from.
+    std::vector<FrameSpan> frameChanges_;
     std::uint64_t lastSource_ = 0;
     std::uint64_t lastSequence_ = 0;
 };

@@ -100,9 +100,9 @@ QImage blocksOf(const std::array<std::uint32_t, 16>& pixels) {
 }
 } // namespace
 
-// Frames of one texture say which rows changed since the one before: only those are
-// copied and painted, through buffers that take turns, so each buffer must catch up
-// on every row changed since it last held a frame. A frame that changes one pixel is
+// Frames of one texture say which columns of which rows changed since the one before:
+// only those are copied and painted, through buffers that take turns, so each buffer
+// must catch up on everything changed since it last held a frame. A frame that changes one pixel is
 // shown; one that says it changes nothing is not copied at all, unless the picture was
 // cleared meanwhile.
 TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextFrameWhole) {
@@ -113,7 +113,7 @@ TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextF
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         pixels[i] = 0xFF000000u + std::uint32_t(i) * 0x00101010u;
     }
-    std::array<std::uint8_t, 4> changed{};
+    std::array<FrameSpan, 4> changed{};
     std::uint64_t sequence = 0;
     const auto present = [&] {
         ++sequence;
@@ -128,7 +128,7 @@ TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextF
         EXPECT_EQ(picture.currentPicture().convertToFormat(QImage::Format_RGB32), wanted) << step;
     };
 
-    changed = {1, 1, 1, 1};
+    changed.fill({0, 4});
     present();
     expectShown(blocksOf(pixels), "first frame");
     // One pixel at a time, in rows 1, 1, 2, 1, 3: (pixel index, colour).
@@ -136,16 +136,23 @@ TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextF
         {6, 0xFF445566}, {5, 0xFF00FF00}, {9, 0xFF778899}, {4, 0xFFABCDEF}, {15, 0xFF111111}};
     for (const auto& [index, colour] : steps) {
         pixels[index] = colour;
-        changed = {0, 0, 0, 0};
-        changed[index / 4] = 1;
+        changed.fill({});
+        changed[index / 4] = {std::uint32_t(index % 4), std::uint32_t(index % 4 + 1)};
         present();
         expectShown(blocksOf(pixels), "one pixel changed");
     }
 
-    // Said to change nothing: not copied, so the new pixel stays unseen.
+    // Said to change column 3 only: the rest is not copied, so the other new pixel of
+    // the row stays unseen; said to change nothing: nothing is copied.
+    pixels[3] = 0xFF333333;
+    changed.fill({});
+    changed[0] = {3, 4};
     const QImage before = blocksOf(pixels);
     pixels[0] = 0xFF0000FF;
-    changed = {0, 0, 0, 0};
+    present();
+    expectShown(before, "one column said to change");
+    pixels[1] = 0xFF0000FF;
+    changed.fill({});
     present();
     QTest::qWait(50);
     expectShown(before, "nothing changed");
