@@ -139,8 +139,13 @@ void PictureWidget::showFrame(const FrameView& frame) {
         frameChanges_.resize(paintHeight);
         bool changed = false;
         for (std::uint32_t y = 0; y < paintHeight; ++y) {
-            const FrameSpan source = frame.changedGroups[rowSources_[y] / rowRepeat];
+            const std::uint32_t group = rowSources_[y] / rowRepeat;
+            const FrameSpan source = frame.changedGroups[group];
             FrameSpan& painted = frameChanges_[y];
+            if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
+                painted = frameChanges_[y - 1]; // the row above shows the same source row
+                continue;
+            }
             painted = {};
             if (source.first < source.end) {
                 const auto columns = columnSources_.begin();
