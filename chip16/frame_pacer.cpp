@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 #include "workers/worker_thread.h"
 
-#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -34,11 +33,10 @@ void FramePacer() {
             return; // the machine is being stopped: no frame follows to be paced
         }
         const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
-        if (remaining > coarseSleepMarginNanoseconds) {
-            // Each wake-up costs the processor more than the check it makes, so the
-            // early part of the wait is slept in a few long pieces.
-            sleepNanoseconds(
-                std::min(remaining - coarseSleepMarginNanoseconds, coarseSleepNanoseconds));
+        if (remaining > coarseSleepNanoseconds) {
+            // Pieces short enough for a stop to be noticed soon, and no more of them: each
+            // wake-up costs the processor more than the check it makes.
+            sleepNanoseconds(coarseSleepNanoseconds);
         } else {
             // The last stretch in one sleep to the deadline itself, rounded up to a
             // whole count so that the period has passed on waking.

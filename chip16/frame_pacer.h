@@ -4,9 +4,8 @@
 #include <cstdint>
 
 constexpr std::uint64_t framePeriodNanoseconds = 16'639'488;
-// Above this remaining time the pacer sleeps in pieces of at most coarseSleepNanoseconds,
-// down to the margin; at or below it, it sleeps once, until the period ends.
-constexpr std::uint64_t coarseSleepMarginNanoseconds = 1'750'000;
+// Above this remaining time the pacer sleeps pieces of this length; at or below it, it
+// sleeps once, until the period ends.
 constexpr std::uint64_t coarseSleepNanoseconds = 4'000'000;
 
 // Returns once at least one frame period has passed since its previous return in this

@@ -8,6 +8,23 @@ namespace {
 constexpr std::uint32_t texelsPerPixel = 3;
 static_assert(displayDx16Width == texelsPerPixel * chip16ScreenWidth);
 static_assert(displayDx16Height == texelsPerPixel * chip16ScreenHeight);
+
+// Four pixels are twelve texels: three 16-byte stores in each of the pixel row's three
+// texel rows (from `top`, `pitch` bytes apart), the stores a fill of those rows makes,
+// and nothing read back.
+inline void writeFourPixels(const std::array<std::uint32_t, 16>& colours,
+                            const std::uint8_t* pixels, std::uint32_t* top, std::int32_t pitch) {
+    using Texels = std::uint32_t __attribute__((vector_size(16)));
+    const Texels four = {colours[pixels[0] & 0x0F], colours[pixels[1] & 0x0F],
+                         colours[pixels[2] & 0x0F], colours[pixels[3] & 0x0F]};
+    const Texels twelve[3] = {__builtin_shufflevector(four, four, 0, 0, 0, 1),
+                              __builtin_shufflevector(four, four, 1, 1, 2, 2),
+                              __builtin_shufflevector(four, four, 2, 3, 3, 3)};
+    const std::ptrdiff_t step = pitch / 4;
+    std::memcpy(top, twelve, sizeof twelve);
+    std::memcpy(top + step, twelve, sizeof twelve);
+    std::memcpy(top + 2 * step, twelve, sizeof twelve);
+}
 } // namespace
 
 bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
@@ -19,32 +36,38 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
     colours[0] = machine.palette[machine.backgroundColour & 0x0F];
     const bool sameColours = last != nullptr && last->valid && last->colours == colours;
 
-    // Four pixels are twelve texels: three 16-byte stores in each of the pixel row's
-    // three texel rows, the stores a fill of those rows makes, and nothing read back.
-    using Texels = std::uint32_t __attribute__((vector_size(16)));
     static_assert(chip16ScreenWidth % 4 == 0 && texelsPerPixel == 3);
     for (std::uint32_t y = 0; y < chip16ScreenHeight; ++y) {
         const std::uint8_t* pixels = &machine.screen[y * chip16ScreenWidth];
-        if (last != nullptr) {
-            std::uint8_t* lastPixels = &last->screen[y * chip16ScreenWidth];
-            if (sameColours && std::memcmp(lastPixels, pixels, chip16ScreenWidth) == 0) {
+        std::uint32_t* top = image.row(y * texelsPerPixel);
+        if (last == nullptr) {
+            for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
+                writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
+            }
+            continue;
+        }
+        std::uint8_t* lastPixels = &last->screen[y * chip16ScreenWidth];
+        if (sameColours) {
+            // With the same colours only the runs of four pixels that differ from the
+            // last conversion are written again: a game moves few pixels in a frame.
+            FrameSpan& written = last->changedColumns[y];
+            written = {};
+            if (std::memcmp(lastPixels, pixels, chip16ScreenWidth) == 0) {
                 continue;
             }
-            std::memcpy(lastPixels, pixels, chip16ScreenWidth);
+            for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
+                if (std::memcmp(lastPixels + x, pixels + x, 4) != 0) {
+                    writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
+                    written = {written.first < written.end ? written.first : 3 * x, 3 * x + 12};
+                }
+            }
+        } else {
+            last->changedColumns[y] = {0, displayDx16Width};
+            for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
+                writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
+            }
         }
-        std::uint32_t* top = image.row(y * texelsPerPixel);
-        std::uint32_t* middle = image.row(y * texelsPerPixel + 1);
-        std::uint32_t* bottom = image.row(y * texelsPerPixel + 2);
-        for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
-            const Texels four = {colours[pixels[x] & 0x0F], colours[pixels[x + 1] & 0x0F],
-                                 colours[pixels[x + 2] & 0x0F], colours[pixels[x + 3] & 0x0F]};
-            const Texels twelve[3] = {__builtin_shufflevector(four, four, 0, 0, 0, 1),
-                                      __builtin_shufflevector(four, four, 1, 1, 2, 2),
-                                      __builtin_shufflevector(four, four, 2, 3, 3, 3)};
-            std::memcpy(top + 3 * x, twelve, sizeof twelve);
-            std::memcpy(middle + 3 * x, twelve, sizeof twelve);
-            std::memcpy(bottom + 3 * x, twelve, sizeof twelve);
-        }
+        std::memcpy(lastPixels, pixels, chip16ScreenWidth);
     }
     if (last != nullptr) {
         last->colours = colours;
@@ -68,7 +91,8 @@ void DisplayDx16::convert() {
         return;
     }
     const bool opaque = convertChip16Screen(machine, image, &converted);
-    endConvert(direct, {opaque, texelsPerPixel});
+    // Each pixel row is one group of three texel rows.
+    endConvert(direct, {opaque, texelsPerPixel, converted.changedColumns.data()});
 }
 
 void DisplayDx16::present() {

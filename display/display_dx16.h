@@ -16,11 +16,13 @@ constexpr std::uint32_t displayDx16Width = 960;
 constexpr std::uint32_t displayDx16Height = 720;
 
 // What an image last received from convertChip16Screen: the screen and the sixteen
-// colours it was converted with.
+// colours it was converted with, and for each pixel row the texel columns that
+// conversion wrote (empty when the row was unchanged).
 struct ConvertedChip16Screen {
     bool valid = false;
     std::array<std::uint32_t, 16> colours{};
     std::array<std::uint8_t, chip16ScreenWidth * chip16ScreenHeight> screen{};
+    std::array<FrameSpan, chip16ScreenHeight> changedColumns{};
 };
 
 class DisplayDx16 final : public Displayc16 {

@@ -91,6 +91,8 @@ FrameTexture* createFrameTexture(FrameDevice* device, std::uint32_t width, std::
     if (texture == nullptr) {
         return nullptr;
     }
+    static std::atomic<std::uint64_t> texturesCreated{0};
+    texture->id = texturesCreated.fetch_add(1, std::memory_order_relaxed) + 1;
     texture->width = width;
     texture->height = height;
     texture->pitch = paddedPitch(width);
@@ -121,6 +123,7 @@ bool lockTexture(FrameTexture* texture, LockedImage& image) {
 void unlockTexture(FrameTexture* texture, TextureContent content) {
     if (texture != nullptr) {
         texture->content = content;
+        ++texture->version;
     }
 }
 
@@ -267,7 +270,8 @@ void presentBackBuffer(FrameDevice& device) {
         const FrameTexture& texture = *device.frameIsTexture;
         device.surface->showFrame({texture.texels.data(), device.width, device.height,
                                    static_cast<std::size_t>(texture.pitch / 4),
-                                   texture.content.rowRepeat});
+                                   texture.content.rowRepeat, texture.id, texture.version,
+                                   texture.content.changedGroups});
         device.frameIsTexture = nullptr;
     } else {
         finishPendingClear(device);

@@ -35,6 +35,11 @@ struct TextureContent {
     bool allOpaque = false;
     // From the first row on, rows come in groups of this many equal ones.
     std::uint32_t rowRepeat = 1;
+    // When not null: for each group of rowRepeat rows, the columns outside which the
+    // writer changed nothing since the texture's previous unlock (empty: nothing); the
+    // writer keeps the array unchanged until its next lock. Null: anything may have
+    // changed.
+    const FrameSpan* changedGroups = nullptr;
 };
 
 struct FrameSystem {
@@ -52,6 +57,10 @@ struct FrameTexture {
     std::vector<std::uint32_t> texels;
     // What the last unlock promised about the texels.
     TextureContent content;
+    // A number no other texture of the process has, and how many times the texture was
+    // unlocked: together they name its content for the surface it is shown on.
+    std::uint64_t id = 0;
+    std::uint64_t version = 0;
 };
 
 // Where the quad's pixels take their texels from, worked out again only when the quad,

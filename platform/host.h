@@ -18,6 +18,14 @@ bool mainWindowExists();
 void checkMenuItem(int commandId, bool checked);
 void bringMainWindowToFront();
 
+// Columns [first, end) of a frame's row; empty when first == end.
+struct FrameSpan {
+    std::uint32_t first = 0;
+    std::uint32_t end = 0;
+
+    bool operator==(const FrameSpan&) const = default;
+};
+
 // A finished frame: width x height pixels whose rows lie `stride` pixels apart
 // (stride >= width); from the first row on, rows come in groups of `rowRepeat` equal
 // ones.
@@ -27,6 +35,15 @@ struct FrameView {
     std::uint32_t height = 0;
     std::size_t stride = 0;
     std::uint32_t rowRepeat = 1;
+    // Frames that come from one texture carry its process-wide number (`source`, 0 for
+    // none) and the texture's content version (`sequence`). When the frame before it
+    // from the same source had version sequence - 1, `changedGroups` (when not null)
+    // gives for each group of rowRepeat rows the columns outside which it equals that
+    // frame (an empty span: the group did not change). Without it everything counts as
+    // changed.
+    std::uint64_t source = 0;
+    std::uint64_t sequence = 0;
+    const FrameSpan* changedGroups = nullptr;
 };
 
 // Where a display's frames appear: the main window's client area, or a frame sink in

@@ -128,11 +128,11 @@ TEST(Chip16FramePacer, SleepsUntilAPeriodHasPassedSinceItsLastReturn) {
     FramePacer();
     EXPECT_EQ(readPerformanceCounter(), tick);
 
-    // The period is 16 639 488 ns. While more than 1.75 ms of it remain the pacer sleeps
-    // in pieces of at most 4 ms, then once until the period ends; with the hand-driven
-    // clock the sleeps move the clock, so whatever remains, the pacer returns exactly at
-    // the period with nobody else moving the clock.
-    for (const std::uint64_t remaining : {16'639'488, 1'750'001, 1'750'000, 1}) {
+    // The period is 16 639 488 ns. While more than 4 ms of it remain the pacer sleeps in
+    // pieces of 4 ms, then once until the period ends; with the hand-driven clock the
+    // sleeps move the clock, so whatever remains, the pacer returns exactly at the period
+    // with nobody else moving the clock.
+    for (const std::uint64_t remaining : {16'639'488, 4'000'001, 4'000'000, 1}) {
         const std::uint64_t start = readPerformanceCounter();
         advanceManualClock(16'639'488 - remaining);
         pace();

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include <map>
 #include <random>
+#include <vector>
 
 namespace {
 // Index 0 is black only as a background; 1 black, 2 grey, 3 red, ..., 15 white.
@@ -49,8 +51,9 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
     }
 }
 
-// A display converts only the rows that changed since its last frame; after any change
-// (pixels, background, palette) the texture must be what a whole conversion writes.
+// A display converts only the pixels that changed since its last frame; after any change
+// (pixels, background, palette) the texture must be what a whole conversion writes, and
+// the rows it reports as changed must be exactly the pixel rows that differ.
 TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
     constexpr std::uint32_t pitch = 4 * 960;
     auto m = std::make_unique<Chip16Machine>();
@@ -66,13 +69,33 @@ TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
         +[](Chip16Machine& c) { c.backgroundColour = 5; },       // every index-0 pixel
         +[](Chip16Machine& c) { c.palette[7] = 0xFF123456; },    // what PAL loads
         +[](Chip16Machine&) {},                                  // nothing
-        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; },    // not opaque
+        +[](Chip16Machine& c) {                                  // the last pixel, and
+            c.screen[239 * 320 + 319] ^= 1;                      // the first and tenth
+            c.screen[0] ^= 2;                                    // of row 0
+            c.screen[9] ^= 4;
+        },
+        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; }, // not opaque
     };
+    // The texel columns each step rewrites, by pixel row (three texels a pixel, four
+    // pixels at a time); "every" stands for columns 0 to 960 of all 240 rows.
+    using Spans = std::map<int, std::pair<std::uint32_t, std::uint32_t>>;
+    const Spans every = {{-1, {0, 960}}};
+    const std::vector<Spans> changedColumns = {
+        every, {{100, {12, 24}}}, every, every, {}, {{0, {0, 36}}, {239, {948, 960}}}, every};
     int step = 0;
     for (const auto change : changes) {
         change(*m);
         const bool opaque = convertChip16Screen(*m, LockedImage{words.data(), pitch}, &last);
-        EXPECT_EQ(opaque, step != 5) << "step " << step;
+        EXPECT_EQ(opaque, step != 6) << "step " << step;
+        const Spans& spans = changedColumns[std::size_t(step)];
+        for (int y = 0; y < 240; ++y) {
+            const auto found = spans.find(spans == every ? -1 : y);
+            const auto wanted =
+                found != spans.end() ? found->second : std::pair<std::uint32_t, std::uint32_t>{};
+            const FrameSpan span = last.changedColumns[std::size_t(y)];
+            EXPECT_EQ(std::make_pair(span.first, span.end), wanted)
+                << "step " << step << " row " << y;
+        }
         int wrong = 0;
         for (std::uint32_t y = 0; y < 720; ++y) {
             for (std::uint32_t x = 0; x < 960; ++x) {

@@ -141,3 +141,46 @@ TEST(FrameDevice, FramesFollowEachQuadAndEachUnlocksPromise) {
     std::uint32_t height = 0;
     EXPECT_EQ(test.sink.lastFrame(&width, &height), std::vector<std::uint32_t>(6, red));
 }
+
+// A frame shown as the texture itself names the texture (a number no other texture
+// has) and its version (one more at each unlock), and passes on what its writer said
+// changed; a frame from the back buffer says nothing about changes.
+TEST(FrameDevice, AFrameShownAsItsTextureNamesTheTextureVersionAndChanges) {
+    struct Recorder final : PictureSurface {
+        FrameView frame;
+        void showFrame(const FrameView& shown) override { frame = shown; }
+        std::uint64_t refreshPeriodNanoseconds() const override { return 0; }
+    } recorder;
+    FrameSystem* system = createFrameSystem();
+    FrameDevice* device = createFrameDevice(*system, 2, 1, &recorder);
+    FrameTexture* other = createFrameTexture(device, 2, 1);
+    FrameTexture* texture = createFrameTexture(device, 2, 1);
+    FrameVertexBuffer* quad = createFrameVertexBuffer(*device);
+    quad->vertices = screenQuad(2, 1);
+    device->stream = quad;
+    device->boundTexture = texture;
+    const FrameSpan changes[1] = {{1, 2}};
+    const auto present = [&] {
+        clearBackBuffer(*device, clearColour);
+        drawQuad(*device);
+        presentBackBuffer(*device);
+        return recorder.frame;
+    };
+    unlockTexture(texture, {true, 1, changes});
+    unlockTexture(texture, {true, 1, changes});
+    const FrameView shown = present();
+    EXPECT_NE(shown.source, 0u);
+    EXPECT_NE(shown.source, other->id);
+    EXPECT_EQ(shown.source, texture->id);
+    EXPECT_EQ(shown.sequence, 2u);
+    EXPECT_EQ(shown.changedGroups, changes);
+    unlockTexture(texture, {false, 1, changes}); // blended into the back buffer
+    EXPECT_EQ(present().changedGroups, nullptr);
+    device->stream = nullptr;
+    device->boundTexture = nullptr;
+    releaseFrameVertexBuffer(quad);
+    releaseFrameTexture(texture);
+    releaseFrameTexture(other);
+    releaseFrameDevice(device);
+    releaseFrameSystem(system);
+}

@@ -2,13 +2,16 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
@@ -60,6 +63,48 @@ std::uint64_t packSize(std::uint32_t width, std::uint32_t height) {
 }
 } // namespace
 
+void PictureWidget::Picture::swap(Picture& other) noexcept {
+    image.swap(other.image);
+    stale.swap(other.stale);
+}
+
+namespace {
+// The smallest span that holds both.
+void widen(FrameSpan& span, FrameSpan more) {
+    if (more.first >= more.end) {
+        return;
+    }
+    span = span.first < span.end
+               ? FrameSpan{std::min(span.first, more.first), std::max(span.end, more.end)}
+               : more;
+}
+
+// Widens each row's span by that row's change; `spans` starts whole when its size is not
+// the number of rows.
+void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan>& changes,
+               std::uint32_t width) {
+    if (spans.size() != changes.size()) {
+        spans.assign(changes.size(), {0, width});
+        return;
+    }
+    for (std::size_t y = 0; y < changes.size(); ++y) {
+        widen(spans[y], changes[y]);
+    }
+}
+} // namespace
+
+bool PictureWidget::followsLastFrame(const FrameView& frame, bool mapsChanged) {
+    // Taken even when another reason already makes the frame whole, so that a clear
+    // asked for meanwhile is not carried over to the frame after.
+    const bool wholeWanted = wholeFrameWanted_.exchange(false, std::memory_order_relaxed);
+    const bool follows = frame.changedGroups != nullptr && frame.source != 0 &&
+                         frame.source == lastSource_ && frame.sequence == lastSequence_ + 1 &&
+                         !mapsChanged && !wholeWanted;
+    lastSource_ = frame.source;
+    lastSequence_ = frame.sequence;
+    return follows;
+}
+
 void PictureWidget::showFrame(const FrameView& frame) {
     std::lock_guard writer(writerMutex_);
     const std::uint32_t width = frame.width;
@@ -78,39 +123,88 @@ void PictureWidget::showFrame(const FrameView& frame) {
     if (w <= 0 || h <= 0) {
         return; // larger than an image can be
     }
-    if (writing_.width() != w || writing_.height() != h) {
-        writing_ = QImage(w, h, QImage::Format_RGB32);
-    }
-    if (writing_.isNull()) {
-        return;
-    }
-    if (mappedFrameSize_ != packSize(width, height) || mappedPaintSize_ != paintSize) {
+    const bool mapsChanged =
+        mappedFrameSize_ != packSize(width, height) || mappedPaintSize_ != paintSize;
+    if (mapsChanged) {
         mapNearest(columnSources_, paintWidth, width);
         mapNearest(rowSources_, paintHeight, height);
         mappedFrameSize_ = packSize(width, height);
         mappedPaintSize_ = paintSize;
     }
+
+    // The painted columns of each row this frame changes: those showing the changed
+    // source columns when it follows the last frame (the column map rises, so they
+    // are a span too), else all of them.
+    if (followsLastFrame(frame, mapsChanged)) {
+        frameChanges_.resize(paintHeight);
+        bool changed = false;
+        for (std::uint32_t y = 0; y < paintHeight; ++y) {
+            const std::uint32_t group = rowSources_[y] / rowRepeat;
+            const FrameSpan source = frame.changedGroups[group];
+            FrameSpan& painted = frameChanges_[y];
+            if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
+                painted = frameChanges_[y - 1]; // the row above shows the same source row
+                continue;
+            }
+            painted = {};
+            if (source.first < source.end) {
+                const auto columns = columnSources_.begin();
+                painted.first = static_cast<std::uint32_t>(
+                    std::lower_bound(columns, columnSources_.end(), source.first) - columns);
+                painted.end = static_cast<std::uint32_t>(
+                    std::lower_bound(columns, columnSources_.end(), source.end) - columns);
+                changed = changed || painted.first < painted.end;
+            }
+        }
+        if (!changed) {
+            return; // the picture shows this frame already
+        }
+    } else {
+        frameChanges_.assign(paintHeight, {0, paintWidth});
+    }
+
+    if (writing_.image.width() != w || writing_.image.height() != h) {
+        writing_.image = QImage(w, h, QImage::Format_RGB32);
+        writing_.stale.clear();
+    }
+    if (writing_.image.isNull()) {
+        return;
+    }
+    widenRows(writing_.stale, frameChanges_, paintWidth);
     // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
-    // contract (and its fast painting) for any frame.
-    auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.bits());
-    const auto rowStep = static_cast<std::size_t>(writing_.bytesPerLine()) / 4;
-    std::uint32_t previousGroup = UINT32_MAX;
+    // contract (and its fast painting) for any frame. Only what changed since the frame
+    // this buffer last held is written.
+    auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.image.bits());
+    const auto rowStep = static_cast<std::size_t>(writing_.image.bytesPerLine()) / 4;
     for (std::uint32_t y = 0; y < paintHeight; ++y) {
-        std::uint32_t* row = bits + y * rowStep;
-        // A row of the same group of equal source rows as the row above is a copy of it.
+        FrameSpan& stale = writing_.stale[y];
+        if (stale.first >= stale.end) {
+            continue;
+        }
+        const std::uint32_t count = stale.end - stale.first;
+        std::uint32_t* row = bits + y * rowStep + stale.first;
+        // A row of the same group of equal source rows as the (up to date) row above is
+        // a copy of it.
         const std::uint32_t group = rowSources_[y] / rowRepeat;
         const std::uint32_t* source = frame.pixels + group * rowRepeat * frame.stride;
-        if (group == previousGroup) {
-            std::memcpy(row, row - rowStep, std::size_t{paintWidth} * 4);
+        if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
+            std::memcpy(row, row - rowStep, std::size_t{count} * 4);
         } else if (paintWidth == width) {
-            stretchRow(source, nullptr, paintWidth, row);
+            stretchRow(source + stale.first, nullptr, count, row);
         } else {
-            stretchRow(source, columnSources_.data(), paintWidth, row);
+            stretchRow(source, columnSources_.data() + stale.first, count, row);
         }
-        previousGroup = group;
+        stale = {};
     }
     {
         std::lock_guard lock(swapMutex_);
+        widenRows(ready_.stale, frameChanges_, paintWidth);
+        widenRows(showing_.stale, frameChanges_, paintWidth);
+        if (readyChanged_.size() != paintHeight) {
+            readyChanged_.assign(paintHeight, {});
+            readyChangedAll_ = true;
+        }
+        widenRows(readyChanged_, frameChanges_, paintWidth);
         writing_.swap(ready_);
         readyIsNew_ = true;
     }
@@ -131,8 +225,9 @@ bool PictureWidget::event(QEvent* event) {
         return QWidget::event(event);
     }
     queuedWakeUp_.store(nullptr, std::memory_order_relaxed);
+    // Before taking the frame: a frame swapped in after the take posts a new wake-up.
     updateQueued_ = false;
-    update();
+    takeNewestFrame();
     return true;
 }
 
@@ -146,28 +241,61 @@ void PictureWidget::updateRefreshRate() {
 }
 
 void PictureWidget::takeNewestFrame() {
-    std::lock_guard lock(swapMutex_);
-    if (readyIsNew_) {
+    bool whole = false;
+    {
+        std::lock_guard lock(swapMutex_);
+        if (!readyIsNew_) {
+            return;
+        }
         ready_.swap(showing_);
         readyIsNew_ = false;
+        whole = cleared_ || readyChangedAll_;
         cleared_ = false;
+        readyChangedAll_ = false;
+        takenChanged_.swap(readyChanged_);
+        readyChanged_.assign(takenChanged_.size(), {});
     }
+    // Painted one to one, the changes are parts of the widget; otherwise (another size,
+    // a high-DPI screen) the whole widget is painted again.
+    if (whole || devicePixelRatioF() != 1.0 || showing_.image.size() != size() ||
+        takenChanged_.size() != static_cast<std::size_t>(height())) {
+        update();
+        return;
+    }
+    // Rows that changed in the same columns are one rectangle.
+    QRegion changed;
+    const int rows = height();
+    for (int y = 0; y < rows;) {
+        const FrameSpan span = takenChanged_[static_cast<std::size_t>(y)];
+        const int first = y;
+        while (y < rows && takenChanged_[static_cast<std::size_t>(y)] == span) {
+            ++y;
+        }
+        if (span.first < span.end) {
+            changed += QRect(static_cast<int>(span.first), first,
+                             static_cast<int>(span.end - span.first), y - first);
+        }
+    }
+    update(changed);
 }
 
 void PictureWidget::clearPicture() {
-    std::lock_guard lock(swapMutex_);
-    readyIsNew_ = false;
-    cleared_ = true;
+    {
+        std::lock_guard lock(swapMutex_);
+        readyIsNew_ = false;
+        cleared_ = true;
+    }
+    wholeFrameWanted_.store(true, std::memory_order_relaxed);
 }
 
 bool PictureWidget::hasPicture() {
     takeNewestFrame();
-    return !cleared_ && !showing_.isNull();
+    return !cleared_ && !showing_.image.isNull();
 }
 
 QImage PictureWidget::currentPicture() {
     takeNewestFrame();
-    return cleared_ ? QImage() : showing_.copy();
+    return cleared_ ? QImage() : showing_.image.copy();
 }
 
 void PictureWidget::notePaintSize() {
@@ -182,15 +310,21 @@ void PictureWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
-void PictureWidget::paintEvent(QPaintEvent*) {
+void PictureWidget::paintEvent(QPaintEvent* event) {
     // Also here: a move to a screen of another pixel ratio resizes nothing.
     notePaintSize();
-    takeNewestFrame();
     QPainter painter(this);
-    if (cleared_ || showing_.isNull()) {
+    if (cleared_ || showing_.image.isNull()) {
         painter.fillRect(rect(), palette().window());
         return;
     }
+    if (showing_.image.size() == size() && devicePixelRatioF() == 1.0) {
+        // Frames arrive at the painted size: each part asked for is a plain copy.
+        for (const QRect& part : event->region()) {
+            painter.drawImage(part.topLeft(), showing_.image, part);
+        }
+        return;
+    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect(), showing_);
+    painter.drawImage(rect(), showing_.image);
 }

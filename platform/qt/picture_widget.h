@@ -1,7 +1,8 @@
 #pragma once
 // The main window's client area as a picture surface: it keeps the last presented
 // frame and paints it stretched over the whole widget, nearest-neighbour sampled.
-// Without a frame it shows the plain window background.
+// Without a frame it shows the plain window background. What a frame did not change is
+// neither copied again nor repainted; a frame that changes nothing costs nothing.
 
 #include "platform/host.h"
 
@@ -17,9 +18,9 @@ class PictureWidget final : public QWidget, public PictureSurface {
   public:
     explicit PictureWidget(QWidget* parent = nullptr);
 
-    // Any thread. Copies the frame, stretched nearest-neighbour to the size the widget
-    // paints in, and queues a repaint; waits only for the short swap lock, never for the
-    // GUI thread.
+    // Any thread. Copies what the frame changed, stretched nearest-neighbour to the size
+    // the widget paints in, and queues a repaint of it; waits only for the short swap
+    // lock, never for the GUI thread.
     void showFrame(const FrameView& frame) override;
     std::uint64_t refreshPeriodNanoseconds() const override;
 
@@ -37,20 +38,41 @@ class PictureWidget final : public QWidget, public PictureSurface {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // A buffer and, for each of its rows, the painted columns that do not show the
+    // newest frame yet.
+    struct Picture {
+        QImage image;
+        std::vector<FrameSpan> stale;
+        void swap(Picture& other) noexcept;
+    };
+
+    // GUI thread: makes the newest frame the one shown and asks for a repaint of the
+    // parts in which it differs from the one shown before.
     void takeNewestFrame();
     // GUI thread: notes the widget's size in device pixels for the frames to come.
     void notePaintSize();
+    // Under writerMutex_: whether `frame` follows the frame shown before from the same
+    // texture and says which rows changed; notes it as the last one either way.
+    bool followsLastFrame(const FrameView& frame, bool mapsChanged);
 
     // Three buffers: the worker fills `writing_`, then swaps it with `ready_` under the
     // lock; the GUI thread swaps `ready_` into `showing_` before painting. Neither side
     // copies pixels while holding the lock.
     std::mutex writerMutex_; // one presenting worker at a time
-    QImage writing_;
+    Picture writing_;
     std::mutex swapMutex_;
-    QImage ready_;
+    Picture ready_;
     bool readyIsNew_ = false;
+    // Under swapMutex_ (also the `stale` of ready_ and showing_): the painted columns of
+    // each row in which `ready_` differs from `showing_`, or all of them.
+    std::vector<FrameSpan> readyChanged_;
+    bool readyChangedAll_ = true;
     bool cleared_ = false;
-    QImage showing_;
+    Picture showing_;
+    // GUI thread: the changes taken with the newest frame.
+    std::vector<FrameSpan> takenChanged_;
+    // Set by clearPicture: the next frame is copied and painted whole, changed or not.
+    std::atomic<bool> wholeFrameWanted_{false};
     std::atomic<bool> updateQueued_{false};
     std::atomic<QEvent*> queuedWakeUp_{nullptr};
     std::atomic<std::uint64_t> refreshPeriod_;
@@ -63,4 +85,9 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::uint64_t mappedPaintSize_ = 0;
     std::vector<std::uint32_t> columnSources_;
     std::vector<std::uint32_t> rowSources_;
+    // Under writerMutex_: the painted columns of each row the frame being shown changes,
+    // and where the last frame came from.
+    std::vector<FrameSpan> frameChanges_;
+    std::uint64_t lastSource_ = 0;
+    std::uint64_t lastSequence_ = 0;
 };

@@ -1,12 +1,15 @@
 #include "platform/qt/picture_widget.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <thread>
+#include <utility>
 
 namespace {
 // Four columns, two rows, every pixel different; one with a clear alpha byte.
@@ -72,3 +75,91 @@ TEST(PictureWidgetTest, AShrunkFrameShowsThePixelUnderEachCentre) {
     }
 }
 } // namespace
+
+namespace {
+// What the window last painted (its backing store), where the widget is the window.
+QImage painted(PictureWidget& picture) {
+    QBackingStore* store = picture.backingStore();
+    if (store == nullptr || store->paintDevice()->devType() != QInternal::Image) {
+        return {};
+    }
+    return static_cast<const QImage*>(store->paintDevice())
+        ->copy(QRect(QPoint(0, 0), picture.size()))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// A 4 x 4 frame painted in 2 x 2 blocks.
+QImage blocksOf(const std::array<std::uint32_t, 16>& pixels) {
+    QImage image(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            image.setPixel(x, y, pixels[std::size_t(y / 2 * 4 + x / 2)] | 0xFF000000u);
+        }
+    }
+    return image;
+}
+} // namespace
+
+// Frames of one texture say which columns of which rows changed since the one before:
+// only those are copied and painted, through buffers that take turns, so each buffer
+// must catch up on everything changed since it last held a frame. A frame that changes one pixel is
+// shown; one that says it changes nothing is not copied at all, unless the picture was
+// cleared meanwhile.
+TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextFrameWhole) {
+    PictureWidget picture;
+    picture.resize(8, 8);
+    picture.show();
+    std::array<std::uint32_t, 16> pixels{};
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = 0xFF000000u + std::uint32_t(i) * 0x00101010u;
+    }
+    std::array<FrameSpan, 4> changed{};
+    std::uint64_t sequence = 0;
+    const auto present = [&] {
+        ++sequence;
+        std::thread([&] {
+            picture.showFrame({pixels.data(), 4, 4, 4, 1, 77, sequence, changed.data()});
+        }).join();
+    };
+    const auto expectShown = [&](const QImage& wanted, const char* step) {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return picture.hasPicture() && painted(picture) == wanted; }, 5000))
+            << step;
+        EXPECT_EQ(picture.currentPicture().convertToFormat(QImage::Format_RGB32), wanted) << step;
+    };
+
+    changed.fill({0, 4});
+    present();
+    expectShown(blocksOf(pixels), "first frame");
+    // One pixel at a time, in rows 1, 1, 2, 1, 3: (pixel index, colour).
+    const std::pair<std::size_t, std::uint32_t> steps[] = {
+        {6, 0xFF445566}, {5, 0xFF00FF00}, {9, 0xFF778899}, {4, 0xFFABCDEF}, {15, 0xFF111111}};
+    for (const auto& [index, colour] : steps) {
+        pixels[index] = colour;
+        changed.fill({});
+        changed[index / 4] = {std::uint32_t(index % 4), std::uint32_t(index % 4 + 1)};
+        present();
+        expectShown(blocksOf(pixels), "one pixel changed");
+    }
+
+    // Said to change column 3 only: the rest is not copied, so the other new pixel of
+    // the row stays unseen; said to change nothing: nothing is copied.
+    pixels[3] = 0xFF333333;
+    changed.fill({});
+    changed[0] = {3, 4};
+    const QImage before = blocksOf(pixels);
+    pixels[0] = 0xFF0000FF;
+    present();
+    expectShown(before, "one column said to change");
+    pixels[1] = 0xFF0000FF;
+    changed.fill({});
+    present();
+    QTest::qWait(50);
+    expectShown(before, "nothing changed");
+
+    // After a clear the next frame is shown whole, even when it changes nothing.
+    picture.clearPicture();
+    EXPECT_FALSE(picture.hasPicture());
+    present();
+    expectShown(blocksOf(pixels), "after a clear");
+}
