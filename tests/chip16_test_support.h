@@ -8,16 +8,15 @@
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
 #include "chip16/run_loop.h"
-#include "platform/console_log.h"
-#include "platform/headless/headless_host.h"
 #include "platform/keyboard.h"
+#include "tests/support/captured_console.h"
+#include "tests/support/ints.h"
 #include "tools/program_builders/chip16_program.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
-#include <string>
 #include <vector>
 
 using Chip16Screen = decltype(Chip16Machine::screen);
@@ -39,24 +38,6 @@ inline void step(Chip16Machine& m, int count = 1) {
         executeChip16Instruction(m, word);
     }
 }
-
-inline long countColour(const Chip16Screen& screen, std::uint8_t colour) {
-    return std::count(screen.begin(), screen.end(), colour);
-}
-
-// Console output captured while verboseConsole is on.
-struct CapturedConsole {
-    CapturedConsole() {
-        headless::captureConsole(true);
-        headless::takeConsoleText();
-        verboseConsole = 1;
-    }
-    ~CapturedConsole() {
-        verboseConsole = 0;
-        headless::captureConsole(false);
-    }
-    std::string take() { return headless::takeConsoleText(); }
-};
 
 // The process's machine run unpaced, with a display that notes R0, R1 and the
 // vertical-blank flag at each frame boundary and keeps the screen and background colour

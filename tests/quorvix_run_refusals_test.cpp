@@ -51,21 +51,16 @@ TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, QuorvixRunRefusalTest,
     ::testing::Values(
+        // Which texts the limits refuse, the parsers' own test below says; these show the
+        // refusal reaching the user, quoted.
         Refusal{"NegativeFrames", "--frames -1", "/dev/null", 2, "--frames"},
-        Refusal{"FramesOneOverTheLargest", "--frames 18446744073709551616", "/dev/null", 2,
-                "--frames"},
         Refusal{"FramesFarTooMany", "--frames 99999999999999999999999", "/dev/null", 2,
                 "\"99999999999999999999999\""},
-        Refusal{"SecondsNaN", "--seconds NaN", "/dev/null", 2, "--seconds"},
         Refusal{"SecondsLowerNan", "--frames 2 --seconds nan", "/dev/null", 2, "\"nan\""},
-        Refusal{"SecondsMinusNan", "--seconds -nan", "/dev/null", 2, "\"-nan\""},
         Refusal{"SecondsInfinite", "--seconds inf", "/dev/null", 2, "\"inf\""},
-        Refusal{"SecondsTooLarge", "--seconds 1e400", "/dev/null", 2, "\"1e400\""},
-        Refusal{"SecondsNegative", "--seconds -1", "/dev/null", 2, "--seconds"},
         Refusal{"EmptyScreenshotName", "--frames 2 --screenshot \"\"", "/dev/null", 2,
                 "--screenshot"},
         Refusal{"PokeOutsideMemory", "--poke 0x1000=1", "/dev/null", 2, "0x1000"},
-        Refusal{"VariantByNumber", "--variant 1", "/dev/null", 2, "unknown variant \"1\""},
         Refusal{"ScreenTextLost", "--frames 2 --screen-text", "/dev/full", 1, "standard output"},
         Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
         Refusal{"LogLost", "--frames 30 --log", "/dev/full", 1, "standard output"},

@@ -6,27 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <thread>
 
-#include <unistd.h>
-
 namespace {
-long residentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 // A CHIP-8 program of one unknown instruction and a jump back to it logs without end.
 // The window must go on answering commands, and memory must stay flat.
 TEST_F(ShellTest, WindowAnswersCommandsWhileUnknownInstructionsFloodTheConsole) {
     using Clock = std::chrono::steady_clock;
     start();
     window->handleCommand(command::showConsole);
-    load(writeRom("flood.ch8", {0xFF, 0xFF, 0x12, 0x00}));
+    load(folder.write("flood.ch8", {0xFF, 0xFF, 0x12, 0x00}));
 
     std::vector<double> latenciesMs;
     bool frozen = false;
@@ -73,8 +62,6 @@ TEST_F(ShellTest, WindowAnswersCommandsWhileUnknownInstructionsFloodTheConsole) 
                 latenciesMs[latenciesMs.size() / 2], latenciesMs.back(), residentAfterWarmUp,
                 residentAtEnd);
     EXPECT_TRUE(consoleText().contains("Unknown Instruction! [0xffff]\n"));
-    EXPECT_LE(qtConsoleSink().window()->document()->blockCount(), QtConsoleSink::keptLines);
-    EXPECT_LE(qtConsoleSink().pendingBytes(), 5u * 1024 * 1024);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // (The sanitizers' allocators hold freed memory back on purpose.)
     EXPECT_LT(residentAtEnd - residentAfterWarmUp, 32 * 1024);

@@ -14,18 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <map>
-
 namespace {
-// Which "Window xN" items carry a check mark, as a string like "0100".
-std::string windowChecks(const MainWindow& window) {
-    std::string marks;
-    for (int id = command::windowX1; id <= command::windowX4; ++id) {
-        marks += window.isMenuItemChecked(id) ? '1' : '0';
-    }
-    return marks;
-}
-
 bool chip8Runs() {
     return chip8.executeWorker != nullptr && chip8.renderWorker != nullptr;
 }
@@ -36,7 +25,7 @@ TEST_F(MainWindowTest, StartsSizedForChip16AtScaleTwoWithTheFilterOn) {
     start();
     EXPECT_EQ(window->windowTitle(), "Quorvix");
     EXPECT_EQ(window->clientSize(), QSize(640, 480));
-    EXPECT_EQ(windowChecks(*window), "0100");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "0100");
     EXPECT_TRUE(window->isMenuItemChecked(command::flickerFilter));
     EXPECT_EQ(flickerFilter.load(), 1);
     EXPECT_FALSE(window->isMenuItemChecked(command::showConsole));
@@ -51,15 +40,15 @@ TEST_F(MainWindowTest, WindowItemsSizeForTheModeOfTheCurrentRom) {
     window->handleCommand(command::windowX1 + 1);
 
     const QPoint topLeft = window->pos();
-    load(writeRom("spin.ch8", chip8Spin));
+    load(folder.write("spin.ch8", chip8Spin));
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
     EXPECT_TRUE(chip8Runs());
     window->handleCommand(command::windowX1);
     EXPECT_EQ(window->clientSize(), QSize(512, 256));
-    EXPECT_EQ(windowChecks(*window), "1000");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "1000");
     window->handleCommand(command::windowX4);
     EXPECT_EQ(window->clientSize(), QSize(2048, 1024));
-    EXPECT_EQ(windowChecks(*window), "0001");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "0001");
     EXPECT_EQ(window->pos(), topLeft);
 
     window->resize(777, 333); // the user's size holds until Load or a Window item
@@ -72,14 +61,14 @@ TEST_F(MainWindowTest, WindowItemsSizeForTheModeOfTheCurrentRom) {
 
 TEST_F(MainWindowTest, LoadingChip16StopsTheChip8MachineAndResizes) {
     start();
-    const std::string path = writeRom("spin.ch8", chip8Spin);
+    const std::string path = folder.write("spin.ch8", chip8Spin);
     load(path);
     WorkerThread* running = chip8.executeWorker.get();
     load(""); // cancelled: nothing changes
     EXPECT_EQ(chip8.executeWorker.get(), running);
     EXPECT_EQ(romPath, path);
 
-    load(writeRom("spin.c16", chip16Spin));
+    load(folder.write("spin.c16", chip16Spin));
     EXPECT_EQ(chip8.executeWorker, nullptr);
     EXPECT_EQ(chip8.renderWorker, nullptr);
     EXPECT_NE(chip16.executeWorker, nullptr);
@@ -90,19 +79,17 @@ TEST_F(MainWindowTest, LoadingChip16StopsTheChip8MachineAndResizes) {
 
 TEST_F(MainWindowTest, CloseStopsAndBlanksAndResetRestartsTheSameRom) {
     start();
-    load(writeRom("spin.c16", chip16Spin));
+    load(folder.write("spin.c16", chip16Spin));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->picture()->hasPicture(); }, 5000));
-    window->handleCommand(command::close);
-    EXPECT_EQ(chip16.executeWorker, nullptr);
-    EXPECT_FALSE(window->picture()->hasPicture());
+    window->handleCommand(command::close); // stops and blanks, as the stress test checks
     window->handleCommand(command::reset);
     EXPECT_NE(chip16.executeWorker, nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->picture()->hasPicture(); }, 5000));
 }
 
-// A dropped file loads like Load. Only the Load dialog has a buffer that limits the
-// file name: a dropped file with a 200-byte name (65 three-byte characters, "X.CH8")
-// loads; chosen in the dialog, the same file loads nothing.
+// A dropped file loads like Load, but without the Load dialog's buffer that limits the
+// file name (whose refusal the machine control's test checks): a dropped file with a
+// 200-byte name (65 three-byte characters, "X.CH8") loads.
 TEST_F(MainWindowTest, DroppedFileLoadsLikeLoadEvenWithANameTheDialogRefuses) {
     start();
     std::string name;
@@ -111,11 +98,7 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeLoadEvenWithANameTheDialogRefuses) {
     }
     name += "X.CH8";
     ASSERT_EQ(name.size(), 200u);
-    const std::string path = writeRom(name, chip8Spin);
-    load(path);
-    EXPECT_EQ(romPath, "");
-    EXPECT_FALSE(chip8Runs());
-
+    const std::string path = folder.write(name, chip8Spin);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -148,8 +131,6 @@ TEST_F(MainWindowTest, ConsoleOpensWithBannerEveryTimeAndFollowsItsCloseBox) {
     EXPECT_EQ(verboseConsole.load(), 1);
     EXPECT_TRUE(window->isMenuItemChecked(command::showConsole));
     EXPECT_EQ(consoleText(), banner);
-    load(writeRom("Spin.CH8", chip8Spin));
-    EXPECT_EQ(consoleText(), banner + "Loading: spin.ch8\nEmulator Mode: Chip-8\n");
 
     window->handleCommand(command::showConsole);
     EXPECT_EQ(verboseConsole.load(), 0);
@@ -166,7 +147,7 @@ TEST_F(MainWindowTest, ConsoleOpensWithBannerEveryTimeAndFollowsItsCloseBox) {
 
 TEST_F(MainWindowTest, CommandsWithoutMenuItemsAreIgnored) {
     start();
-    load(writeRom("spin.ch8", chip8Spin));
+    load(folder.write("spin.ch8", chip8Spin));
     WorkerThread* running = chip8.executeWorker.get();
     for (const int id : {32774, 32775, 32780, 32781, 0, 1, 103, 106, 32770, 32784, -1}) {
         window->handleCommand(id);
@@ -174,7 +155,7 @@ TEST_F(MainWindowTest, CommandsWithoutMenuItemsAreIgnored) {
     EXPECT_FALSE(window->hasEnded());
     EXPECT_EQ(chip8.executeWorker.get(), running);
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
-    EXPECT_EQ(windowChecks(*window), "0100");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "0100");
     EXPECT_EQ(flickerFilter.load() + verboseConsole.load(), 1);
 }
 
@@ -191,7 +172,7 @@ QDialog* aboutDialog() {
 
 TEST_F(MainWindowTest, AboutIsModalClosesOnOkOrEscapeAndTheMachineRunsMeanwhile) {
     start();
-    load(writeRom("spin.ch8", chip8Spin));
+    load(folder.write("spin.ch8", chip8Spin));
     for (const bool byEscape : {false, true}) {
         bool modal = false;
         bool ranWhileOpen = false;
