@@ -139,16 +139,8 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         {{"-"}, "-", Chip8Variant::Quorvix, false},
         // Bytes that are no valid UTF-8 reach the ROM path unchanged.
         {{"\xFF\xFE.ch8"}, "\xFF\xFE.ch8", Chip8Variant::Quorvix, false},
-        {{"--variant", "xochip", "--speed", "100", "x.ch8"},
-         "x.ch8",
-         Chip8Variant::XoChip,
-         false,
-         100},
-        {{"--speed=100000", "--variant=chip8", "a.ch8"},
-         "a.ch8",
-         Chip8Variant::Chip8,
-         false,
-         100000},
+        {{"--variant", "xochip", "--speed", "100", "x"}, "x", Chip8Variant::XoChip, false, 100},
+        {{"--speed=100000", "--variant=chip8", "a"}, "a", Chip8Variant::Chip8, false, 100000},
     };
     for (const auto& c : cases) {
         const CommandLineOutcome outcome = parse(c.arguments);
