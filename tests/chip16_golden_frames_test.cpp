@@ -3,7 +3,6 @@
 // buttons held).
 
 #include "chip16/rom_loader.h"
-#include "platform/random.h"
 #include "roms/demo_programs.h"
 #include "tests/chip16_test_support.h"
 #include "tests/support/golden.h"
@@ -25,11 +24,6 @@ struct Script {
 
 class Chip16GoldenFrames : public Chip16Frames {
   protected:
-    void SetUp() override {
-        Chip16Frames::SetUp();
-        seedRandom(16); // the same random numbers every run
-        randomSeeded = true;
-    }
     // The screens at the script's frames as one text, each after its frame number.
     std::string play(const std::string& path, const Script& script) {
         EXPECT_TRUE(loadChip16Rom(path.c_str(), 0)) << path;

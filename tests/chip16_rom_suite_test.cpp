@@ -3,7 +3,6 @@
 
 #include "chip16/extended_set.h"
 #include "chip16/rom_loader.h"
-#include "platform/random.h"
 #include "tests/chip16_test_support.h"
 #include "tests/support/golden.h"
 #include "tests/support/temp_file.h"
@@ -14,8 +13,6 @@ class Chip16RomSuite : public Chip16Frames {
     void SetUp() override {
         QUORVIX_REQUIRE_SHARED_ROMS();
         Chip16Frames::SetUp();
-        seedRandom(16); // the same random numbers every run
-        randomSeeded = true;
     }
     void load(const std::string& name) {
         const auto path = sharedRomFolder() / "chip16" / name;

@@ -12,7 +12,6 @@ TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressUntilAMissingRom) {
     Chip16Program program;
     program.ldi(1, 0xAAAA).jmp(4).at(8).ldi(2, 0x5555).jmp(12);
     chip16.R.fill(0xBEEF); // a start resets the machine; the start state's test says how
-    chip16.carry = 1;
 
     startChip16(folder.write("headed.c16", withChip16Header(program.image(), 8)));
     ASSERT_TRUE(chip16.display != nullptr && chip16.executeWorker != nullptr);
@@ -20,7 +19,6 @@ TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressUntilAMissingRom) {
     stopChip16();
     EXPECT_TRUE(chip16.display == nullptr && chip16.executeWorker == nullptr);
     EXPECT_EQ(chip16.R[1] + chip16.R[2] + chip16.R[3], 0x5555);
-    EXPECT_EQ(chip16.carry, 0);
 
     startChip16(folder.write("good.c16", program.image()));
     startChip16((folder.path() / "missing.c16").string());

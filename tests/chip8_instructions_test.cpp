@@ -8,10 +8,6 @@ namespace {
 using namespace chip8reg;
 using Chip8InstructionTest = Chip8ProgramTest;
 
-Chip8Program op(std::uint16_t opcode) {
-    return Chip8Program().op(opcode);
-}
-
 // The register arithmetic with the machine's rules. The cases with VF as an operand, and
 // the logic instructions, are in the rules' test, each under both positions of its
 // switch. 8xy6 ignores Vy; 7xkk wraps and leaves VF. Registers are set in the order y,

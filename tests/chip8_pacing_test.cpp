@@ -9,19 +9,15 @@
 #include <thread>
 
 namespace {
-// Keeps the calling thread, and every thread it starts meanwhile, on one processor.
+// Keeps the calling thread, and every thread it starts meanwhile, on the processor it
+// runs on now.
 class OneProcessor {
   public:
     OneProcessor() {
         sched_getaffinity(0, sizeof before_, &before_);
         cpu_set_t one;
         CPU_ZERO(&one);
-        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-            if (CPU_ISSET(cpu, &before_)) {
-                CPU_SET(cpu, &one);
-                break;
-            }
-        }
+        CPU_SET(sched_getcpu(), &one);
         pinned_ = sched_setaffinity(0, sizeof one, &one) == 0;
     }
     ~OneProcessor() { sched_setaffinity(0, sizeof before_, &before_); }

@@ -144,7 +144,6 @@ TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
         p.add(V1, 1);
     }
     load(p.bytes());
-    const std::uint64_t before = chip8InstructionsExecuted();
     runChip8Batch(chip8);
     const std::uint64_t firstTick = elapsedNanoseconds();
     EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.delayTimer, chip8.soundTimer),
@@ -154,7 +153,6 @@ TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
     EXPECT_EQ(elapsedNanoseconds() - firstTick, 16'666'667u);
     EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.delayTimer, chip8.soundTimer),
               ints(0x200 + 2 * 30, 27, 4, 4));
-    EXPECT_EQ(chip8InstructionsExecuted() - before, 30u);
 
     // Without the wait (a headless full-speed run) ticks follow at once, and the timers
     // still step once per tick.

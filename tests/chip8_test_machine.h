@@ -25,6 +25,11 @@
 // '#' in low resolution (the top-left cell of each 2 x 2 block), 128 x 64 in high.
 std::string chip8ScreenRows(const Chip8Machine& m);
 
+// A program of one instruction.
+inline Chip8Program op(std::uint16_t opcode) {
+    return Chip8Program().op(opcode);
+}
+
 // A rectangle of characters in rows of text; the text with rectangles replaced by '?'.
 struct Area {
     std::uint32_t column, row, width, height;

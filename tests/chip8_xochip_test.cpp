@@ -38,10 +38,6 @@ class XoChipTest : public Chip8ProgramTest {
     void clearScreen() { m.screen.fill(0); }
 };
 
-Chip8Program op(std::uint16_t opcode) {
-    return Chip8Program().op(opcode);
-}
-
 // The long load sets all 16 bits of I and runs on after its address word; the next
 // instruction then uses it.
 TEST_F(XoChipTest, LongLoadSetsAllSixteenBitsOfI) {

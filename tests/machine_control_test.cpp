@@ -132,33 +132,31 @@ TEST_F(MachineControlTest, CloseDropsAResetTheExitInstructionLeftQueued) {
 TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
     const std::string chip8Rom = folder.write("a.ch8", {0x12, 0x00});
     const std::string chip16Rom = folder.write("a.c16", {0x10, 0x00, 0x00, 0x00});
+    const std::string chip8Mode = "Loading: a.ch8\nEmulator Mode: Chip-8\n";
+    const std::string chip16Mode = "Loading: a.c16\nEmulator Mode: Chip-16\n";
     const struct {
         Chip8Variant variant;
         bool extended;
-        const char* rom;
-        const char* logged;
+        bool chip16;
+        std::string logged;
         std::uint32_t speed = 0;
     } cases[] = {
-        {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n"},
-        {Chip8Variant::SuperChipModern, true, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: SUPER-CHIP (modern)\n"},
-        {Chip8Variant::Chip8, false, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: CHIP-8\n"},
-        {Chip8Variant::Chip8, false, "a.c16", "Loading: a.c16\nEmulator Mode: Chip-16\n"},
-        {Chip8Variant::Quorvix, true, "a.c16",
-         "Loading: a.c16\nEmulator Mode: Chip-16\nVariant: Chip-16 Extended Instructions\n"},
-        {Chip8Variant::XoChip, false, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: XO-CHIP\nSpeed: 200 instructions per "
-         "1/60 s\n",
-         200},
-        {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n", 200},
+        {Chip8Variant::Quorvix, false, false, chip8Mode},
+        {Chip8Variant::SuperChipModern, true, false, chip8Mode + "Variant: SUPER-CHIP (modern)\n"},
+        {Chip8Variant::Chip8, false, false, chip8Mode + "Variant: CHIP-8\n"},
+        {Chip8Variant::Chip8, false, true, chip16Mode},
+        {Chip8Variant::Quorvix, true, true,
+         chip16Mode + "Variant: Chip-16 Extended Instructions\n"},
+        {Chip8Variant::XoChip, false, false,
+         chip8Mode + "Variant: XO-CHIP\nSpeed: 200 instructions per 1/60 s\n", 200},
+        {Chip8Variant::Quorvix, false, false, chip8Mode, 200},
     };
     for (const auto& c : cases) {
         chip8VariantChosen = c.variant;
         chip16ExtendedChosen = c.extended;
         chip8SpeedChosen = c.speed;
-        const bool chip16 = std::string(c.rom).ends_with(".c16");
-        ASSERT_TRUE(startChosenRom(chip16 ? chip16Rom : chip8Rom, c.rom));
+        ASSERT_TRUE(c.chip16 ? startChosenRom(chip16Rom, "a.c16")
+                             : startChosenRom(chip8Rom, "a.ch8"));
         EXPECT_EQ(console.take(), c.logged);
         Chip8Rules expected = chip8RulesFor(c.variant);
         if (c.speed != 0 && expected.instructionsPerTick != 0) {

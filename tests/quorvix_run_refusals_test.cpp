@@ -20,14 +20,6 @@ struct Refusal {
     const char* mentions; // a piece of the line on standard error
 };
 
-// The exit status and what the tool wrote on standard error; standard output goes to
-// `standardOutput`.
-std::pair<int, std::string> runTool(const std::string& arguments,
-                                    const std::string& standardOutput) {
-    return runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1 >" +
-                      standardOutput);
-}
-
 class QuorvixRunRefusalTest : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
@@ -39,8 +31,10 @@ TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
     // 0x0000 is not an instruction: the console says so at once, so --log has output.
     // Then the program jumps to itself.
     const std::string rom = folder.write("rom.ch8", {0x00, 0x00, 0x12, 0x02});
+    // What the tool wrote on standard error; standard output goes to the case's file.
     const auto [status, errors] =
-        runTool(std::string(refusal.arguments) + " " + rom, refusal.standardOutput);
+        runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " " + refusal.arguments + " " + rom +
+                   " 2>&1 >" + refusal.standardOutput);
     EXPECT_EQ(status, refusal.status) << errors;
     EXPECT_NE(errors.find(refusal.mentions), std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;

@@ -2,6 +2,7 @@
 
 #include "machine/machine_settings.h"
 #include "tests/chip8_test_machine.h"
+#include "tests/support/golden.h"
 #include "tests/support/tool_output.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
@@ -100,9 +101,7 @@ TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot
 // The flag reaches the Chip-16 machine: Chip1613ST (whose run the ROM suite checks)
 // meets no unknown opcode with it and the later instructions' opcodes without it.
 TEST_F(QuorvixRunTest, Chip16ExtendedFlagTurnsOnTheLaterInstructions) {
-    if (sharedRomFolder().empty()) {
-        GTEST_SKIP() << "../shared/roms is not there";
-    }
+    QUORVIX_REQUIRE_SHARED_ROMS();
     const std::string rom = (sharedRomFolder() / "chip16/tests/Chip1613ST.c16").string();
     const auto [status, output] = runTool("--chip16-extended --no-wait --frames 30 --stats " + rom);
     EXPECT_EQ(status, 0) << output;
