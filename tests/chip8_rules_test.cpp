@@ -25,7 +25,10 @@ Chip8Rules with(bool Chip8Rules::*flag) {
 
 // One opcode under the machine's rules and with one switch the other way; registers
 // are set in the order given, then I. Each case names the register values it expects
-// (V0, VF, I, pc) in both positions.
+// (V0, VF, I, pc) in both positions. Under the machine's rules VF is written before the
+// result, and the subtractions and shifts read their operands after that, so with x or
+// y = F the new flag takes part: 8F14 leaves the sum in VF; 80F5 is 9 - new flag 1, 8F15
+// new flag 1 - 5, 80F7 new flag 1 - 2; 8F06 always leaves 0 and 8F0E 0 or 2.
 TEST_F(Chip8RulesTest, EachInstructionSwitchInBothPositions) {
     struct Values {
         int v0, vf, i, pc;
