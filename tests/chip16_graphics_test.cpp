@@ -17,7 +17,7 @@ void draw(Chip16Machine& m, int x, int y) {
 }
 
 long lit(const Chip16Machine& m) {
-    return long(m.screen.size()) - countColour(m.screen, 0);
+    return long(m.screen.size()) - std::count(m.screen.begin(), m.screen.end(), 0);
 }
 } // namespace
 

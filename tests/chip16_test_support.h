@@ -8,16 +8,16 @@
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
 #include "chip16/run_loop.h"
-#include "platform/console_log.h"
-#include "platform/headless/headless_host.h"
 #include "platform/keyboard.h"
+#include "platform/random.h"
+#include "tests/support/captured_console.h"
+#include "tests/support/ints.h"
 #include "tools/program_builders/chip16_program.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
-#include <string>
 #include <vector>
 
 using Chip16Screen = decltype(Chip16Machine::screen);
@@ -40,27 +40,9 @@ inline void step(Chip16Machine& m, int count = 1) {
     }
 }
 
-inline long countColour(const Chip16Screen& screen, std::uint8_t colour) {
-    return std::count(screen.begin(), screen.end(), colour);
-}
-
-// Console output captured while verboseConsole is on.
-struct CapturedConsole {
-    CapturedConsole() {
-        headless::captureConsole(true);
-        headless::takeConsoleText();
-        verboseConsole = 1;
-    }
-    ~CapturedConsole() {
-        verboseConsole = 0;
-        headless::captureConsole(false);
-    }
-    std::string take() { return headless::takeConsoleText(); }
-};
-
-// The process's machine run unpaced, with a display that notes R0, R1 and the
-// vertical-blank flag at each frame boundary and keeps the screen and background colour
-// it last showed.
+// The process's machine run unpaced, with seeded random numbers and a display that notes R0, R1 and
+// the vertical-blank flag at each frame boundary and keeps the screen and background colour it last
+// showed.
 class Chip16Frames : public ::testing::Test {
   protected:
     struct Boundary {
@@ -77,7 +59,11 @@ class Chip16Frames : public ::testing::Test {
         void present() override {}
         Chip16Frames& test;
     };
-    void SetUp() override { setFramePacingEnabled(false); }
+    void SetUp() override {
+        setFramePacingEnabled(false);
+        seedRandom(16); // the same random numbers every run
+        randomSeeded = true;
+    }
     void TearDown() override {
         chip16.display.reset();
         setFramePacingEnabled(true);

@@ -6,23 +6,18 @@
 
 #include <sched.h>
 
-#include <atomic>
 #include <thread>
 
 namespace {
-// Keeps the calling thread, and every thread it starts meanwhile, on one processor.
+// Keeps the calling thread, and every thread it starts meanwhile, on the processor it
+// runs on now.
 class OneProcessor {
   public:
     OneProcessor() {
         sched_getaffinity(0, sizeof before_, &before_);
         cpu_set_t one;
         CPU_ZERO(&one);
-        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-            if (CPU_ISSET(cpu, &before_)) {
-                CPU_SET(cpu, &one);
-                break;
-            }
-        }
+        CPU_SET(sched_getcpu(), &one);
         pinned_ = sched_setaffinity(0, sizeof one, &one) == 0;
     }
     ~OneProcessor() { sched_setaffinity(0, sizeof before_, &before_); }
@@ -31,24 +26,6 @@ class OneProcessor {
   private:
     cpu_set_t before_;
     bool pinned_ = false;
-};
-
-// A thread that competes for the processor for as long as it lives.
-class BusyThread {
-  public:
-    BusyThread()
-        : thread_([this] {
-              while (!done_.load(std::memory_order_relaxed)) {
-              }
-          }) {}
-    ~BusyThread() {
-        done_ = true;
-        thread_.join();
-    }
-
-  private:
-    std::atomic<bool> done_{false};
-    std::thread thread_;
 };
 
 class Chip8PacingTest : public Chip8MachineTest {
@@ -76,7 +53,11 @@ TEST_F(Chip8PacingTest, OneDrawPerRenderStepOnASingleBusyProcessor) {
     sink.setRefreshPeriod(4'000'000);
     OneProcessor processor;
     ASSERT_TRUE(processor.pinned());
-    BusyThread busy;
+    // A thread that competes for the processor until the test ends.
+    std::jthread busy([](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+        }
+    });
 
     // 00E0 D015 1200: clear, draw, loop. Every frame is shown; one draw in three
     // instructions.
@@ -102,9 +83,7 @@ TEST_F(Chip8PacingTest, AStopEndsADrawingBatchAtTheNextInstruction) {
     EXPECT_LT(run.instructions, 1000u);
     EXPECT_FALSE(chip8.executeWorker || chip8.renderWorker);
 }
-} // namespace
 
-namespace {
 // A paced tick holds the "tRender" mutex for all of its instructions, so its draws do
 // not each wait for a render step: with ticks of 300 instructions run back to back, a
 // loop that draws on every third instruction runs about 300 instructions per shown

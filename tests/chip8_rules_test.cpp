@@ -25,7 +25,10 @@ Chip8Rules with(bool Chip8Rules::*flag) {
 
 // One opcode under the machine's rules and with one switch the other way; registers
 // are set in the order given, then I. Each case names the register values it expects
-// (V0, VF, I, pc) in both positions.
+// (V0, VF, I, pc) in both positions. Under the machine's rules VF is written before the
+// result, and the subtractions and shifts read their operands after that, so with x or
+// y = F the new flag takes part: 8F14 leaves the sum in VF; 80F5 is 9 - new flag 1, 8F15
+// new flag 1 - 5, 80F7 new flag 1 - 2; 8F06 always leaves 0 and 8F0E 0 or 2.
 TEST_F(Chip8RulesTest, EachInstructionSwitchInBothPositions) {
     struct Values {
         int v0, vf, i, pc;
@@ -75,65 +78,45 @@ TEST_F(Chip8RulesTest, EachInstructionSwitchInBothPositions) {
     }
 }
 
-// Draws and scrolls on the 64 x 32 low-resolution screen and the 128 x 64 high one,
-// as rows of logical pixels.
+// Draws and scrolls on the 64 x 32 low-resolution screen and the 128 x 64 high one, as
+// rows of logical pixels (cut from the screen at `area`), or, for the scroll down, as
+// cells of the 128 x 64 buffer.
 TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
-    const auto lowRow = [](std::uint32_t row) {
-        return cut(chip8ScreenRows(chip8), {0, row, 64, 1});
-    };
     const std::string dots(64, '.');
     const struct {
         const char* name;
         bool Chip8Rules::*flag;
         Chip8Program program;
-        std::string machine, switched; // what the check below reads
-        std::function<std::string()> read;
+        std::string machine, switched;
+        Area area = {0, 0, 64, 1};
+        bool buffer = false;
     } cases[] = {
+        // clang-format off
         // An 8-wide row at x = 62 wraps to columns 0-5 or stops at the edge; the start
         // position wraps either way (x = 66 starts at column 2).
-        {"clip across", &Chip8Rules::clipsSprites,
-         Chip8Program().ld(V0, 62).ldi(0x300).drw(V0, V1, 1),
-         "######" + dots.substr(6, 56) + "##\n", dots.substr(0, 62) + "##\n",
-         [&] { return lowRow(0); }},
-        {"clip start wraps", &Chip8Rules::clipsSprites,
-         Chip8Program().ld(V0, 66).ldi(0x300).drw(V0, V1, 1), "..########" + dots.substr(10) + "\n",
-         "..########" + dots.substr(10) + "\n", [&] { return lowRow(0); }},
-        {"clip down", &Chip8Rules::clipsSprites,
-         Chip8Program().ld(V1, 31).ldi(0x300).drw(V0, V1, 2), "########" + dots.substr(8) + "\n",
-         dots + "\n", [&] { return lowRow(0); }},
+        {"clip across", &Chip8Rules::clipsSprites, Chip8Program().ld(V0, 62).ldi(0x300).drw(V0, V1, 1),
+         "######" + dots.substr(6, 56) + "##\n", dots.substr(0, 62) + "##\n"},
+        {"clip start wraps", &Chip8Rules::clipsSprites, Chip8Program().ld(V0, 66).ldi(0x300).drw(V0, V1, 1),
+         "..########" + dots.substr(10) + "\n", "..########" + dots.substr(10) + "\n"},
+        {"clip down", &Chip8Rules::clipsSprites, Chip8Program().ld(V1, 31).ldi(0x300).drw(V0, V1, 2),
+         "########" + dots.substr(8) + "\n", dots + "\n"},
         {"clip high resolution", &Chip8Rules::clipsSprites,
-         Chip8Program().high().ld(V0, 124).ldi(0x300).drw(V0, V1, 1), "####\n", "....\n",
-         [&] {
-             return cut(chip8ScreenRows(chip8), {0, 0, 4, 1});
-         }},
+         Chip8Program().high().ld(V0, 124).ldi(0x300).drw(V0, V1, 1), "####\n", "....\n", {0, 0, 4, 1}},
         // Dxy0 in low resolution: 8 x 16 or 16 x 16 from 32 bytes of 0xFF.
-        {"wide low-resolution sprite", &Chip8Rules::wideLowResolutionSprite,
-         Chip8Program().ldi(0x300).drw(V0, V1, 0), "########........\n", "################\n",
-         [&] {
-             return cut(chip8ScreenRows(chip8), {0, 15, 16, 1});
-         }},
+        {"wide low-resolution sprite", &Chip8Rules::wideLowResolutionSprite, Chip8Program().ldi(0x300).drw(V0, V1, 0),
+         "########........\n", "################\n", {0, 15, 16, 1}},
         // A low-resolution row (buffer rows 0 and 1) scrolled down by 00C1: half a pixel
         // leaves buffer row 1 lit, a whole pixel clears it.
-        {"scroll down", &Chip8Rules::wholePixelLowResolutionScroll,
-         Chip8Program().ldi(0x300).drw(V0, V1, 1).scd(1), "########\n", "........\n",
-         [&] { return bufferRow(1, 8); }},
+        {"scroll down", &Chip8Rules::wholePixelLowResolutionScroll, Chip8Program().ldi(0x300).drw(V0, V1, 1).scd(1),
+         "########\n", "........\n", {0, 1, 8, 1}, true},
         // Scrolled sideways by 00FB / 00FC: 2 or 4 low-resolution pixels.
-        {"scroll right", &Chip8Rules::wholePixelLowResolutionScroll,
-         Chip8Program().ldi(0x300).drw(V0, V1, 1).scr(), "..########......\n", "....########....\n",
-         [&] {
-             return cut(chip8ScreenRows(chip8), {0, 0, 16, 1});
-         }},
-        {"scroll left", &Chip8Rules::wholePixelLowResolutionScroll,
-         Chip8Program().ld(V0, 8).ldi(0x300).drw(V0, V1, 1).scl(), "......########..\n",
-         "....########....\n",
-         [&] {
-             return cut(chip8ScreenRows(chip8), {0, 0, 16, 1});
-         }},
+        {"scroll right", &Chip8Rules::wholePixelLowResolutionScroll, Chip8Program().ldi(0x300).drw(V0, V1, 1).scr(),
+         "..########......\n", "....########....\n", {0, 0, 16, 1}},
+        {"scroll left", &Chip8Rules::wholePixelLowResolutionScroll, Chip8Program().ld(V0, 8).ldi(0x300).drw(V0, V1, 1).scl(),
+         "......########..\n", "....########....\n", {0, 0, 16, 1}},
         {"scroll in high resolution", &Chip8Rules::wholePixelLowResolutionScroll,
-         Chip8Program().high().ldi(0x300).drw(V0, V1, 1).scr(), "....########\n", "....########\n",
-         [&] {
-             return cut(chip8ScreenRows(chip8), {0, 0, 12, 1});
-         }},
+         Chip8Program().high().ldi(0x300).drw(V0, V1, 1).scr(), "....########\n", "....########\n", {0, 0, 12, 1}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         for (const bool switched : {false, true}) {
@@ -143,7 +126,9 @@ TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
             bytes.insert(bytes.end(), 32, 0xFF); // sprite data at 0x300
             load(bytes);
             run(5);
-            EXPECT_EQ(c.read(), switched ? c.switched : c.machine)
+            const std::string read = c.buffer ? bufferRow(c.area.row, c.area.width)
+                                              : cut(chip8ScreenRows(chip8), c.area);
+            EXPECT_EQ(read, switched ? c.switched : c.machine)
                 << c.name << (switched ? " (switched)" : " (machine)");
         }
     }
@@ -162,7 +147,6 @@ TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
         p.add(V1, 1);
     }
     load(p.bytes());
-    const std::uint64_t before = chip8InstructionsExecuted();
     runChip8Batch(chip8);
     const std::uint64_t firstTick = elapsedNanoseconds();
     EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.delayTimer, chip8.soundTimer),
@@ -172,7 +156,6 @@ TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
     EXPECT_EQ(elapsedNanoseconds() - firstTick, 16'666'667u);
     EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.delayTimer, chip8.soundTimer),
               ints(0x200 + 2 * 30, 27, 4, 4));
-    EXPECT_EQ(chip8InstructionsExecuted() - before, 30u);
 
     // Without the wait (a headless full-speed run) ticks follow at once, and the timers
     // still step once per tick.
@@ -230,29 +213,21 @@ TEST_F(Chip8RulesTest, DisplayWaitAllowsOneDrawPerTick) {
 // The variants' switches as the variants' table gives them, and their names.
 TEST(Chip8VariantTest, VariantsTurnTheirOwnSwitches) {
     EXPECT_EQ(chip8RulesFor(Chip8Variant::Quorvix), Chip8Rules{});
-    const Chip8Rules chip8 = chip8RulesFor(Chip8Variant::Chip8);
-    EXPECT_EQ(ints(chip8.logicResetsVF, chip8.loadStoreMovesI, chip8.shiftReadsVy, chip8.jumpAddsVx,
-                   chip8.clipsSprites, chip8.flagLast, chip8.addToILeavesVF,
-                   chip8.wideLowResolutionSprite, chip8.displayWait,
-                   chip8.wholePixelLowResolutionScroll, chip8.instructionsPerTick),
-              ints(1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 15));
-    EXPECT_EQ(ints(chip8.addressMask, chip8.xoChipInstructions), ints(0xFFF, 0));
-    for (const auto variant : {Chip8Variant::SuperChipModern, Chip8Variant::SuperChipLegacy}) {
-        const bool legacy = variant == Chip8Variant::SuperChipLegacy;
+    // The switches in the order the expectation below reads them.
+    const std::pair<Chip8Variant, std::vector<int>> table[] = {
+        {Chip8Variant::Chip8, {1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 15, 0xFFF, 0}},
+        {Chip8Variant::SuperChipModern, {0, 0, 0, 1, 1, 1, 1, 1, 0, 1, 30, 0xFFF, 0}},
+        {Chip8Variant::SuperChipLegacy, {0, 0, 0, 1, 1, 1, 1, 1, 2, 0, 30, 0xFFF, 0}},
+        {Chip8Variant::XoChip, {0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1000, 0xFFFF, 1}}};
+    for (const auto& [variant, switches] : table) {
         const Chip8Rules r = chip8RulesFor(variant);
         EXPECT_EQ(ints(r.logicResetsVF, r.loadStoreMovesI, r.shiftReadsVy, r.jumpAddsVx,
                        r.clipsSprites, r.flagLast, r.addToILeavesVF, r.wideLowResolutionSprite,
-                       r.displayWait, r.wholePixelLowResolutionScroll, r.instructionsPerTick),
-                  ints(0, 0, 0, 1, 1, 1, 1, 1, legacy ? 2 : 0, !legacy, 30))
-            << legacy;
-        EXPECT_EQ(ints(r.addressMask, r.xoChipInstructions), ints(0xFFF, 0));
+                       r.displayWait, r.wholePixelLowResolutionScroll, r.instructionsPerTick,
+                       r.addressMask, r.xoChipInstructions),
+                  switches)
+            << chip8VariantName(variant);
     }
-    const Chip8Rules xo = chip8RulesFor(Chip8Variant::XoChip);
-    EXPECT_EQ(ints(xo.logicResetsVF, xo.loadStoreMovesI, xo.shiftReadsVy, xo.jumpAddsVx,
-                   xo.clipsSprites, xo.flagLast, xo.addToILeavesVF, xo.wideLowResolutionSprite,
-                   xo.displayWait, xo.wholePixelLowResolutionScroll, xo.instructionsPerTick,
-                   xo.addressMask, xo.xoChipInstructions),
-              ints(0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1000, 0xFFFF, 1));
     const std::tuple<Chip8Variant, const char*, const char*> names[] = {
         {Chip8Variant::Quorvix, "quorvix", "Quorvix rules"},
         {Chip8Variant::Chip8, "chip8", "CHIP-8"},

@@ -8,10 +8,6 @@
 #include <chrono>
 #include <thread>
 
-void runChip8(Chip8Machine& m, std::uint64_t count) {
-    runChip8Iterations(m, count);
-}
-
 std::string chip8ScreenRows(const Chip8Machine& m) {
     const std::string text = chip8ScreenText(m);
     return text.substr(text.find('\n') + 1);
@@ -66,25 +62,20 @@ bool waitUntil(const std::function<bool()>& condition) {
 
 void Chip8Harness::SetUp() {
     initClock();
-    headless::captureConsole(true);
-    headless::takeConsoleText();
     headless::takePostedCommands();
     clearChip8ResetRequest();
     releaseAllKeys();
-    verboseConsole = 1;
     chip8.rules = quorvixRules;
     load({});
 }
 
 void Chip8Harness::TearDown() {
-    verboseConsole = 0;
     chip8.rules = quorvixRules;
     setChip8TickPacingEnabled(true);
     useRealClock();
     releaseAllKeys();
     headless::takePostedCommands();
     clearChip8ResetRequest();
-    headless::captureConsole(false);
 }
 
 void Chip8Harness::loadRom(const std::string& path) {

@@ -12,6 +12,8 @@
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "platform/keyboard.h"
+#include "tests/support/captured_console.h"
+#include "tests/support/ints.h"
 #include "tests/support/temp_file.h"
 #include "tools/program_builders/chip8_program.h"
 
@@ -19,12 +21,14 @@
 
 #include <functional>
 
-// Runs `count` iterations at the clock's current time (the manual one when it is on).
-void runChip8(Chip8Machine& m, std::uint64_t count);
-
 // The screen as the headless runner prints it, without its title line: 64 x 32 '.' and
 // '#' in low resolution (the top-left cell of each 2 x 2 block), 128 x 64 in high.
 std::string chip8ScreenRows(const Chip8Machine& m);
+
+// A program of one instruction.
+inline Chip8Program op(std::uint16_t opcode) {
+    return Chip8Program().op(opcode);
+}
 
 // A rectangle of characters in rows of text; the text with rectangles replaced by '?'.
 struct Area {
@@ -43,11 +47,6 @@ std::string pictureRows(const std::filesystem::path& png, std::uint32_t columns,
 // after a minute, which guards against a hang rather than measuring speed.
 bool waitUntil(const std::function<bool()>& condition);
 
-// Several values of any integer types, to compare in one expectation.
-template <typename... T> std::vector<int> ints(T... values) {
-    return {static_cast<int>(values)...};
-}
-
 // Console captured with messages on, keys up, the clock real, no posted command and no
 // Reset request, before and after the test; runs programs on the machine `m`.
 class Chip8Harness : public ::testing::Test {
@@ -65,9 +64,11 @@ class Chip8Harness : public ::testing::Test {
     // Loads the program, sets registers {index, value} and runs `steps` iterations.
     void execute(const Chip8Program& program,
                  std::initializer_list<std::pair<int, int>> registers = {}, int steps = 1);
-    void run(std::uint64_t count) { runChip8(m, count); }
+    // `count` iterations at the clock's current time (the manual one when it is on).
+    void run(std::uint64_t count) { runChip8Iterations(m, count); }
     static void press(int key) { setKeyDown(Chip8Machine::keyMap[key & 0xF], true); }
 
+    CapturedConsole captured;
     Chip8Machine& m;
     TempDirectory folder;
 };

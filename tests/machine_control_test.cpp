@@ -3,8 +3,7 @@
 #include "app/emulator_state.h"
 #include "chip16/chip16_machine.h"
 #include "chip8/chip8_machine.h"
-#include "platform/console_log.h"
-#include "platform/headless/headless_host.h"
+#include "tests/support/captured_console.h"
 #include "tests/support/temp_file.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +15,6 @@ class MachineControlTest : public ::testing::Test {
   protected:
     void SetUp() override {
         headless::setMainSurface(&surface);
-        headless::captureConsole(true);
-        headless::takeConsoleText();
-        verboseConsole = 1;
         romPath = romFileTitle = "";
     }
     void TearDown() override {
@@ -27,14 +23,13 @@ class MachineControlTest : public ::testing::Test {
         chip8SpeedChosen = 0;
         chip16ExtendedChosen = false;
         chip8.rules = quorvixRules;
-        verboseConsole = 0;
-        headless::captureConsole(false);
         headless::setMainSurface(nullptr);
     }
     static bool anythingRuns() {
         return chip8.executeWorker || chip8.renderWorker || chip16.executeWorker;
     }
 
+    CapturedConsole console;
     headless::FrameSink surface;
     TempDirectory folder;
 };
@@ -61,14 +56,16 @@ TEST_F(MachineControlTest, NameDecidesTheMachineAndIsLoggedLowerCased) {
         romFileTitle = c.title;
         detectEmulatorMode();
         EXPECT_EQ(EmulatorMode.load(), c.mode) << c.title;
-        EXPECT_EQ(headless::takeConsoleText(),
-                  std::string("Loading: ") + c.logged + "\nEmulator Mode: " +
-                      (c.mode == MachineKind::Chip8 ? "Chip-8\n" : "Chip-16\n"));
+        EXPECT_EQ(console.take(), std::string("Loading: ") + c.logged + "\nEmulator Mode: " +
+                                      (c.mode == MachineKind::Chip8 ? "Chip-8\n" : "Chip-16\n"));
         EXPECT_EQ(romFileTitle, c.title); // the copy is lowered, not the name
     }
 }
 
-TEST_F(MachineControlTest, CommandLineNamesTheRomByItsWholePath) {
+// Only the Load dialog has a buffer for the file name; the command line takes names of
+// any length (here 200 bytes: 65 three-byte characters, "X.CH8"). The window's test
+// drops the same name.
+TEST_F(MachineControlTest, CommandLineNamesTheRomByItsWholePathOfAnyLength) {
     const char* withRom[] = {"quorvix", "/Roms/Pong.CH8", "ignored"};
     takeRomFromCommandLine(3, withRom);
     EXPECT_EQ(romPath, "/Roms/Pong.CH8");
@@ -80,15 +77,28 @@ TEST_F(MachineControlTest, CommandLineNamesTheRomByItsWholePath) {
     // Reset before any ROM was named: Chip-8, an empty name, nothing runs.
     resetRom();
     EXPECT_EQ(EmulatorMode.load(), MachineKind::Chip8);
-    EXPECT_EQ(headless::takeConsoleText(),
-              "Loading: \nEmulator Mode: Chip-8\nError: Rom not found!\n");
+    EXPECT_EQ(console.take(), "Loading: \nEmulator Mode: Chip-8\nError: Rom not found!\n");
     EXPECT_FALSE(anythingRuns());
+
+    std::string name;
+    for (int i = 0; i < 65; ++i) {
+        name += "\xE4\xB8\xAD";
+    }
+    name += "X.CH8";
+    ASSERT_EQ(name.size(), 200u);
+    const std::string path = folder.write(name, {0x12, 0x00});
+    const char* argv[] = {"quorvix", path.c_str()};
+    takeRomFromCommandLine(2, argv);
+    resetRom();
+    EXPECT_EQ(romPath, path);
+    EXPECT_TRUE(console.take().ends_with(name.substr(0, 195) + "x.ch8\nEmulator Mode: Chip-8\n"));
+    EXPECT_TRUE(anythingRuns());
 }
 
 TEST_F(MachineControlTest, FailedStartKeepsTheNameAndALongChoiceChangesNothing) {
     const std::string path = folder.write("a.ch8", {0x12, 0x00});
     ASSERT_TRUE(startChosenRom(path, "a.ch8"));
-    EXPECT_EQ(headless::takeConsoleText(), "Loading: a.ch8\nEmulator Mode: Chip-8\n");
+    EXPECT_EQ(console.take(), "Loading: a.ch8\nEmulator Mode: Chip-8\n");
     EXPECT_TRUE(anythingRuns());
 
     // The dialog's buffers hold 1023 and 127 characters with the terminating zero.
@@ -99,8 +109,7 @@ TEST_F(MachineControlTest, FailedStartKeepsTheNameAndALongChoiceChangesNothing) 
 
     const std::string missing = (folder.path() / std::string(maxChosenNameLength, 'n')).string();
     ASSERT_TRUE(startChosenRom(missing, std::string(maxChosenNameLength - 4, 'n') + ".C16"));
-    EXPECT_TRUE(
-        headless::takeConsoleText().ends_with("Emulator Mode: Chip-16\nError: Rom not found!\n"));
+    EXPECT_TRUE(console.take().ends_with("Emulator Mode: Chip-16\nError: Rom not found!\n"));
     EXPECT_FALSE(anythingRuns());
     EXPECT_EQ(romPath, missing);
 }
@@ -117,64 +126,38 @@ TEST_F(MachineControlTest, CloseDropsAResetTheExitInstructionLeftQueued) {
     EXPECT_FALSE(anythingRuns());
 }
 
-// Only the Load dialog has a buffer for the file name; the command line takes names of
-// any length (here 200 bytes: 65 three-byte characters, "X.CH8"). The window's test
-// drops the same name.
-TEST_F(MachineControlTest, LongNamesLoadFromTheCommandLine) {
-    std::string name;
-    for (int i = 0; i < 65; ++i) {
-        name += "\xE4\xB8\xAD";
-    }
-    name += "X.CH8";
-    ASSERT_EQ(name.size(), 200u);
-    const std::string path = folder.write(name, {0x12, 0x00});
-    const char* argv[] = {"quorvix", path.c_str()};
-    takeRomFromCommandLine(2, argv);
-    resetRom();
-    EXPECT_EQ(romPath, path);
-    EXPECT_TRUE(headless::takeConsoleText().ends_with(name.substr(0, 195) +
-                                                      "x.ch8\nEmulator Mode: Chip-8\n"));
-    EXPECT_TRUE(anythingRuns());
-}
-
 // A start hands the machine the chosen rules and names a variant other than the
 // default after the mode line; the choice of the other machine is not named. A chosen
 // speed paces a paced variant and is named after it; the unpaced rules ignore it.
 TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
     const std::string chip8Rom = folder.write("a.ch8", {0x12, 0x00});
     const std::string chip16Rom = folder.write("a.c16", {0x10, 0x00, 0x00, 0x00});
+    const std::string chip8Mode = "Loading: a.ch8\nEmulator Mode: Chip-8\n";
+    const std::string chip16Mode = "Loading: a.c16\nEmulator Mode: Chip-16\n";
     const struct {
         Chip8Variant variant;
         bool extended;
-        const char* rom;
-        const char* logged;
+        bool chip16;
+        std::string logged;
         std::uint32_t speed = 0;
     } cases[] = {
-        {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n"},
-        {Chip8Variant::SuperChipModern, true, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: SUPER-CHIP (modern)\n"},
-        {Chip8Variant::Chip8, false, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: CHIP-8\n"},
-        {Chip8Variant::SuperChipLegacy, false, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: SUPER-CHIP 1.1 (legacy)\n"},
-        {Chip8Variant::Chip8, false, "a.c16", "Loading: a.c16\nEmulator Mode: Chip-16\n"},
-        {Chip8Variant::Quorvix, true, "a.c16",
-         "Loading: a.c16\nEmulator Mode: Chip-16\nVariant: Chip-16 Extended Instructions\n"},
-        {Chip8Variant::XoChip, false, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: XO-CHIP\n"},
-        {Chip8Variant::XoChip, false, "a.ch8",
-         "Loading: a.ch8\nEmulator Mode: Chip-8\nVariant: XO-CHIP\nSpeed: 200 instructions per "
-         "1/60 s\n",
-         200},
-        {Chip8Variant::Quorvix, false, "a.ch8", "Loading: a.ch8\nEmulator Mode: Chip-8\n", 200},
+        {Chip8Variant::Quorvix, false, false, chip8Mode},
+        {Chip8Variant::SuperChipModern, true, false, chip8Mode + "Variant: SUPER-CHIP (modern)\n"},
+        {Chip8Variant::Chip8, false, false, chip8Mode + "Variant: CHIP-8\n"},
+        {Chip8Variant::Chip8, false, true, chip16Mode},
+        {Chip8Variant::Quorvix, true, true,
+         chip16Mode + "Variant: Chip-16 Extended Instructions\n"},
+        {Chip8Variant::XoChip, false, false,
+         chip8Mode + "Variant: XO-CHIP\nSpeed: 200 instructions per 1/60 s\n", 200},
+        {Chip8Variant::Quorvix, false, false, chip8Mode, 200},
     };
     for (const auto& c : cases) {
         chip8VariantChosen = c.variant;
         chip16ExtendedChosen = c.extended;
         chip8SpeedChosen = c.speed;
-        const bool chip16 = std::string(c.rom).ends_with(".c16");
-        ASSERT_TRUE(startChosenRom(chip16 ? chip16Rom : chip8Rom, c.rom));
-        EXPECT_EQ(headless::takeConsoleText(), c.logged);
+        ASSERT_TRUE(c.chip16 ? startChosenRom(chip16Rom, "a.c16")
+                             : startChosenRom(chip8Rom, "a.ch8"));
+        EXPECT_EQ(console.take(), c.logged);
         Chip8Rules expected = chip8RulesFor(c.variant);
         if (c.speed != 0 && expected.instructionsPerTick != 0) {
             expected.instructionsPerTick = c.speed;

@@ -2,6 +2,7 @@
 
 #include "chip16/chip16_machine.h"
 #include "chip8/chip8_machine.h"
+#include "tests/support/ints.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +44,9 @@ TEST(MachineRules, Chip8StartState) {
     EXPECT_EQ(m->V, (std::array<std::uint8_t, 16>{}));
     EXPECT_EQ(m->rplFlags, (std::array<std::uint8_t, 16>{}));
     EXPECT_EQ(m->audioPattern, (std::array<std::uint8_t, 16>{}));
-    EXPECT_EQ((std::vector<int>{m->planes, m->pitch}), (std::vector<int>{1, 64}))
-        << "plane 1 selected, pitch 64";
-    EXPECT_EQ((std::vector<int>{m->I, m->delayTimer, m->soundTimer, m->pc, m->sp, m->hiRes}),
-              (std::vector<int>{0, 0, 0, 512, 0, 0}));
+    EXPECT_EQ(ints(m->planes, m->pitch), ints(1, 64)) << "plane 1 selected, pitch 64";
+    EXPECT_EQ(ints(m->I, m->delayTimer, m->soundTimer, m->pc, m->sp, m->hiRes),
+              ints(0, 0, 0, 512, 0, 0));
     EXPECT_EQ(m->delayTimerLastTick + m->soundTimerLastTick, 0u);
     EXPECT_EQ(std::count(m->screen.begin(), m->screen.end(), 0), 128 * 64);
     EXPECT_EQ(m->screenWidth * 1000 + m->screenHeight, 128'064u) << "128 x 64";
@@ -71,10 +71,10 @@ TEST(MachineRules, Chip16StartState) {
     resetChip16(*m);
     EXPECT_EQ(m->cycles, 0.0);
     EXPECT_EQ(m->R, (std::array<std::uint16_t, 16>{}));
-    EXPECT_EQ((std::vector<int>{m->pc, m->sp, m->vblank, m->carry, m->zero, m->overflow,
-                                m->negative, m->spriteWidth, m->spriteHeight, m->backgroundColour,
-                                m->flipHorizontal, m->flipVertical}),
-              (std::vector<int>{0x0400, 0xFDF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ints(m->pc, m->sp, m->vblank, m->carry, m->zero, m->overflow, m->negative,
+                   m->spriteWidth, m->spriteHeight, m->backgroundColour, m->flipHorizontal,
+                   m->flipVertical),
+              ints(0x0400, 0xFDF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
     EXPECT_EQ(std::count(m->screen.begin(), m->screen.end(), 0), 320 * 240);
     EXPECT_EQ(m->framesCompleted, 0u);
     EXPECT_EQ(std::count(m->unknownOpcodeCounts.begin(), m->unknownOpcodeCounts.end(), 0), 256);

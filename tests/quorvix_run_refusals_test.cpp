@@ -20,14 +20,6 @@ struct Refusal {
     const char* mentions; // a piece of the line on standard error
 };
 
-// The exit status and what the tool wrote on standard error; standard output goes to
-// `standardOutput`.
-std::pair<int, std::string> runTool(const std::string& arguments,
-                                    const std::string& standardOutput) {
-    return runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " " + arguments + " 2>&1 >" +
-                      standardOutput);
-}
-
 class QuorvixRunRefusalTest : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
@@ -39,8 +31,10 @@ TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
     // 0x0000 is not an instruction: the console says so at once, so --log has output.
     // Then the program jumps to itself.
     const std::string rom = folder.write("rom.ch8", {0x00, 0x00, 0x12, 0x02});
+    // What the tool wrote on standard error; standard output goes to the case's file.
     const auto [status, errors] =
-        runTool(std::string(refusal.arguments) + " " + rom, refusal.standardOutput);
+        runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " " + refusal.arguments + " " + rom +
+                   " 2>&1 >" + refusal.standardOutput);
     EXPECT_EQ(status, refusal.status) << errors;
     EXPECT_NE(errors.find(refusal.mentions), std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
@@ -51,21 +45,16 @@ TEST_P(QuorvixRunRefusalTest, OneShortLineAndTheStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, QuorvixRunRefusalTest,
     ::testing::Values(
+        // Which texts the limits refuse, the parsers' own test below says; these show the
+        // refusal reaching the user, quoted.
         Refusal{"NegativeFrames", "--frames -1", "/dev/null", 2, "--frames"},
-        Refusal{"FramesOneOverTheLargest", "--frames 18446744073709551616", "/dev/null", 2,
-                "--frames"},
         Refusal{"FramesFarTooMany", "--frames 99999999999999999999999", "/dev/null", 2,
                 "\"99999999999999999999999\""},
-        Refusal{"SecondsNaN", "--seconds NaN", "/dev/null", 2, "--seconds"},
         Refusal{"SecondsLowerNan", "--frames 2 --seconds nan", "/dev/null", 2, "\"nan\""},
-        Refusal{"SecondsMinusNan", "--seconds -nan", "/dev/null", 2, "\"-nan\""},
         Refusal{"SecondsInfinite", "--seconds inf", "/dev/null", 2, "\"inf\""},
-        Refusal{"SecondsTooLarge", "--seconds 1e400", "/dev/null", 2, "\"1e400\""},
-        Refusal{"SecondsNegative", "--seconds -1", "/dev/null", 2, "--seconds"},
         Refusal{"EmptyScreenshotName", "--frames 2 --screenshot \"\"", "/dev/null", 2,
                 "--screenshot"},
         Refusal{"PokeOutsideMemory", "--poke 0x1000=1", "/dev/null", 2, "0x1000"},
-        Refusal{"VariantByNumber", "--variant 1", "/dev/null", 2, "unknown variant \"1\""},
         Refusal{"ScreenTextLost", "--frames 2 --screen-text", "/dev/full", 1, "standard output"},
         Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
         Refusal{"LogLost", "--frames 30 --log", "/dev/full", 1, "standard output"},

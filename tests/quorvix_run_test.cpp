@@ -2,12 +2,11 @@
 
 #include "machine/machine_settings.h"
 #include "tests/chip8_test_machine.h"
+#include "tests/support/golden.h"
 #include "tests/support/tool_output.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 #include "tools/quorvix_run/run_rom.h"
-
-#include <map>
 
 namespace {
 using namespace chip8reg;
@@ -18,15 +17,6 @@ std::pair<int, std::string> runTool(const std::string& arguments) {
 }
 
 using QuorvixRunTest = Chip8MachineTest;
-
-// How many pixels of each colour (0xAABBGGRR) a PNG has; empty when it cannot be read.
-std::map<std::uint32_t, long> pngColours(const std::string& path) {
-    std::map<std::uint32_t, long> counts;
-    for (const std::uint32_t pixel : readPng(path).rgba) {
-        ++counts[pixel];
-    }
-    return counts;
-}
 
 // The poked byte chooses the glyph drawn; the tool prints the screen the same program
 // leaves on the test thread, and its screenshot's cells read back as that picture. The
@@ -41,7 +31,7 @@ TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
     EXPECT_EQ(status, 0) << output;
     load(p.bytes());
     chip8.memory[0x1FF] = 7;
-    runChip8(chip8, 5);
+    run(5);
     const std::string seven = chip8ScreenRows(chip8);
     EXPECT_EQ(cut(seven, {0, 0, 5, 5}), "####.\n...#.\n..#..\n.#...\n.#...\n");
     EXPECT_NE(output.find("chip-8 screen: 64x32 logical pixels (low resolution)\n" + seven),
@@ -72,10 +62,8 @@ const std::vector<std::uint8_t> drawnAndErased = {0xA2, 0x0A, 0xD0, 0x05, 0xD0, 
                                                   0x00, 0x00, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0};
 
 TEST_F(QuorvixRunTest, FramesAndPressesCountRefreshPeriodsNotPresentedFrames) {
-    const std::string rom = folder.write("erased.ch8", drawnAndErased);
-    EXPECT_EQ(runTool("--frames 10 " + rom).first, 0);
-
-    // The same start, then F10A F129 D005 120C: wait for a key and show its digit.
+    // The start of the erased-block program, then F10A F129 D005 120C: wait for a key and show its
+    // digit.
     const std::string keyed =
         folder.write("keyed.ch8", {0xA2, 0x0E, 0xD0, 0x05, 0xD0, 0x05, 0xF1, 0x0A, 0xF1, 0x29, 0xD0,
                                    0x05, 0x12, 0x0C, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0});
@@ -93,11 +81,8 @@ TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot
     const std::string rom = folder.write("erased.ch8", drawnAndErased);
     const std::string png = (folder.path() / "erased.png").string();
     EXPECT_EQ(runTool("--flicker-filter off --frames 60 --screenshot " + png + " " + rom).first, 0);
-    std::string dark;
-    for (int row = 0; row < 32; ++row) {
-        dark += std::string(64, '.') + '\n';
-    }
-    EXPECT_EQ(pictureRows(png, 64, 32), dark); // the last frame, after the erase
+    const std::string last = pictureRows(png, 64, 32); // the last frame, after the erase
+    EXPECT_TRUE(!last.empty() && last.find('#') == std::string::npos) << last;
 
     // A machine that never draws after an erase left its flag set: the filter holds
     // back every frame, so there is nothing to write.
@@ -113,36 +98,22 @@ TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot
     EXPECT_FALSE(std::filesystem::exists(options.screenshotPath));
 }
 
-// Chip1613ST loads a black-and-white palette with PAL before it draws its report: with
-// the extended set every lit screen pixel shows as a white 3 x 3 block.
-TEST_F(QuorvixRunTest, Chip16ExtendedFlagRunsChip1613stInItsOwnColours) {
-    if (sharedRomFolder().empty()) {
-        GTEST_SKIP() << "../shared/roms is not there";
-    }
+// The flag reaches the Chip-16 machine: Chip1613ST (whose run the ROM suite checks)
+// meets no unknown opcode with it and the later instructions' opcodes without it.
+TEST_F(QuorvixRunTest, Chip16ExtendedFlagTurnsOnTheLaterInstructions) {
+    QUORVIX_REQUIRE_SHARED_ROMS();
     const std::string rom = (sharedRomFolder() / "chip16/tests/Chip1613ST.c16").string();
-    const std::string png = (folder.path() / "shot.png").string();
-    // Without the wait, frames end the run as soon as they are shown; the clock's count
-    // only matters when none come, so the margin keeps a slow start on a busy machine
-    // from ending the run before the first frame.
-    const std::string common = "--no-wait --frames 300 --screen-text --stats --screenshot " + png;
-
-    const auto [status, output] = runTool("--chip16-extended " + common + " " + rom);
+    // Without the wait, frames end the run as soon as they are shown; the margin keeps a
+    // slow start on a busy machine from ending the run by the clock first.
+    const auto [status, output] =
+        runTool("--chip16-extended --no-wait --frames 300 --stats " + rom);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("unknown opcodes: none\n"), std::string::npos) << output;
-    const std::size_t rows = output.find('\n', output.find("chip-16 screen:")) + 1;
-    const std::string screen = output.substr(rows, 240 * 321);
-    const long lit = 240 * 320 - std::count(screen.begin(), screen.end(), '0');
-    EXPECT_GT(lit, 500);
-    EXPECT_EQ(pngColours(png), (std::map<std::uint32_t, long>{{0xFF000000, 960 * 720 - 9 * lit},
-                                                              {0xFFFFFFFF, 9 * lit}}));
-
-    const auto [statusOff, outputOff] = runTool(common + " " + rom);
+    const auto [statusOff, outputOff] = runTool("--no-wait --frames 300 --stats " + rom);
     EXPECT_EQ(statusOff, 0) << outputOff;
     EXPECT_NE(outputOff.find("unknown opcode 0xa3: 1 times\nunknown opcode 0xd0: 2 times\n"),
               std::string::npos)
         << outputOff;
-    // Its text is drawn in colour 1, which is black in the default palette.
-    EXPECT_EQ(pngColours(png), (std::map<std::uint32_t, long>{{0xFF000000, 960 * 720}}));
 }
 
 // 8011 leaves VF = 3 under the machine's rules and clears it under CHIP-8's; the program
@@ -156,7 +127,6 @@ TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
     std::filesystem::current_path(folder.path());
     const std::pair<const char*, const char*> runs[] = {
         {"", "####.\n...#.\n####.\n...#.\n####.\n"},
-        {"--variant quorvix ", "####.\n...#.\n####.\n...#.\n####.\n"},
         {"--variant chip8 ", "####.\n#..#.\n#..#.\n#..#.\n####.\n"}};
     for (const auto& [option, glyph] : runs) {
         const auto [status, output] =
@@ -172,26 +142,21 @@ TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
     EXPECT_EQ(xoStatus, 0) << xoLog;
     EXPECT_NE(xoLog.find("Variant: XO-CHIP\nSpeed: 7 instructions per 1/60 s\n"), std::string::npos)
         << xoLog;
-    for (const char* bad :
-         {"--variant bogus -- ", "--variant SCHIP -- ", "--bogus -- ", "",
-          "--variant xochip --poke 0x10000=1 -- ", "--speed 100 -- ",
-          "--variant xochip --speed 0 -- ", "--variant schip --speed 100001 -- "}) {
+    for (const char* bad : {"--variant bogus -- ", "--variant 1 -- ", "--bogus -- ", "",
+                            "--variant xochip --poke 0x10000=1 -- ", "--speed 100 -- ",
+                            "--variant schip --speed 100001 -- "}) {
         const auto [status, output] = runTool(bad + rom);
         EXPECT_EQ(status, 2) << bad << output;
         EXPECT_FALSE(output.empty()) << bad;
     }
-    const auto [status, help] = runTool("--help");
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(help.find("--variant"), std::string::npos) << help;
     std::filesystem::current_path(workingFolder);
 }
 
-TEST(QuorvixRunArgumentsTest, KeysPokesAndMachineKinds) {
-    const std::tuple<const char*, MachineKind, int> keys[] = {
-        {"a@1-2", MachineKind::Chip8, Chip8Machine::keyMap[0xA]},
-        {"A@1-2", MachineKind::Chip16, 0x43},
-        {"Up@0-5", MachineKind::Chip8, 0x26},
-        {"f@7-7", MachineKind::Chip16, Chip8Machine::keyMap[0xF]}};
+TEST(QuorvixRunArgumentsTest, KeysAndPokes) {
+    const std::tuple<const char*, MachineKind, int> keys[] = {{"a@1-2", MachineKind::Chip8, 0x5A},
+                                                              {"A@1-2", MachineKind::Chip16, 0x43},
+                                                              {"Up@0-5", MachineKind::Chip8, 0x26},
+                                                              {"f@7-7", MachineKind::Chip16, 0x56}};
     for (const auto& [text, machine, virtualKey] : keys) {
         const auto hold = parseKeyHold(text, machine);
         EXPECT_EQ(hold ? hold->virtualKey : -1, virtualKey) << text;
@@ -207,9 +172,5 @@ TEST(QuorvixRunArgumentsTest, KeysPokesAndMachineKinds) {
     for (const char* bad : {"1=256", "x=1", "1=", "=1", "12"}) {
         EXPECT_FALSE(parsePoke(bad)) << bad;
     }
-
-    EXPECT_EQ(machineForRomName("Games/PONG.C16"), MachineKind::Chip16);
-    EXPECT_EQ(machineForRomName("backup.c16.old"), MachineKind::Chip16);
-    EXPECT_EQ(machineForRomName("c16/game.ch8"), MachineKind::Chip8);
 }
 } // namespace

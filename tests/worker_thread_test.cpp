@@ -1,7 +1,6 @@
 #include "workers/worker_thread.h"
 
-#include "platform/console_log.h"
-#include "platform/headless/headless_host.h"
+#include "tests/support/captured_console.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -74,15 +73,8 @@ void waitForSteps(int count) {
 
 class WorkerThreadTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        resetObservations();
-        headless::captureConsole(true);
-        headless::takeConsoleText();
-    }
-    void TearDown() override {
-        verboseConsole = 0;
-        headless::captureConsole(false);
-    }
+    void SetUp() override { resetObservations(); }
+    CapturedConsole console;
 };
 } // namespace
 
@@ -99,15 +91,13 @@ TEST_F(WorkerThreadTest, CallbacksRunOnTheControllingThreadAroundAllSteps) {
 }
 
 TEST_F(WorkerThreadTest, AStepHoldingTheMutexPastOneSecondIsReportedOnceThenWaitedFor) {
-    verboseConsole = 1;
     stepSleepMilliseconds = 1300;
     auto worker = startWorker("tExecute", countingStep);
     waitForSteps(1);
     stopWorker(worker);
 
     EXPECT_EQ(stepsRun.load(), stepsFinished.load());
-    EXPECT_EQ(headless::takeConsoleText(),
-              "tExecute: Wait Timeout on Mutex (Trying Infinite Wait)\n");
+    EXPECT_EQ(console.take(), "tExecute: Wait Timeout on Mutex (Trying Infinite Wait)\n");
 }
 
 namespace {

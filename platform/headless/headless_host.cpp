@@ -106,11 +106,6 @@ bool isMenuItemChecked(int commandId) {
     return found != menuChecks.end() && found->second;
 }
 
-void clearMenuChecks() {
-    std::lock_guard lock(commandMutex);
-    menuChecks.clear();
-}
-
 void captureConsole(bool on) {
     headlessConsole().capture(on);
 }

@@ -20,7 +20,6 @@ std::size_t postedCommandCount();
 // Pretend a main window exists, and read the check marks the core set on it.
 void setMainWindowExists(bool exists);
 bool isMenuItemChecked(int commandId);
-void clearMenuChecks();
 
 // Console: with capture on, text goes into a buffer instead of standard output.
 void captureConsole(bool on);

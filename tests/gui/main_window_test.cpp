@@ -13,19 +13,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
-
-#include <map>
+#include <QWindow>
 
 namespace {
-// Which "Window xN" items carry a check mark, as a string like "0100".
-std::string windowChecks(const MainWindow& window) {
-    std::string marks;
-    for (int id = command::windowX1; id <= command::windowX4; ++id) {
-        marks += window.isMenuItemChecked(id) ? '1' : '0';
-    }
-    return marks;
-}
-
 bool chip8Runs() {
     return chip8.executeWorker != nullptr && chip8.renderWorker != nullptr;
 }
@@ -36,7 +26,7 @@ TEST_F(MainWindowTest, StartsSizedForChip16AtScaleTwoWithTheFilterOn) {
     start();
     EXPECT_EQ(window->windowTitle(), "Quorvix");
     EXPECT_EQ(window->clientSize(), QSize(640, 480));
-    EXPECT_EQ(windowChecks(*window), "0100");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "0100");
     EXPECT_TRUE(window->isMenuItemChecked(command::flickerFilter));
     EXPECT_EQ(flickerFilter.load(), 1);
     EXPECT_FALSE(window->isMenuItemChecked(command::showConsole));
@@ -51,15 +41,15 @@ TEST_F(MainWindowTest, WindowItemsSizeForTheModeOfTheCurrentRom) {
     window->handleCommand(command::windowX1 + 1);
 
     const QPoint topLeft = window->pos();
-    load(writeRom("spin.ch8", chip8Spin));
+    load(folder.write("spin.ch8", chip8Spin));
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
     EXPECT_TRUE(chip8Runs());
     window->handleCommand(command::windowX1);
     EXPECT_EQ(window->clientSize(), QSize(512, 256));
-    EXPECT_EQ(windowChecks(*window), "1000");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "1000");
     window->handleCommand(command::windowX4);
     EXPECT_EQ(window->clientSize(), QSize(2048, 1024));
-    EXPECT_EQ(windowChecks(*window), "0001");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "0001");
     EXPECT_EQ(window->pos(), topLeft);
 
     window->resize(777, 333); // the user's size holds until Load or a Window item
@@ -72,14 +62,14 @@ TEST_F(MainWindowTest, WindowItemsSizeForTheModeOfTheCurrentRom) {
 
 TEST_F(MainWindowTest, LoadingChip16StopsTheChip8MachineAndResizes) {
     start();
-    const std::string path = writeRom("spin.ch8", chip8Spin);
+    const std::string path = folder.write("spin.ch8", chip8Spin);
     load(path);
     WorkerThread* running = chip8.executeWorker.get();
     load(""); // cancelled: nothing changes
     EXPECT_EQ(chip8.executeWorker.get(), running);
     EXPECT_EQ(romPath, path);
 
-    load(writeRom("spin.c16", chip16Spin));
+    load(folder.write("spin.c16", chip16Spin));
     EXPECT_EQ(chip8.executeWorker, nullptr);
     EXPECT_EQ(chip8.renderWorker, nullptr);
     EXPECT_NE(chip16.executeWorker, nullptr);
@@ -90,19 +80,17 @@ TEST_F(MainWindowTest, LoadingChip16StopsTheChip8MachineAndResizes) {
 
 TEST_F(MainWindowTest, CloseStopsAndBlanksAndResetRestartsTheSameRom) {
     start();
-    load(writeRom("spin.c16", chip16Spin));
+    load(folder.write("spin.c16", chip16Spin));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->picture()->hasPicture(); }, 5000));
-    window->handleCommand(command::close);
-    EXPECT_EQ(chip16.executeWorker, nullptr);
-    EXPECT_FALSE(window->picture()->hasPicture());
+    window->handleCommand(command::close); // stops and blanks, as the stress test checks
     window->handleCommand(command::reset);
     EXPECT_NE(chip16.executeWorker, nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->picture()->hasPicture(); }, 5000));
 }
 
-// A dropped file loads like Load. Only the Load dialog has a buffer that limits the
-// file name: a dropped file with a 200-byte name (65 three-byte characters, "X.CH8")
-// loads; chosen in the dialog, the same file loads nothing.
+// A dropped file loads like Load, but without the Load dialog's buffer that limits the
+// file name (whose refusal the machine control's test checks): a dropped file with a
+// 200-byte name (65 three-byte characters, "X.CH8") loads.
 TEST_F(MainWindowTest, DroppedFileLoadsLikeLoadEvenWithANameTheDialogRefuses) {
     start();
     std::string name;
@@ -111,11 +99,7 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeLoadEvenWithANameTheDialogRefuses) {
     }
     name += "X.CH8";
     ASSERT_EQ(name.size(), 200u);
-    const std::string path = writeRom(name, chip8Spin);
-    load(path);
-    EXPECT_EQ(romPath, "");
-    EXPECT_FALSE(chip8Runs());
-
+    const std::string path = folder.write(name, chip8Spin);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -148,8 +132,6 @@ TEST_F(MainWindowTest, ConsoleOpensWithBannerEveryTimeAndFollowsItsCloseBox) {
     EXPECT_EQ(verboseConsole.load(), 1);
     EXPECT_TRUE(window->isMenuItemChecked(command::showConsole));
     EXPECT_EQ(consoleText(), banner);
-    load(writeRom("Spin.CH8", chip8Spin));
-    EXPECT_EQ(consoleText(), banner + "Loading: spin.ch8\nEmulator Mode: Chip-8\n");
 
     window->handleCommand(command::showConsole);
     EXPECT_EQ(verboseConsole.load(), 0);
@@ -166,7 +148,7 @@ TEST_F(MainWindowTest, ConsoleOpensWithBannerEveryTimeAndFollowsItsCloseBox) {
 
 TEST_F(MainWindowTest, CommandsWithoutMenuItemsAreIgnored) {
     start();
-    load(writeRom("spin.ch8", chip8Spin));
+    load(folder.write("spin.ch8", chip8Spin));
     WorkerThread* running = chip8.executeWorker.get();
     for (const int id : {32774, 32775, 32780, 32781, 0, 1, 103, 106, 32770, 32784, -1}) {
         window->handleCommand(id);
@@ -174,7 +156,7 @@ TEST_F(MainWindowTest, CommandsWithoutMenuItemsAreIgnored) {
     EXPECT_FALSE(window->hasEnded());
     EXPECT_EQ(chip8.executeWorker.get(), running);
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
-    EXPECT_EQ(windowChecks(*window), "0100");
+    EXPECT_EQ(checks(command::windowX1, command::windowX4), "0100");
     EXPECT_EQ(flickerFilter.load() + verboseConsole.load(), 1);
 }
 
@@ -191,7 +173,7 @@ QDialog* aboutDialog() {
 
 TEST_F(MainWindowTest, AboutIsModalClosesOnOkOrEscapeAndTheMachineRunsMeanwhile) {
     start();
-    load(writeRom("spin.ch8", chip8Spin));
+    load(folder.write("spin.ch8", chip8Spin));
     for (const bool byEscape : {false, true}) {
         bool modal = false;
         bool ranWhileOpen = false;
@@ -223,24 +205,12 @@ TEST_F(MainWindowTest, AboutIsModalClosesOnOkOrEscapeAndTheMachineRunsMeanwhile)
     EXPECT_TRUE(chip8Runs());
 }
 
-// Records whether the machine still ran when the window was hidden.
-class HideWatcher final : public QObject {
-  public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Hide) {
-            machineRanWhenHidden = chip8Runs();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-    bool machineRanWhenHidden = false;
-};
-
 TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
     TempDirectory folder;
     for (const int way : {0, 1, 2}) {
         romPath = romFileTitle = folder.write("spin.ch8", chip8Spin);
-        HideWatcher watcher;
-        QTimer::singleShot(0, [way, &watcher] {
+        bool ranWhenHidden = false;
+        QTimer::singleShot(0, [way, &ranWhenHidden] {
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 auto* window = dynamic_cast<MainWindow*>(widget);
                 if (window == nullptr || !window->isVisible()) {
@@ -249,7 +219,10 @@ TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
                 // A command-line ROM runs at once, in a window sized for its machine.
                 EXPECT_TRUE(chip8Runs());
                 EXPECT_EQ(window->clientSize(), QSize(1024, 512));
-                window->installEventFilter(&watcher);
+                QObject::connect(window->windowHandle(), &QWindow::visibleChanged, window,
+                                 [&ranWhenHidden](bool visible) {
+                                     ranWhenHidden = ranWhenHidden || (!visible && chip8Runs());
+                                 });
                 if (way == 0) {
                     QTest::keyClick(window->picture(), Qt::Key_Escape);
                 } else if (way == 1) {
@@ -261,7 +234,7 @@ TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
         });
         EXPECT_EQ(runMainWindow(), 7);
         // The window goes first; the machine stops behind it.
-        EXPECT_TRUE(watcher.machineRanWhenHidden) << way;
+        EXPECT_TRUE(ranWhenHidden) << way;
         EXPECT_FALSE(chip8Runs());
         EXPECT_FALSE(mainWindowExists());
     }

@@ -4,6 +4,7 @@
 #include "app/console_control.h"
 #include "app/emulator_state.h"
 #include "app/gui/main_window.h"
+#include "chip8/chip8_machine.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
 #include "platform/qt/console_sink_qt.h"
@@ -15,11 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+
+#include <malloc.h>
+#include <unistd.h>
 
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        resetChoices();
         EmulatorMode = MachineKind::Chip16;
         windowScale = 2;
         flickerFilter = 0;
@@ -33,6 +39,13 @@ class ShellTest : public ::testing::Test {
         window.reset();
         hideConsole();
         verboseConsole = 0;
+        resetChoices();
+    }
+    static void resetChoices() {
+        chip8VariantChosen = Chip8Variant::Quorvix;
+        chip8SpeedChosen = 0;
+        chip16ExtendedChosen = false;
+        chip8.rules = quorvixRules;
     }
 
     // The window's initialisation, then shown as the program shows it.
@@ -52,14 +65,31 @@ class ShellTest : public ::testing::Test {
         ConsoleWindow* console = qtConsoleSink().window();
         return console != nullptr ? console->toPlainText() : QString();
     }
-    std::string writeRom(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        return folder.write(name, bytes);
+    // Which of the items from `first` to `last` carry a check mark, as a string like
+    // "10000".
+    std::string checks(int first, int last) const {
+        std::string marks;
+        for (int id = first; id <= last; ++id) {
+            marks += window->isMenuItemChecked(id) ? '1' : '0';
+        }
+        return marks;
     }
 
     std::unique_ptr<MainWindow> window;
     QString nextChoice;
     TempDirectory folder;
 };
+
+// The process's resident memory; freed heap memory the allocator still holds is not
+// counted, as it is no leak.
+inline long residentKiB() {
+    malloc_trim(0);
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
 
 // A CHIP-8 program that spins on one jump, and the same for Chip-16.
 inline const std::vector<std::uint8_t> chip8Spin = {0x12, 0x00};

@@ -15,9 +15,7 @@
 #include "tools/program_builders/chip8_program.h"
 
 #include <cstdio>
-#include <fstream>
 
-#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -33,16 +31,6 @@ constexpr int measuredCycles = 500;
 // only makes the whole run longer, which is not a hang.
 constexpr unsigned cycleBoundSeconds = 120;
 constexpr int frameTimeoutMs = 20000;
-
-long residentKiB() {
-    // Freed heap memory the allocator still holds is not a leak.
-    malloc_trim(0);
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // Stands between the posting workers and the window to count the Resets the exit
 // instruction asks for.
@@ -114,9 +102,9 @@ class StressTest : public ShellTest {
 };
 
 TEST_F(StressTest, LoadResetCloseCyclesNeitherHangNorLeak) {
-    const std::string chip8Rom = writeRom("drawing.ch8", chip8Drawing());
-    const std::string exitRom = writeRom("exiting.ch8", chip8Exiting());
-    const std::string chip16Rom = writeRom("drawing.c16", chip16Drawing());
+    const std::string chip8Rom = folder.write("drawing.ch8", chip8Drawing());
+    const std::string exitRom = folder.write("exiting.ch8", chip8Exiting());
+    const std::string chip16Rom = folder.write("drawing.c16", chip16Drawing());
 
     start();
     CountingHost host(*window);

@@ -20,21 +20,10 @@ void expectGolden(const std::string& name, const std::string& text) {
     }
     std::stringstream golden;
     golden << in.rdbuf();
-    if (golden.str() == text) {
-        return;
-    }
-    std::istringstream expected(golden.str());
-    std::istringstream seen(text);
-    std::string expectedLine;
-    std::string seenLine;
-    int line = 1;
-    while (std::getline(expected, expectedLine) && std::getline(seen, seenLine) &&
-           expectedLine == seenLine) {
-        ++line;
-    }
-    ADD_FAILURE() << path << " differs from line " << line << "\n  golden: " << expectedLine
-                  << "\n  seen:   " << seenLine
-                  << "\n(QUORVIX_REBASELINE=1 rewrites it if the change is intended)";
+    // Google Test shows the differing lines of the two texts.
+    EXPECT_EQ(golden.str(), text) << path
+                                  << " differs (QUORVIX_REBASELINE=1 rewrites it if the "
+                                     "change is intended)";
 }
 
 std::string withoutBlankRows(const std::string& screenText) {
