@@ -95,23 +95,6 @@ TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
     EXPECT_EQ(m.eraseFlag, 1) << "clearing leaves the erase flag";
 }
 
-TEST_F(Chip8ScreenTest, ScrollsMoveBufferPixels) {
-    draw(m, true, 0, 0, 1, {0x80});   // column 0 of row 0
-    draw(m, true, 120, 5, 1, {0x24}); // columns 122 and 125 of row 5
-    draw(m, true, 4, 63, 1, {0x80});  // column 4 of the bottom row
-    const std::pair<std::uint16_t, Cells> steps[] = {
-        {0x00FB, {{4, 0}, {126, 5}, {8, 63}}}, // column 125 falls off
-        {0x00FC, {{0, 0}, {122, 5}, {4, 63}}},
-        {0x00FC, {{118, 5}, {0, 63}}},
-        {0x00C1, {{118, 6}}}, // the bottom row falls off
-        {0x00CF, {{118, 21}}},
-    };
-    for (const auto& [opcode, expected] : steps) {
-        executeChip8Instruction(m, opcode);
-        EXPECT_EQ(litCells(m), expected) << std::hex << opcode;
-    }
-}
-
 // Every cell of a full buffer, in each plane selection and each block width: the cells move by
 // whole rows or by 4 columns (8 with whole low-resolution pixels), 0 comes in from outside, the
 // planes not selected and the bits above the planes stay. The pattern differs between neighbouring
