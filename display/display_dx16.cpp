@@ -10,17 +10,16 @@ static_assert(displayDx16Width == texelsPerPixel * chip16ScreenWidth);
 static_assert(displayDx16Height == texelsPerPixel * chip16ScreenHeight);
 
 // Four pixels are twelve texels: three 16-byte stores in each of the pixel row's three
-// texel rows (from `top`, `pitch` bytes apart), the stores a fill of those rows makes,
+// texel rows (from `top`, `step` texels apart), the stores a fill of those rows makes,
 // and nothing read back.
 inline void writeFourPixels(const std::array<std::uint32_t, 16>& colours,
-                            const std::uint8_t* pixels, std::uint32_t* top, std::int32_t pitch) {
+                            const std::uint8_t* pixels, std::uint32_t* top, std::ptrdiff_t step) {
     using Texels = std::uint32_t __attribute__((vector_size(16)));
     const Texels four = {colours[pixels[0] & 0x0F], colours[pixels[1] & 0x0F],
                          colours[pixels[2] & 0x0F], colours[pixels[3] & 0x0F]};
     const Texels twelve[3] = {__builtin_shufflevector(four, four, 0, 0, 0, 1),
                               __builtin_shufflevector(four, four, 1, 1, 2, 2),
                               __builtin_shufflevector(four, four, 2, 3, 3, 3)};
-    const std::ptrdiff_t step = pitch / 4;
     std::memcpy(top, twelve, sizeof twelve);
     std::memcpy(top + step, twelve, sizeof twelve);
     std::memcpy(top + 2 * step, twelve, sizeof twelve);
@@ -37,12 +36,14 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
     const bool sameColours = last != nullptr && last->valid && last->colours == colours;
 
     static_assert(chip16ScreenWidth % 4 == 0 && texelsPerPixel == 3);
+    // Read once: a texel store could alias the pitch and force it through memory.
+    const std::ptrdiff_t step = image.pitch / std::int32_t{sizeof(std::uint32_t)};
     for (std::uint32_t y = 0; y < chip16ScreenHeight; ++y) {
         const std::uint8_t* pixels = &machine.screen[y * chip16ScreenWidth];
         std::uint32_t* top = image.row(y * texelsPerPixel);
         if (last == nullptr) {
             for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
-                writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
+                writeFourPixels(colours, pixels + x, top + 3 * x, step);
             }
             continue;
         }
@@ -50,21 +51,26 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
         if (sameColours) {
             // With the same colours only the runs of four pixels that differ from the
             // last conversion are written again: a game moves few pixels in a frame.
-            FrameSpan& written = last->changedColumns[y];
-            written = {};
+            last->changedColumns[y] = {};
             if (std::memcmp(lastPixels, pixels, chip16ScreenWidth) == 0) {
                 continue;
             }
+            // The span is kept in locals: the texel stores could otherwise alias it and
+            // force it through memory on every run.
+            std::uint32_t first = 0;
+            std::uint32_t end = 0;
             for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
                 if (std::memcmp(lastPixels + x, pixels + x, 4) != 0) {
-                    writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
-                    written = {written.first < written.end ? written.first : 3 * x, 3 * x + 12};
+                    writeFourPixels(colours, pixels + x, top + 3 * x, step);
+                    first = end == 0 ? 3 * x : first;
+                    end = 3 * x + 12;
                 }
             }
+            last->changedColumns[y] = {first, end};
         } else {
             last->changedColumns[y] = {0, displayDx16Width};
             for (std::uint32_t x = 0; x < chip16ScreenWidth; x += 4) {
-                writeFourPixels(colours, pixels + x, top + 3 * x, image.pitch);
+                writeFourPixels(colours, pixels + x, top + 3 * x, step);
             }
         }
         std::memcpy(lastPixels, pixels, chip16ScreenWidth);
