@@ -1,5 +1,5 @@
 // Hundreds of Load / Reset / Close cycles on the offscreen main window, alternating a
-// drawing CHIP-8 ROM and a drawing Chip-16 ROM, with the console open and the flicker
+// drawing CHIP-8 ROM and the Chip-16 demo, with the console open and the flicker
 // filter toggled every cycle; every fifth CHIP-8 load is a ROM that ends with the exit
 // instruction, whose posted Reset restarts it until Close. Nothing may hang (an alarm
 // ends the process when a cycle stalls), every cycle must show a picture, and memory must
@@ -11,7 +11,7 @@
 #include "chip8/chip8_machine.h"
 #include "platform/qt/host_window.h"
 #include "platform/qt/picture_widget.h"
-#include "tools/program_builders/chip16_program.h"
+#include "roms/demo_programs.h"
 #include "tools/program_builders/chip8_program.h"
 
 #include <cstdio>
@@ -77,18 +77,6 @@ std::vector<std::uint8_t> chip8Exiting() {
     return p.bytes();
 }
 
-// A sprite that moves one pixel a frame over a cleared screen.
-std::vector<std::uint8_t> chip16Drawing() {
-    Chip16Program p;
-    p.bgc(1).spr(4, 8).ldi(0, 0).ldi(1, 100);
-    p.at(0x20).vblnk().cls().drw(0, 1, 0x1000).addi(0, 1).andi(0, 0xFF).jmp(0x20);
-    p.at(0x1000);
-    for (int i = 0; i < 32; ++i) {
-        p.data({static_cast<std::uint8_t>(0x10 * (i % 16) + 2)});
-    }
-    return p.image();
-}
-
 class StressTest : public ShellTest {
   protected:
     bool waitForPicture() {
@@ -104,7 +92,7 @@ class StressTest : public ShellTest {
 TEST_F(StressTest, LoadResetCloseCyclesNeitherHangNorLeak) {
     const std::string chip8Rom = folder.write("drawing.ch8", chip8Drawing());
     const std::string exitRom = folder.write("exiting.ch8", chip8Exiting());
-    const std::string chip16Rom = folder.write("drawing.c16", chip16Drawing());
+    const std::string chip16Rom = folder.write("demo.c16", chip16DemoRom());
 
     start();
     CountingHost host(*window);
