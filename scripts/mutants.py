@@ -84,6 +84,9 @@ MUTANTS = [
      "maps.rowsOneToOne &&"),
     ("display/display_dx16.cpp", "colours[0] = machine.palette[machine.backgroundColour & 0x0F];",
      "colours[0] = machine.palette[0];"),
+    ("display/display_dx16.cpp", "_mm512_storeu_si512(at + 2 * step, texels);",
+     "_mm512_storeu_si512(at + step + step / 2, texels);"),
+    ("display/display_dx16.cpp", "_mm512_setr_epi32(5, 5, 6, 6, 6, 7,", "_mm512_setr_epi32(5, 6, 6, 6, 6, 7,"),
     # Start, stop and the shell's machine control.
     ("app/chip8_start_stop.cpp", "    stopWorker(chip8.executeWorker);",
      "    stopWorker(chip8.renderWorker);\n    stopWorker(chip8.executeWorker);"),  # stop order
