@@ -32,19 +32,13 @@ void FramePacer() {
         if (stepShouldEnd()) {
             return; // the machine is being stopped: no frame follows to be paced
         }
-        const std::uint64_t remaining = framePeriodNanoseconds - elapsed;
-        if (remaining > coarseSleepNanoseconds) {
-            // Pieces short enough for a stop to be noticed soon, and no more of them: each
-            // wake-up costs the processor more than the check it makes.
-            sleepNanoseconds(coarseSleepNanoseconds);
-        } else {
-            // The last stretch in one sleep to the deadline itself, rounded up to a
-            // whole count so that the period has passed on waking.
-            const auto periodCounts = static_cast<std::uint64_t>(
-                (static_cast<unsigned __int128>(framePeriodNanoseconds) * frequency + 999'999'999) /
-                1'000'000'000);
-            sleepUntilCounter(lastTick + periodCounts);
-        }
+        // One sleep to the deadline itself, cut short by a stop: each wake-up costs the
+        // processor more than the check it makes. Rounded up to a whole count so that
+        // the period has passed on waking.
+        const auto periodCounts = static_cast<std::uint64_t>(
+            (static_cast<unsigned __int128>(framePeriodNanoseconds) * frequency + 999'999'999) /
+            1'000'000'000);
+        sleepUntilCounterUnlessStopping(lastTick + periodCounts);
     }
 }
 

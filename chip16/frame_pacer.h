@@ -4,14 +4,11 @@
 #include <cstdint>
 
 constexpr std::uint64_t framePeriodNanoseconds = 16'639'488;
-// Above this remaining time the pacer sleeps pieces of this length; at or below it, it
-// sleeps once, until the period ends.
-constexpr std::uint64_t coarseSleepNanoseconds = 4'000'000;
 
 // Returns once at least one frame period has passed since its previous return in this
 // process (the first call of the process waits a full period). Lateness is not made
-// up: the next period counts from this return. Returns early, within about 4 ms, when
-// the worker it runs on is being stopped.
+// up: the next period counts from this return. Returns early, as soon as the worker it
+// runs on is being stopped.
 void FramePacer();
 
 // The program always paces; a headless run that wants full speed turns pacing off, and

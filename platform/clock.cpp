@@ -1,9 +1,11 @@
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <limits>
 #include <thread>
 
 std::uint64_t clockFrequency = 0;
@@ -83,6 +85,30 @@ void sleepUntilCounter(std::uint64_t deadline) {
                          static_cast<long>(deadline % nanosecondsPerSecond)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
+}
+
+void raiseWakeSignal(WakeSignal& signal) {
+    {
+        std::lock_guard lock(signal.mutex);
+        signal.raised = true;
+    }
+    signal.raisedChanged.notify_all();
+}
+
+void sleepUntilCounterOrSignal(std::uint64_t deadline, WakeSignal& signal) {
+    if (manualClockOn.load(std::memory_order_relaxed)) {
+        sleepUntilCounter(deadline);
+        return;
+    }
+    // The steady clock is CLOCK_MONOTONIC, the counter's own clock, and the wait on it
+    // is absolute: it ends at the deadline however long the thread took to start it.
+    using Nanoseconds = std::chrono::nanoseconds;
+    const auto until = std::chrono::steady_clock::time_point(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            Nanoseconds(static_cast<Nanoseconds::rep>(
+                std::min<std::uint64_t>(deadline, std::numeric_limits<Nanoseconds::rep>::max())))));
+    std::unique_lock lock(signal.mutex);
+    signal.raisedChanged.wait_until(lock, until, [&signal] { return signal.raised; });
 }
 
 void sleepMilliseconds(std::uint32_t ms) {

@@ -1,7 +1,9 @@
 #pragma once
 // The host's performance counter, in nanoseconds, and sleeping.
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 // Counts per second of the performance counter (always 1,000,000,000 here) and its
 // reading at program start; set once by initClock().
@@ -26,6 +28,16 @@ void sleepNanoseconds(std::uint64_t ns);
 // waking as soon after it as the system's timers allow; returns at once when the
 // deadline has passed.
 void sleepUntilCounter(std::uint64_t deadline);
+
+// Lets another thread cut a sleep short; once raised it stays raised.
+struct WakeSignal {
+    std::mutex mutex;
+    std::condition_variable raisedChanged;
+    bool raised = false;
+};
+void raiseWakeSignal(WakeSignal& signal);
+// As sleepUntilCounter, but returns as soon as `signal` is raised (at once when it is).
+void sleepUntilCounterOrSignal(std::uint64_t deadline, WakeSignal& signal);
 
 // A hand-driven clock for tests that need exact time: while it is on, the counter
 // only moves by advanceManualClock() and by the sleeps, which advance it instead of

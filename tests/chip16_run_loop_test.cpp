@@ -110,10 +110,9 @@ TEST(Chip16FramePacer, SleepsUntilAPeriodHasPassedSinceItsLastReturn) {
     FramePacer();
     EXPECT_EQ(readPerformanceCounter(), tick);
 
-    // The period is 16 639 488 ns. While more than 4 ms of it remain the pacer sleeps in
-    // pieces of 4 ms, then once until the period ends; with the hand-driven clock the
-    // sleeps move the clock, so whatever remains, the pacer returns exactly at the period
-    // with nobody else moving the clock.
+    // The period is 16 639 488 ns. The pacer sleeps until the period ends; with the
+    // hand-driven clock the sleep moves the clock, so whatever remains, the pacer returns
+    // exactly at the period with nobody else moving the clock.
     for (const std::uint64_t remaining : {16'639'488, 4'000'001, 4'000'000, 1}) {
         const std::uint64_t start = readPerformanceCounter();
         advanceManualClock(16'639'488 - remaining);

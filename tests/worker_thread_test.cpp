@@ -183,6 +183,13 @@ void stepUntilStopRequested() {
     ++stepsFinished;
 }
 
+// A step asleep until a deadline an hour away: only the stop can wake it in time.
+void stepAsleepForAnHour() {
+    ++stepsRun;
+    sleepUntilCounterUnlessStopping(readPerformanceCounter() + 3'600'000'000'000);
+    ++stepsFinished;
+}
+
 // The thread names itself as it starts, so the name is waited for (up to 10 s).
 std::string osThreadName(WorkerThread& worker, const std::string& expected) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -197,11 +204,14 @@ std::string osThreadName(WorkerThread& worker, const std::string& expected) {
 
 TEST_F(WorkerThreadTest, AStopReachesTheRunningStepBeforeItWaitsForTheMutex) {
     EXPECT_FALSE(stepShouldEnd()) << "this thread is no worker";
-    auto worker = startWorker("tExecute", stepUntilStopRequested);
-    waitForSteps(1);
-    stopWorker(worker);
-    EXPECT_EQ(stepsRun.load(), 1);
-    EXPECT_GE(stepsFinished.load(), 1);
+    for (const StepFunction step : {stepUntilStopRequested, stepAsleepForAnHour}) {
+        resetObservations();
+        auto worker = startWorker("tExecute", step);
+        waitForSteps(1);
+        stopWorker(worker);
+        EXPECT_EQ(stepsRun.load(), 1);
+        EXPECT_GE(stepsFinished.load(), 1);
+    }
 }
 
 TEST_F(WorkerThreadTest, TheOperatingSystemKnowsTheThreadByTheWorkersName) {

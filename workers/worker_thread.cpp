@@ -125,6 +125,15 @@ bool stepShouldEnd() {
     return worker != nullptr && worker->stopRequested.load(std::memory_order_acquire);
 }
 
+void sleepUntilCounterUnlessStopping(std::uint64_t deadline) {
+    const WorkerThread* worker = currentWorker;
+    if (worker == nullptr) {
+        sleepUntilCounter(deadline);
+        return;
+    }
+    sleepUntilCounterOrSignal(deadline, worker->mutexRecord->stopSignal);
+}
+
 void setCommand(WorkerThread& record, std::int32_t value) {
     lockWithTimeout(record);
     record.command = value;
@@ -151,6 +160,7 @@ void stopWorker(std::unique_ptr<WorkerThread>& reference) {
     if (record.started != 0) {
         // Raised before queueing for the mutex, so a long step can end early.
         record.stopRequested.store(true, std::memory_order_release);
+        raiseWakeSignal(record.mutexRecord->stopSignal);
         setCommand(record, 0);
         // Joining waits for the thread to finish; a thread that was never made already
         // counts as finished.

@@ -2,6 +2,7 @@
 // A named thread that calls its step function again and again, each call under the
 // worker's own mutex, until its command word tells it to leave.
 
+#include "platform/clock.h"
 #include "workers/fair_mutex.h"
 
 #include <array>
@@ -20,6 +21,8 @@ struct WorkerMutex {
     // The worker's place for its first step, taken before its thread starts, so that
     // from its creation on nobody can pass the worker more than once.
     FairMutex::Ticket firstTicket = 0;
+    // Raised with stopRequested, so that a step asleep until a deadline wakes for it.
+    WakeSignal stopSignal;
 };
 
 struct WorkerThread {
@@ -59,6 +62,10 @@ void setCommand(WorkerThread& record, std::int32_t value);
 // True inside a step of a worker that is being stopped: the step may end at the next
 // instruction boundary. False on any thread that is not a worker.
 bool stepShouldEnd();
+
+// Inside a worker's step: sleeps until the performance counter reaches `deadline`, or
+// until the worker is being stopped. On any other thread, a plain sleep to the deadline.
+void sleepUntilCounterUnlessStopping(std::uint64_t deadline);
 
 // Takes the worker's mutex: up to 1000 ms, then logs
 // "<name>: Wait Timeout on Mutex (Trying Infinite Wait)" and waits without limit.
