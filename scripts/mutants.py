@@ -34,6 +34,7 @@ MUTANTS = [
     ("chip16/run_loop.cpp", "m.cycles -= chip16CyclesPerFrame;", "m.cycles = 0;"),
     ("chip16/frame_pacer.h", "framePeriodNanoseconds = 16'639'488;", "framePeriodNanoseconds = 16'666'667;"),
     ("workers/worker_thread.cpp", "        raiseWakeSignal(record.mutexRecord->stopSignal);\n", ""),
+    ("workers/worker_thread.cpp", "prctl(PR_SET_TIMERSLACK, 1UL);", "(void)0;"),
     ("chip16/frame_pacer.cpp", "            lastTick = now;", "            lastTick += framePeriodNanoseconds;"),
     ("chip16/chip16_machine.cpp", "0x43, 0x56, 0x58, 0x5A,", "0x56, 0x43, 0x58, 0x5A,"),
     ("chip16/chip16_machine.cpp", "    m.flipVertical = 0;", ""),

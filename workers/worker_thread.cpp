@@ -3,6 +3,8 @@
 #include "platform/console_log.h"
 #include "workers/thread_name.h"
 
+#include <sys/prctl.h>
+
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -27,6 +29,10 @@ void startThread(WorkerThread& record) {
     try {
         mutexRecord.thread = std::thread([&record] {
             nameCurrentThread(record.mutexRecord->name);
+            // A worker's sleeps are to deadlines (frame ends, timer ticks, the refresh):
+            // they should end at the deadline, not up to the default 50 us after it,
+            // which the kernel allows so that it can wake several sleepers at once.
+            prctl(PR_SET_TIMERSLACK, 1UL);
             workerMain(record);
         });
         mutexRecord.threadId =
