@@ -18,6 +18,13 @@ void executeNext(Chip16Machine& m) {
     executeChip16Instruction(m, word);
 }
 
+// A VBLNK that waits jumps to itself and changes nothing else, and the vertical blank
+// only comes at a frame boundary: a run that starts on one is that wait repeated.
+bool waitsForVerticalBlank(const Chip16Machine& m) {
+    constexpr std::uint32_t vblnk = 0x02;
+    return m.vblank == 0 && (fetchChip16Instruction(m) & 0xFF) == vblnk;
+}
+
 [[gnu::noinline]] void passFrameBoundary(Chip16Machine& m) {
     m.cycles -= chip16CyclesPerFrame;
     ++m.framesCompleted;
@@ -87,7 +94,9 @@ void runChip16Batch(Chip16Machine& m) {
     std::uint32_t left = chip16IterationsPerStep;
     while (left != 0) {
         const std::uint32_t run = advanceChip16Cycles(m.cycles, left);
-        runChip16Instructions(m, run);
+        if (!waitsForVerticalBlank(m)) {
+            runChip16Instructions(m, run);
+        }
         left -= run;
         if (m.cycles > chip16CyclesPerFrame) {
             passFrameBoundary(m);

@@ -32,6 +32,7 @@ MUTANTS = [
      "exact = std::min(exact, std::floor(chip16CyclesPerFrame - cycles) + 2.0);"),
     ("chip16/run_loop.cpp", "buttons |= button.mask;", "buttons = button.mask;"),
     ("chip16/run_loop.cpp", "m.cycles -= chip16CyclesPerFrame;", "m.cycles = 0;"),
+    ("chip16/run_loop.cpp", "constexpr std::uint32_t vblnk = 0x02;", "constexpr std::uint32_t vblnk = 0x00;"),
     ("chip16/frame_pacer.h", "framePeriodNanoseconds = 16'639'488;", "framePeriodNanoseconds = 16'666'667;"),
     ("workers/worker_thread.cpp", "        raiseWakeSignal(record.mutexRecord->stopSignal);\n", ""),
     ("workers/worker_thread.cpp", "prctl(PR_SET_TIMERSLACK, 1UL);", "(void)0;"),

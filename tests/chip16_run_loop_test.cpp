@@ -29,6 +29,17 @@ TEST_F(Chip16RunLoop, FramesHold16667Or16666InstructionsSixtyToTheMillion) {
         EXPECT_EQ(boundaries[i].r0, (50'000 * (i + 1) / 3 + 1) % 0x10000) << "frame " << i;
     }
     EXPECT_EQ(chip16InstructionsExecuted(chip16) % 0x10000, chip16.R[0]);
+
+    // ADDI and NOP in turn: every NOP takes its place in the count as well.
+    Chip16Program halves;
+    for (int i = 0; i < 16384; i += 2) {
+        halves.addi(0, 1).nop();
+    }
+    restart(halves);
+    runFrames(120);
+    for (std::size_t i = 0; i < boundaries.size(); ++i) {
+        EXPECT_EQ(boundaries[i].r0, (50'000 * (i + 1) / 3 + 2) / 2 % 0x10000) << "frame " << i;
+    }
 }
 
 // The count is a double that gains 1.0 per instruction and loses 16666.666666666668 at a
