@@ -276,7 +276,9 @@ void PictureWidget::takeNewestFrame() {
                              static_cast<int>(span.end - span.first), y - first);
         }
     }
-    update(changed);
+    // Painted now rather than through a later update request: one pass of the event loop
+    // and no wake-up of the GUI thread by itself for each frame.
+    repaint(changed);
 }
 
 void PictureWidget::clearPicture() {
