@@ -91,6 +91,14 @@ inline long residentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// The heap the allocator has handed out and not had back, over all its arenas: unlike
+// the resident size, not moved by which arenas threads happened to use nor by the pages
+// they keep.
+inline long heapInUseKiB() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
+
 // A CHIP-8 program that spins on one jump, and the same for Chip-16.
 inline const std::vector<std::uint8_t> chip8Spin = {0x12, 0x00};
 inline const std::vector<std::uint8_t> chip16Spin = {0x10, 0x00, 0x00, 0x00};

@@ -3,7 +3,7 @@
 // filter toggled every cycle; every fifth CHIP-8 load is a ROM that ends with the exit
 // instruction, whose posted Reset restarts it until Close. Nothing may hang (an alarm
 // ends the process when a cycle stalls), every cycle must show a picture, and memory must
-// come back.
+// come back to the heap.
 
 #include "tests/gui/shell_fixture.h"
 
@@ -100,11 +100,11 @@ TEST_F(StressTest, LoadResetCloseCyclesNeitherHangNorLeak) {
     window->handleCommand(command::showConsole);
     ASSERT_TRUE(isConsoleOpen());
 
-    long residentBefore = 0;
+    long heapBefore = 0;
     int exitCycles = 0;
     for (int cycle = 0; cycle < warmUpCycles + measuredCycles; ++cycle) {
         if (cycle == warmUpCycles) {
-            residentBefore = residentKiB();
+            heapBefore = heapInUseKiB();
         }
         alarm(cycleBoundSeconds);
         SCOPED_TRACE("cycle " + std::to_string(cycle));
@@ -136,17 +136,17 @@ TEST_F(StressTest, LoadResetCloseCyclesNeitherHangNorLeak) {
     // Commands the last exit ROM posted before Close may still wait in the queue.
     QApplication::processEvents();
     window->handleCommand(command::close);
-    const long residentAfter = residentKiB();
+    const long heapAfter = heapInUseKiB();
 
     EXPECT_EQ(exitCycles, (warmUpCycles + measuredCycles) / 10);
     EXPECT_TRUE(isConsoleOpen());
     EXPECT_TRUE(consoleText().contains("Emulator Mode: Chip-16"));
-    std::printf("resident memory: %ld KiB after %d warm-up cycles, %ld KiB after %d more\n",
-                residentBefore, warmUpCycles, residentAfter, measuredCycles);
+    std::printf("heap in use: %ld KiB after %d warm-up cycles, %ld KiB after %d more\n", heapBefore,
+                warmUpCycles, heapAfter, measuredCycles);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // (The sanitizers' allocators hold freed memory back on purpose; LeakSanitizer checks
     // the address-sanitized run instead.)
-    EXPECT_LT(residentAfter - residentBefore, 4 * 1024);
+    EXPECT_LT(heapAfter - heapBefore, 4 * 1024);
 #endif
     registerHostWindow(window.get());
 }
