@@ -102,11 +102,9 @@ void sleepUntilCounterOrSignal(std::uint64_t deadline, WakeSignal& signal) {
     }
     // The steady clock is CLOCK_MONOTONIC, the counter's own clock, and the wait on it
     // is absolute: it ends at the deadline however long the thread took to start it.
-    using Nanoseconds = std::chrono::nanoseconds;
-    const auto until = std::chrono::steady_clock::time_point(
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            Nanoseconds(static_cast<Nanoseconds::rep>(
-                std::min<std::uint64_t>(deadline, std::numeric_limits<Nanoseconds::rep>::max())))));
+    using std::chrono::nanoseconds;
+    const std::chrono::steady_clock::time_point until{nanoseconds{static_cast<nanoseconds::rep>(
+        std::min<std::uint64_t>(deadline, std::numeric_limits<nanoseconds::rep>::max()))}};
     std::unique_lock lock(signal.mutex);
     signal.raisedChanged.wait_until(lock, until, [&signal] { return signal.raised; });
 }
