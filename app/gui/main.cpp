@@ -16,8 +16,8 @@ namespace {
 // has to make a round trip to the server before it paints again into any part it
 // handed over. A game repaints the same parts 60 times a second, so each frame would
 // cost that round trip: a request, a reply and a wake-up of Qt's X event thread for
-// the GUI thread. The few changed rows a frame sends through the socket instead cost
-// one write. Read by Qt when it connects, so it must be set before the application.
+// the GUI thread. Sent through the socket instead, the parts a frame changed need no
+// reply. Read by Qt when it connects, so it must be set before the application.
 void sendFramesThroughXSocket() {
     qputenv("QT_XCB_NO_MITSHM", "1");
 }

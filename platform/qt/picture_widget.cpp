@@ -11,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace {
@@ -93,13 +94,61 @@ void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan>& chan
 }
 } // namespace
 
-bool PictureWidget::followsLastFrame(const FrameView& frame, bool mapsChanged) {
+const FrameSpan* PictureWidget::compareWithLastFrame(const FrameView& frame) {
+    const std::uint32_t width = frame.width;
+    const std::uint32_t rowRepeat = std::max<std::uint32_t>(frame.rowRepeat, 1);
+    const std::uint32_t groups = (frame.height + rowRepeat - 1) / rowRepeat;
+    KeptRows& kept = lastFrameRows_;
+    const bool comparable = kept.kept && kept.width == width && kept.height == frame.height &&
+                            kept.rowRepeat == rowRepeat;
+    kept.kept = false;
+    try {
+        kept.pixels.resize(std::size_t{width} * groups);
+        comparedChanges_.resize(groups);
+    } catch (const std::bad_alloc&) {
+        return nullptr; // compared with nothing, the frame counts as changed everywhere
+    }
+    const std::size_t rowBytes = std::size_t{width} * 4;
+    for (std::uint32_t group = 0; group < groups; ++group) {
+        const std::uint32_t* row = frame.pixels + std::size_t{group} * rowRepeat * frame.stride;
+        std::uint32_t* last = kept.pixels.data() + std::size_t{group} * width;
+        FrameSpan& changed = comparedChanges_[group];
+        if (!comparable) {
+            std::memcpy(last, row, rowBytes);
+            continue;
+        }
+        changed = {};
+        if (std::memcmp(last, row, rowBytes) == 0) {
+            continue;
+        }
+        while (last[changed.first] == row[changed.first]) {
+            ++changed.first;
+        }
+        changed.end = width;
+        while (last[changed.end - 1] == row[changed.end - 1]) {
+            --changed.end;
+        }
+        std::memcpy(last + changed.first, row + changed.first,
+                    std::size_t{changed.end - changed.first} * 4);
+    }
+    kept.width = width;
+    kept.height = frame.height;
+    kept.rowRepeat = rowRepeat;
+    kept.kept = true;
+    return comparable ? comparedChanges_.data() : nullptr;
+}
+
+bool PictureWidget::followsLastFrame(const FrameView& frame, const FrameSpan* changes,
+                                     bool mapsChanged) {
     // Taken even when another reason already makes the frame whole, so that a clear
     // asked for meanwhile is not carried over to the frame after.
     const bool wholeWanted = wholeFrameWanted_.exchange(false, std::memory_order_relaxed);
-    const bool follows = frame.changedGroups != nullptr && frame.source != 0 &&
-                         frame.source == lastSource_ && frame.sequence == lastSequence_ + 1 &&
-                         !mapsChanged && !wholeWanted;
+    const bool ownChangesFollow = frame.changedGroups != nullptr && frame.source != 0 &&
+                                  frame.source == lastSource_ &&
+                                  frame.sequence == lastSequence_ + 1;
+    const bool follows = changes != nullptr &&
+                         (frame.changedGroups == nullptr || ownChangesFollow) && !mapsChanged &&
+                         !wholeWanted;
     lastSource_ = frame.source;
     lastSequence_ = frame.sequence;
     return follows;
@@ -132,15 +181,27 @@ void PictureWidget::showFrame(const FrameView& frame) {
         mappedPaintSize_ = paintSize;
     }
 
+    // A frame that does not say what changed (a CHIP-8 display rewrites its whole
+    // texture every refresh) is compared with the frame before, so that what it leaves
+    // as it was is neither copied nor painted again, nor sent to the X server. A frame
+    // that says it is compared with nothing, and the next one that does not say is
+    // then taken whole.
+    const FrameSpan* changes = frame.changedGroups;
+    if (changes == nullptr) {
+        changes = compareWithLastFrame(frame);
+    } else {
+        lastFrameRows_.kept = false;
+    }
+
     // The painted columns of each row this frame changes: those showing the changed
     // source columns when it follows the last frame (the column map rises, so they
     // are a span too), else all of them.
-    if (followsLastFrame(frame, mapsChanged)) {
+    if (followsLastFrame(frame, changes, mapsChanged)) {
         frameChanges_.resize(paintHeight);
         bool changed = false;
         for (std::uint32_t y = 0; y < paintHeight; ++y) {
             const std::uint32_t group = rowSources_[y] / rowRepeat;
-            const FrameSpan source = frame.changedGroups[group];
+            const FrameSpan source = changes[group];
             FrameSpan& painted = frameChanges_[y];
             if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
                 painted = frameChanges_[y - 1]; // the row above shows the same source row

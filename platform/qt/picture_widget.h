@@ -51,9 +51,15 @@ class PictureWidget final : public QWidget, public PictureSurface {
     void takeNewestFrame();
     // GUI thread: notes the widget's size in device pixels for the frames to come.
     void notePaintSize();
-    // Under writerMutex_: whether `frame` follows the frame shown before from the same
-    // texture and says which rows changed; notes it as the last one either way.
-    bool followsLastFrame(const FrameView& frame, bool mapsChanged);
+    // Under writerMutex_: whether `changes` say, for each group of `frame`'s rows, where it
+    // differs from the frame before: the frame's own changes when it follows the frame
+    // before from the same texture, else what compareWithLastFrame found. Notes the
+    // frame as the last one either way.
+    bool followsLastFrame(const FrameView& frame, const FrameSpan* changes, bool mapsChanged);
+    // Under writerMutex_: for a frame that does not say what changed, where each group of
+    // its rows differs from the frame before (null when that frame had another size or
+    // said what changed itself); keeps the frame's first row of each group for the next.
+    const FrameSpan* compareWithLastFrame(const FrameView& frame);
 
     // Three buffers: the worker fills `writing_`, then swaps it with `ready_` under the
     // lock; the GUI thread swaps `ready_` into `showing_` before painting. Neither side
@@ -90,4 +96,15 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::vector<FrameSpan> frameChanges_;
     std::uint64_t lastSource_ = 0;
     std::uint64_t lastSequence_ = 0;
+    // Under writerMutex_: the first row of each group of rows of the last frame when it
+    // did not say what changed, and what compareWithLastFrame found it changed.
+    struct KeptRows {
+        std::vector<std::uint32_t> pixels;
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        std::uint32_t rowRepeat = 0;
+        bool kept = false;
+    };
+    KeptRows lastFrameRows_;
+    std::vector<FrameSpan> comparedChanges_;
 };

@@ -163,3 +163,67 @@ TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextF
     present();
     expectShown(blocksOf(pixels), "after a clear");
 }
+
+// Frames that do not say what changed (a CHIP-8 display rewrites its whole texture at
+// every refresh) are compared with the frame before: only the rows that differ are
+// painted again, also when the GUI thread takes several frames at once. After a frame
+// that said what it changed, nothing is left to compare with, and the next frame that
+// does not say is painted whole.
+TEST(PictureWidgetTest, FramesWithoutTheirChangesArePaintedWhereTheyDifferFromTheFrameBefore) {
+    PictureWidget picture;
+    picture.resize(8, 8);
+    picture.show();
+    std::array<std::uint32_t, 16> pixels{};
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = 0xFF000000u + std::uint32_t(i) * 0x00101010u;
+    }
+    const auto present = [&] {
+        std::thread([&] { picture.showFrame({pixels.data(), 4, 4, 4, 1}); }).join();
+    };
+    const auto expectPainted = [&](const QImage& wanted, const char* step) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return painted(picture) == wanted; }, 5000)) << step;
+    };
+    // A mark in the painted picture, bottom right, where no frame below changes anything:
+    // it stays as long as that corner is not painted again.
+    const auto mark = [&] {
+        auto* store = static_cast<QImage*>(picture.backingStore()->paintDevice());
+        store->setPixel(7, 7, 0xFF0000FFu);
+    };
+    const auto marked = [](QImage image) {
+        image.setPixel(7, 7, 0xFF0000FFu);
+        return image;
+    };
+
+    present();
+    expectPainted(blocksOf(pixels), "first frame");
+    mark();
+    pixels[1] = 0xFF445566;
+    present();
+    expectPainted(marked(blocksOf(pixels)), "one pixel of row 0 changed");
+
+    // Two frames before the GUI thread looks: each one's change is painted.
+    pixels[5] = 0xFF778899;
+    present();
+    pixels[9] = 0xFFABCDEF;
+    present();
+    expectPainted(marked(blocksOf(pixels)), "rows 1 and 2 changed in two frames");
+
+    // The same frame again changes nothing, and nothing is painted.
+    present();
+    QTest::qWait(50);
+    EXPECT_EQ(painted(picture), marked(blocksOf(pixels)));
+
+    // A frame that says it changed only pixel 0, then the frame before it again.
+    const std::array<std::uint32_t, 16> before = pixels;
+    pixels[0] = 0xFF111111;
+    std::array<FrameSpan, 4> changed{};
+    changed[0] = {0, 1};
+    std::thread([&] {
+        picture.showFrame({pixels.data(), 4, 4, 4, 1, 91, 1, changed.data()});
+    }).join();
+    expectPainted(blocksOf(pixels), "a frame that says what it changed");
+    mark();
+    pixels = before;
+    present();
+    expectPainted(blocksOf(pixels), "painted whole after it");
+}
