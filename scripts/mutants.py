@@ -105,4 +105,10 @@ MUTANTS = [
      "randomState = randomState * 214013u + 2531013u;"),
     ("platform/rom_file.cpp", "if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {",
      "if (::fstat(file, &status) != 0) {"),
+    # The picture widget's comparison of frames that do not say what changed.
+    ("platform/qt/picture_widget.cpp", "        lastFrameRows_.kept = false;\n", ""),
+    ("platform/qt/picture_widget.cpp", "        while (last[changed.end - 1] == row[changed.end - 1]) {",
+     "        while (changed.end > changed.first + 1) {"),
+    ("platform/qt/picture_widget.cpp", "                            kept.rowRepeat == rowRepeat;",
+     "                            true;"),
 ]

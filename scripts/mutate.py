@@ -41,6 +41,7 @@ SUITES = {
     "platform/clock": ["foundation_tests", "chip16_tests"],
     "platform/random": ["foundation_tests", "chip16_tests"],
     "platform/": ["foundation_tests"],
+    "platform/qt/": ["gui_tests"],
 }
 
 

@@ -166,9 +166,9 @@ TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextF
 
 // Frames that do not say what changed (a CHIP-8 display rewrites its whole texture at
 // every refresh) are compared with the frame before: only the rows that differ are
-// painted again, also when the GUI thread takes several frames at once. After a frame
-// that said what it changed, nothing is left to compare with, and the next frame that
-// does not say is painted whole.
+// painted again, also when the GUI thread takes several frames at once. A frame after
+// one that said what it changed, and one whose rows come in other groups than the frame
+// before, have nothing to be compared with and are painted whole.
 TEST(PictureWidgetTest, FramesWithoutTheirChangesArePaintedWhereTheyDifferFromTheFrameBefore) {
     PictureWidget picture;
     picture.resize(8, 8);
@@ -201,12 +201,17 @@ TEST(PictureWidgetTest, FramesWithoutTheirChangesArePaintedWhereTheyDifferFromTh
     present();
     expectPainted(marked(blocksOf(pixels)), "one pixel of row 0 changed");
 
-    // Two frames before the GUI thread looks: each one's change is painted.
     pixels[5] = 0xFF778899;
+    pixels[7] = 0xFF998877;
     present();
+    expectPainted(marked(blocksOf(pixels)), "two pixels of row 1 changed");
+
+    // Two frames before the GUI thread looks: each one's change is painted.
     pixels[9] = 0xFFABCDEF;
     present();
-    expectPainted(marked(blocksOf(pixels)), "rows 1 and 2 changed in two frames");
+    pixels[12] = 0xFF010203;
+    present();
+    expectPainted(marked(blocksOf(pixels)), "rows 2 and 3 changed in two frames");
 
     // The same frame again changes nothing, and nothing is painted.
     present();
@@ -226,4 +231,14 @@ TEST(PictureWidgetTest, FramesWithoutTheirChangesArePaintedWhereTheyDifferFromTh
     pixels = before;
     present();
     expectPainted(blocksOf(pixels), "painted whole after it");
+
+    // Rows in pairs are another frame, even where its first rows match the last frame's
+    // rows 0 and 1: it is painted whole.
+    mark();
+    for (std::size_t x = 0; x < 4; ++x) {
+        pixels[4 + x] = pixels[x];
+        pixels[8 + x] = pixels[12 + x] = before[4 + x];
+    }
+    std::thread([&] { picture.showFrame({pixels.data(), 4, 4, 4, 2}); }).join();
+    expectPainted(blocksOf(pixels), "rows in pairs");
 }
