@@ -7,25 +7,11 @@
 #include "app/machine_control.h"
 
 #include <QApplication>
-#include <QtGlobal>
 
 #include <cstdio>
 
-namespace {
-// Qt's X11 backing store shares its image with the X server through MIT-SHM, and then
-// has to make a round trip to the server before it paints again into any part it
-// handed over. A game repaints the same parts 60 times a second, so each frame would
-// cost that round trip: a request, a reply and a wake-up of Qt's X event thread for
-// the GUI thread. Sent through the socket instead, the parts a frame changed need no
-// reply. Read by Qt when it connects, so it must be set before the application.
-void sendFramesThroughXSocket() {
-    qputenv("QT_XCB_NO_MITSHM", "1");
-}
-} // namespace
-
 int main(int argc, char* argv[]) {
     initStartUp();
-    sendFramesThroughXSocket();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvix"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
