@@ -123,7 +123,7 @@ def main():
     SOURCE.mkdir(parents=True, exist_ok=True)
     copy_sources()
     configure = run(["cmake", "-S", str(SOURCE), "-B", str(BUILD), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                     "-DQUORVIX_BUILD_GUI=OFF", "-DQUORVIX_WERROR=OFF", "-DCMAKE_CXX_FLAGS_RELEASE=-O1"])
+                     "-DQUORVIX_BUILD_GUI=ON", "-DQUORVIX_WERROR=OFF", "-DCMAKE_CXX_FLAGS_RELEASE=-O1"])
     all_suites = sorted({suite for suites in SUITES.values() for suite in suites})
     for step in (lambda: configure, lambda: build(all_suites), lambda: test(all_suites)):
         result = step()

@@ -183,9 +183,9 @@ void PictureWidget::showFrame(const FrameView& frame) {
 
     // A frame that does not say what changed (a CHIP-8 display rewrites its whole
     // texture every refresh) is compared with the frame before, so that what it leaves
-    // as it was is neither copied nor painted again, nor sent to the X server. A frame
-    // that says it is compared with nothing, and the next one that does not say is
-    // then taken whole.
+    // as it was is neither copied nor painted again, nor sent to the X server. Frames
+    // that say what changed are not kept, so a frame without its changes that follows
+    // one is taken whole.
     const FrameSpan* changes = frame.changedGroups;
     if (changes == nullptr) {
         changes = compareWithLastFrame(frame);

@@ -96,8 +96,8 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::vector<FrameSpan> frameChanges_;
     std::uint64_t lastSource_ = 0;
     std::uint64_t lastSequence_ = 0;
-    // Under writerMutex_: the first row of each group of rows of the last frame when it
-    // did not say what changed, and what compareWithLastFrame found it changed.
+    // Under writerMutex_: the first row of each group of rows of the last frame, when it
+    // did not say what changed, and the shape it was kept for.
     struct KeptRows {
         std::vector<std::uint32_t> pixels;
         std::uint32_t width = 0;
@@ -106,5 +106,6 @@ class PictureWidget final : public QWidget, public PictureSurface {
         bool kept = false;
     };
     KeptRows lastFrameRows_;
+    // Under writerMutex_: what compareWithLastFrame found for each group.
     std::vector<FrameSpan> comparedChanges_;
 };
