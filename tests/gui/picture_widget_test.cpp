@@ -88,6 +88,15 @@ QImage painted(PictureWidget& picture) {
         .convertToFormat(QImage::Format_RGB32);
 }
 
+// A 4 x 4 frame of sixteen different greys.
+std::array<std::uint32_t, 16> shades() {
+    std::array<std::uint32_t, 16> pixels{};
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = 0xFF000000u + std::uint32_t(i) * 0x00101010u;
+    }
+    return pixels;
+}
+
 // A 4 x 4 frame painted in 2 x 2 blocks.
 QImage blocksOf(const std::array<std::uint32_t, 16>& pixels) {
     QImage image(8, 8, QImage::Format_RGB32);
@@ -109,10 +118,7 @@ TEST(PictureWidgetTest, OnlyChangedRowsAreCopiedAndPaintedAndAClearShowsTheNextF
     PictureWidget picture;
     picture.resize(8, 8);
     picture.show();
-    std::array<std::uint32_t, 16> pixels{};
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = 0xFF000000u + std::uint32_t(i) * 0x00101010u;
-    }
+    std::array<std::uint32_t, 16> pixels = shades();
     std::array<FrameSpan, 4> changed{};
     std::uint64_t sequence = 0;
     const auto present = [&] {
@@ -173,10 +179,7 @@ TEST(PictureWidgetTest, FramesWithoutTheirChangesArePaintedWhereTheyDifferFromTh
     PictureWidget picture;
     picture.resize(8, 8);
     picture.show();
-    std::array<std::uint32_t, 16> pixels{};
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = 0xFF000000u + std::uint32_t(i) * 0x00101010u;
-    }
+    std::array<std::uint32_t, 16> pixels = shades();
     const auto present = [&] {
         std::thread([&] { picture.showFrame({pixels.data(), 4, 4, 4, 1}); }).join();
     };
