@@ -1,7 +1,11 @@
 #include "platform/qt/picture_widget.h"
 
-#include <QCoreApplication>
+#include "platform/qt/frame_spans.h"
+#include "platform/qt/x11_presenter.h"
+
 #include <QEvent>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -32,6 +36,65 @@ PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent), refreshPeriod_(
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     setMinimumSize(1, 1);
     setFocusPolicy(Qt::StrongFocus);
+    // QUORVIX_QT_PAINTING=1 keeps frames on Qt's painting path, for comparisons.
+    directWanted_ = QGuiApplication::platformName() == QLatin1String("xcb") &&
+                    qEnvironmentVariableIntValue("QUORVIX_QT_PAINTING") == 0;
+    if (directWanted_) {
+        setAttribute(Qt::WA_NativeWindow, true);
+        setAttribute(Qt::WA_PaintOnScreen, true);
+        setAttribute(Qt::WA_NoSystemBackground, true);
+    }
+}
+
+PictureWidget::~PictureWidget() {
+    // Before QWidget destroys the X window: no worker may put into it after that.
+    std::lock_guard writer(writerMutex_);
+    presenter_.reset();
+}
+
+QPaintEngine* PictureWidget::paintEngine() const {
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
+}
+
+bool PictureWidget::presentsDirectly() {
+    std::lock_guard writer(writerMutex_);
+    return presenter_ != nullptr;
+}
+
+void PictureWidget::startDirectPresenting() {
+    if (!directWanted_) {
+        return;
+    }
+    const WId window = winId();
+    // The presenter's own connection must find the window Qt has just asked the server
+    // to make: a round trip on Qt's connection makes sure the server has made it.
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr) {
+        xcb_connection_t* qtConnection = x11->connection();
+        std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection),
+                                            nullptr));
+    }
+    std::unique_ptr<X11Presenter> presenter =
+        X11Presenter::connect(nullptr, static_cast<std::uint32_t>(window));
+    if (!presenter) {
+        directWanted_ = false;
+        setAttribute(Qt::WA_PaintOnScreen, false);
+        setAttribute(Qt::WA_NoSystemBackground, false);
+        update();
+        return;
+    }
+    std::lock_guard writer(writerMutex_);
+    presenter_ = std::move(presenter);
+    unsent_.clear();
+    // The window has shown nothing of this presenter's yet: the next frame goes whole.
+    wholeFrameWanted_.store(true, std::memory_order_relaxed);
+}
+
+void PictureWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (directWanted_ && !presentsDirectly()) {
+        startDirectPresenting();
+    }
 }
 
 namespace {
@@ -68,31 +131,6 @@ void PictureWidget::Picture::swap(Picture& other) noexcept {
     image.swap(other.image);
     stale.swap(other.stale);
 }
-
-namespace {
-// The smallest span that holds both.
-void widen(FrameSpan& span, FrameSpan more) {
-    if (more.first >= more.end) {
-        return;
-    }
-    span = span.first < span.end
-               ? FrameSpan{std::min(span.first, more.first), std::max(span.end, more.end)}
-               : more;
-}
-
-// Widens each row's span by that row's change; `spans` starts whole when its size is not
-// the number of rows.
-void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan>& changes,
-               std::uint32_t width) {
-    if (spans.size() != changes.size()) {
-        spans.assign(changes.size(), {0, width});
-        return;
-    }
-    for (std::size_t y = 0; y < changes.size(); ++y) {
-        widen(spans[y], changes[y]);
-    }
-}
-} // namespace
 
 const FrameSpan* PictureWidget::compareWithLastFrame(const FrameView& frame) {
     const std::uint32_t width = frame.width;
@@ -217,13 +255,17 @@ void PictureWidget::showFrame(const FrameView& frame) {
                 changed = changed || painted.first < painted.end;
             }
         }
-        if (!changed) {
+        if (!changed && !hasUnsentChanges()) {
             return; // the picture shows this frame already
         }
     } else {
         frameChanges_.assign(paintHeight, {0, paintWidth});
     }
 
+    if (presenter_) {
+        presentDirectly(frame);
+        return;
+    }
     if (writing_.image.width() != w || writing_.image.height() != h) {
         writing_.image = QImage(w, h, QImage::Format_RGB32);
         writing_.stale.clear();
@@ -232,31 +274,9 @@ void PictureWidget::showFrame(const FrameView& frame) {
         return;
     }
     widenRows(writing_.stale, frameChanges_, paintWidth);
-    // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
-    // contract (and its fast painting) for any frame. Only what changed since the frame
-    // this buffer last held is written.
-    auto* const bits = reinterpret_cast<std::uint32_t*>(writing_.image.bits());
-    const auto rowStep = static_cast<std::size_t>(writing_.image.bytesPerLine()) / 4;
-    for (std::uint32_t y = 0; y < paintHeight; ++y) {
-        FrameSpan& stale = writing_.stale[y];
-        if (stale.first >= stale.end) {
-            continue;
-        }
-        const std::uint32_t count = stale.end - stale.first;
-        std::uint32_t* row = bits + y * rowStep + stale.first;
-        // A row of the same group of equal source rows as the (up to date) row above is
-        // a copy of it.
-        const std::uint32_t group = rowSources_[y] / rowRepeat;
-        const std::uint32_t* source = frame.pixels + group * rowRepeat * frame.stride;
-        if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
-            std::memcpy(row, row - rowStep, std::size_t{count} * 4);
-        } else if (paintWidth == width) {
-            stretchRow(source + stale.first, nullptr, count, row);
-        } else {
-            stretchRow(source, columnSources_.data() + stale.first, count, row);
-        }
-        stale = {};
-    }
+    writeStaleRows(reinterpret_cast<std::uint32_t*>(writing_.image.bits()),
+                   static_cast<std::size_t>(writing_.image.bytesPerLine()) / 4, writing_.stale,
+                   frame);
     {
         std::lock_guard lock(swapMutex_);
         widenRows(ready_.stale, frameChanges_, paintWidth);
@@ -281,7 +301,70 @@ void PictureWidget::showFrame(const FrameView& frame) {
     }
 }
 
+void PictureWidget::writeStaleRows(std::uint32_t* bits, std::size_t rowStep,
+                                   std::vector<FrameSpan>& stale, const FrameView& frame) {
+    const std::uint32_t rowRepeat = std::max<std::uint32_t>(frame.rowRepeat, 1);
+    const auto paintWidth = static_cast<std::uint32_t>(mappedPaintSize_ >> 32);
+    // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
+    // contract (and its fast painting) for any frame. Only what changed since the frame
+    // this buffer last held is written.
+    for (std::uint32_t y = 0; y < stale.size(); ++y) {
+        FrameSpan& columns = stale[y];
+        if (columns.first >= columns.end) {
+            continue;
+        }
+        const std::uint32_t count = columns.end - columns.first;
+        std::uint32_t* row = bits + y * rowStep + columns.first;
+        // A row of the same group of equal source rows as the (up to date) row above is
+        // a copy of it.
+        const std::uint32_t group = rowSources_[y] / rowRepeat;
+        const std::uint32_t* source = frame.pixels + group * rowRepeat * frame.stride;
+        if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
+            std::memcpy(row, row - rowStep, std::size_t{count} * 4);
+        } else if (paintWidth == frame.width) {
+            stretchRow(source + columns.first, nullptr, count, row);
+        } else {
+            stretchRow(source, columnSources_.data() + columns.first, count, row);
+        }
+        columns = {};
+    }
+}
+
+bool PictureWidget::hasUnsentChanges() const {
+    return presenter_ && std::any_of(unsent_.begin(), unsent_.end(),
+                                     [](FrameSpan span) { return span.first < span.end; });
+}
+
+void PictureWidget::presentDirectly(const FrameView& frame) {
+    X11Presenter& presenter = *presenter_;
+    const auto paintWidth = static_cast<std::uint32_t>(mappedPaintSize_ >> 32);
+    const auto paintHeight = static_cast<std::uint32_t>(mappedPaintSize_);
+    if (!presenter.setSize(paintWidth, paintHeight)) {
+        return;
+    }
+    windowCleared_ = false;
+    presenter.markStale(frameChanges_);
+    widenRows(unsent_, frameChanges_, paintWidth);
+    SharedImage* image = presenter.writableImage();
+    if (image == nullptr) {
+        return; // the server still reads both images: these changes go with the next frame
+    }
+    writeStaleRows(image->pixels, image->width, image->stale, frame);
+    presenter.put(*image, unsent_);
+    unsent_.assign(paintHeight, {});
+}
+
 bool PictureWidget::event(QEvent* event) {
+    if (event->type() == QEvent::WinIdChange && presentsDirectly()) {
+        // Qt made the widget a new X window: the presenter must not put into the old one.
+        {
+            std::lock_guard writer(writerMutex_);
+            presenter_.reset();
+        }
+        if (internalWinId() != 0) {
+            startDirectPresenting();
+        }
+    }
     if (event != queuedWakeUp_.load(std::memory_order_acquire)) {
         return QWidget::event(event);
     }
@@ -344,6 +427,13 @@ void PictureWidget::takeNewestFrame() {
 
 void PictureWidget::clearPicture() {
     {
+        std::lock_guard writer(writerMutex_);
+        windowCleared_ = true;
+        if (presenter_) {
+            repaintDirectly();
+        }
+    }
+    {
         std::lock_guard lock(swapMutex_);
         readyIsNew_ = false;
         cleared_ = true;
@@ -352,11 +442,30 @@ void PictureWidget::clearPicture() {
 }
 
 bool PictureWidget::hasPicture() {
+    {
+        std::lock_guard writer(writerMutex_);
+        if (presenter_) {
+            return !windowCleared_ && presenter_->shownImage() != nullptr;
+        }
+    }
     takeNewestFrame();
     return !cleared_ && !showing_.image.isNull();
 }
 
 QImage PictureWidget::currentPicture() {
+    {
+        std::lock_guard writer(writerMutex_);
+        if (presenter_) {
+            const SharedImage* shown = presenter_->shownImage();
+            if (windowCleared_ || shown == nullptr) {
+                return {};
+            }
+            return QImage(reinterpret_cast<const uchar*>(shown->pixels),
+                          static_cast<int>(shown->width), static_cast<int>(shown->height),
+                          static_cast<qsizetype>(shown->width) * 4, QImage::Format_RGB32)
+                .copy();
+        }
+    }
     takeNewestFrame();
     return cleared_ ? QImage() : showing_.image.copy();
 }
@@ -373,9 +482,54 @@ void PictureWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
+void PictureWidget::repaintDirectly() {
+    X11Presenter& presenter = *presenter_;
+    SharedImage* shown = presenter.shownImage();
+    if (windowCleared_ || shown == nullptr) {
+        presenter.fill(palette().window().color().rgb() & 0xFFFFFFu);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const auto width = static_cast<std::uint32_t>(std::lround(this->width() * ratio));
+    const auto height = static_cast<std::uint32_t>(std::lround(this->height() * ratio));
+    if (shown->width != width || shown->height != height) {
+        // Another size and no frame to fill it (a paused game, say): the last picture
+        // stretched until the next frame, which is written whole.
+        const QImage last(reinterpret_cast<const uchar*>(shown->pixels),
+                          static_cast<int>(shown->width), static_cast<int>(shown->height),
+                          static_cast<qsizetype>(shown->width) * 4, QImage::Format_RGB32);
+        const QImage stretched =
+            last.scaled(static_cast<int>(width), static_cast<int>(height),
+                        Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                .convertToFormat(QImage::Format_RGB32);
+        if (stretched.isNull() || !presenter.setSize(width, height)) {
+            return;
+        }
+        shown = presenter.writableImage();
+        if (shown == nullptr) {
+            return;
+        }
+        for (std::uint32_t y = 0; y < height; ++y) {
+            std::memcpy(shown->pixels + std::size_t{y} * width,
+                        stretched.constScanLine(static_cast<int>(y)), std::size_t{width} * 4);
+        }
+    }
+    presenter.put(*shown, std::vector<FrameSpan>(height, FrameSpan{0, width}));
+}
+
 void PictureWidget::paintEvent(QPaintEvent* event) {
     // Also here: a move to a screen of another pixel ratio resizes nothing.
     notePaintSize();
+    if (testAttribute(Qt::WA_PaintOnScreen)) {
+        if (!presentsDirectly()) {
+            startDirectPresenting(); // paints again through Qt when that cannot be done
+        }
+        std::lock_guard writer(writerMutex_);
+        if (presenter_) {
+            repaintDirectly();
+        }
+        return;
+    }
     QPainter painter(this);
     if (cleared_ || showing_.image.isNull()) {
         painter.fillRect(rect(), palette().window());

@@ -3,6 +3,9 @@
 // frame and paints it stretched over the whole widget, nearest-neighbour sampled.
 // Without a frame it shows the plain window background. What a frame did not change is
 // neither copied again nor repainted; a frame that changes nothing costs nothing.
+// On an X server with shared memory, the presenting worker puts frames into the
+// widget's own X window itself; elsewhere (Wayland, offscreen, a remote X server) they
+// go through Qt's painting on the GUI thread.
 
 #include "platform/host.h"
 
@@ -11,12 +14,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
+
+class X11Presenter;
 
 class PictureWidget final : public QWidget, public PictureSurface {
   public:
     explicit PictureWidget(QWidget* parent = nullptr);
+    ~PictureWidget() override;
+    PictureWidget(const PictureWidget&) = delete;
+    PictureWidget& operator=(const PictureWidget&) = delete;
 
     // Any thread. Copies what the frame changed, stretched nearest-neighbour to the size
     // the widget paints in, and queues a repaint of it; waits only for the short swap
@@ -31,11 +40,16 @@ class PictureWidget final : public QWidget, public PictureSurface {
     QImage currentPicture();
     // GUI thread: the refresh rate of the screen the widget is on, 60 Hz when unknown.
     void updateRefreshRate();
+    // Whether frames go to the widget's X window without Qt's painting.
+    bool presentsDirectly();
+    // Null while frames are put into the X window directly: nothing paints through Qt.
+    QPaintEngine* paintEngine() const override;
 
   protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     // A buffer and, for each of its rows, the painted columns that do not show the
@@ -51,6 +65,19 @@ class PictureWidget final : public QWidget, public PictureSurface {
     void takeNewestFrame();
     // GUI thread: notes the widget's size in device pixels for the frames to come.
     void notePaintSize();
+    // Under writerMutex_: writes the `stale` columns of each row of a buffer of the
+    // mapped paint size from `frame`, and marks them up to date.
+    void writeStaleRows(std::uint32_t* bits, std::size_t rowStep, std::vector<FrameSpan>& stale,
+                        const FrameView& frame);
+    // Under writerMutex_: puts the frame's changes into the X window, with any that
+    // earlier frames could not send.
+    void presentDirectly(const FrameView& frame);
+    bool hasUnsentChanges() const;
+    // GUI thread: connects the presenter to the widget's X window once it has one, or
+    // falls back to Qt's painting for good when that cannot be done.
+    void startDirectPresenting();
+    // GUI thread, under writerMutex_: shows the last picture, or the background, again.
+    void repaintDirectly();
     // Under writerMutex_: whether `changes` say, for each group of `frame`'s rows, where it
     // differs from the frame before: the frame's own changes when it follows the frame
     // before from the same texture, else what compareWithLastFrame found. Notes the
@@ -108,4 +135,13 @@ class PictureWidget final : public QWidget, public PictureSurface {
     KeptRows lastFrameRows_;
     // Under writerMutex_: what compareWithLastFrame found for each group.
     std::vector<FrameSpan> comparedChanges_;
+
+    // GUI thread: whether frames are meant to go straight to the X window, which needs
+    // a native window of the widget's own, made at construction.
+    bool directWanted_ = false;
+    // Under writerMutex_: the presenter once started; the painted columns of each row
+    // changed by frames and not sent yet; whether the window shows the background.
+    std::unique_ptr<X11Presenter> presenter_;
+    std::vector<FrameSpan> unsent_;
+    bool windowCleared_ = true;
 };

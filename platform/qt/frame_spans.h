@@ -1,0 +1,48 @@
+#pragma once
+// Sets of changed columns, one span per row, as the picture surface keeps them.
+
+#include "platform/host.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+// The smallest span that holds both.
+inline void widen(FrameSpan& span, FrameSpan more) {
+    if (more.first >= more.end) {
+        return;
+    }
+    span = span.first < span.end
+               ? FrameSpan{std::min(span.first, more.first), std::max(span.end, more.end)}
+               : more;
+}
+
+// Widens each row's span by that row's change; `spans` starts whole when its size is not
+// the number of rows.
+inline void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan>& changes,
+                      std::uint32_t width) {
+    if (spans.size() != changes.size()) {
+        spans.assign(changes.size(), {0, width});
+        return;
+    }
+    for (std::size_t y = 0; y < changes.size(); ++y) {
+        widen(spans[y], changes[y]);
+    }
+}
+
+// Calls take(x, y, width, height) for each rectangle of the rows' spans, top to bottom:
+// neighbouring rows that changed in the same columns make one rectangle.
+template <typename Take> void forEachChangedRectangle(const std::vector<FrameSpan>& rows, Take take) {
+    const std::size_t count = rows.size();
+    for (std::size_t y = 0; y < count;) {
+        const FrameSpan span = rows[y];
+        const std::size_t first = y;
+        while (y < count && rows[y] == span) {
+            ++y;
+        }
+        if (span.first < span.end) {
+            take(span.first, static_cast<std::uint32_t>(first), span.end - span.first,
+                 static_cast<std::uint32_t>(y - first));
+        }
+    }
+}

@@ -1,0 +1,238 @@
+#include "platform/qt/x11_presenter.h"
+
+#include "platform/qt/frame_spans.h"
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+// X coordinates and sizes are 16-bit, signed where they are positions.
+constexpr std::uint32_t largestSide = 32767;
+
+template <typename Reply> using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
+template <typename Reply> ReplyPointer<Reply> owned(Reply* reply) {
+    return {reply, &std::free};
+}
+
+const xcb_visualtype_t* findVisual(const xcb_setup_t* setup, xcb_visualid_t id) {
+    for (auto screens = xcb_setup_roots_iterator(setup); screens.rem > 0;
+         xcb_screen_next(&screens)) {
+        for (auto depths = xcb_screen_allowed_depths_iterator(screens.data); depths.rem > 0;
+             xcb_depth_next(&depths)) {
+            for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem > 0;
+                 xcb_visualtype_next(&visuals)) {
+                if (visuals.data->visual_id == id) {
+                    return visuals.data;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::uint8_t bitsPerPixel(const xcb_setup_t* setup, std::uint8_t depth) {
+    for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0;
+         xcb_format_next(&formats)) {
+        if (formats.data->depth == depth) {
+            return formats.data->bits_per_pixel;
+        }
+    }
+    return 0;
+}
+
+// Whether the window's pixels are what a frame holds: 32 bits, blue in the low byte,
+// so that frame rows go to the server as they are.
+bool takesFramePixels(xcb_connection_t* connection, xcb_window_t window, std::uint8_t& depth) {
+    const auto geometry = owned(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    const auto attributes = owned(xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, window), nullptr));
+    if (!geometry || !attributes) {
+        return false;
+    }
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    const xcb_visualtype_t* visual = findVisual(setup, attributes->visual);
+    depth = geometry->depth;
+    return visual != nullptr && visual->_class == XCB_VISUAL_CLASS_TRUE_COLOR &&
+           visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
+           visual->blue_mask == 0xFF && (depth == 24 || depth == 32) &&
+           bitsPerPixel(setup, depth) == 32 && setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+}
+} // namespace
+
+std::unique_ptr<X11Presenter> X11Presenter::connect(const char* display, std::uint32_t window) {
+    xcb_connection_t* connection = xcb_connect(display, nullptr);
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    const auto shm =
+        owned(xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr));
+    std::uint8_t depth = 0;
+    if (!shm || !takesFramePixels(connection, window, depth)) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    std::unique_ptr<X11Presenter> presenter(new (std::nothrow)
+                                                X11Presenter(connection, window, depth));
+    if (!presenter) {
+        xcb_disconnect(connection);
+    }
+    return presenter;
+}
+
+X11Presenter::X11Presenter(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth)
+    : connection_(connection), window_(window), depth_(depth) {
+    context_ = xcb_generate_id(connection_);
+    // A put makes no exposure events; none are wanted from fills either.
+    const std::uint32_t noExposures = 0;
+    xcb_create_gc(connection_, context_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+}
+
+X11Presenter::~X11Presenter() {
+    releaseImages();
+    // The server frees the context and detaches the segments with the connection.
+    xcb_disconnect(connection_);
+}
+
+void X11Presenter::releaseImages() {
+    for (SharedImage& image : images_) {
+        if (image.pixels != nullptr) {
+            // The server finishes the puts before it detaches, and it has its own mapping.
+            xcb_shm_detach(connection_, image.segment);
+            shmdt(image.pixels);
+        }
+        image = SharedImage{};
+    }
+    shown_ = nullptr;
+}
+
+bool X11Presenter::attach(SharedImage& image) {
+    const std::size_t bytes = std::size_t{image.width} * image.height * 4;
+    image.memoryId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (image.memoryId < 0) {
+        return false;
+    }
+    void* memory = shmat(image.memoryId, nullptr, 0);
+    bool attached = false;
+    if (memory != reinterpret_cast<void*>(-1)) {
+        image.pixels = static_cast<std::uint32_t*>(memory);
+        image.segment = xcb_generate_id(connection_);
+        xcb_generic_error_t* error = xcb_request_check(
+            connection_, xcb_shm_attach_checked(connection_, image.segment,
+                                                static_cast<std::uint32_t>(image.memoryId), 1));
+        attached = error == nullptr;
+        std::free(error);
+        if (!attached) {
+            shmdt(memory);
+            image.pixels = nullptr;
+        }
+    }
+    // Marked for removal at once: the segment goes when the last of us and the server
+    // lets go of it, even if the program ends abruptly.
+    shmctl(image.memoryId, IPC_RMID, nullptr);
+    return attached;
+}
+
+bool X11Presenter::setSize(std::uint32_t width, std::uint32_t height) {
+    if (images_[0].pixels != nullptr && width == this->width() && height == this->height()) {
+        return true;
+    }
+    releaseImages();
+    if (width == 0 || height == 0 || width > largestSide || height > largestSide) {
+        return false;
+    }
+    for (SharedImage& image : images_) {
+        image.width = width;
+        image.height = height;
+        if (!attach(image)) {
+            releaseImages();
+            return false;
+        }
+    }
+    return true;
+}
+
+void X11Presenter::markStale(const std::vector<FrameSpan>& changes) {
+    for (SharedImage& image : images_) {
+        widenRows(image.stale, changes, image.width);
+    }
+}
+
+void X11Presenter::takeCompletions() {
+    const std::uint8_t completion = xcb_get_extension_data(connection_, &xcb_shm_id)->first_event +
+                                    XCB_SHM_COMPLETION;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        // Errors (say, the window went before this presenter) need nothing done.
+        if ((event->response_type & 0x7F) == completion) {
+            const auto* done = reinterpret_cast<const xcb_shm_completion_event_t*>(event);
+            for (SharedImage& image : images_) {
+                if (image.pixels != nullptr && image.segment == done->shmseg && image.puts > 0) {
+                    --image.puts;
+                }
+            }
+        }
+        std::free(event);
+    }
+}
+
+SharedImage* X11Presenter::writableImage() {
+    if (images_[0].pixels == nullptr) {
+        return nullptr;
+    }
+    takeCompletions();
+    if (shown_ != nullptr && shown_->puts == 0) {
+        return shown_;
+    }
+    for (SharedImage& image : images_) {
+        if (image.puts == 0) {
+            return &image;
+        }
+    }
+    return nullptr;
+}
+
+void X11Presenter::put(SharedImage& image, const std::vector<FrameSpan>& spans) {
+    shown_ = &image;
+    rectangles_.clear();
+    forEachChangedRectangle(spans, [&](std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                                       std::uint32_t height) {
+        // Spans come from rows of this image's size (checked, as a put outside the image
+        // would be refused by the server and its completion never come).
+        if (x + width <= image.width && y + height <= image.height) {
+            rectangles_.push_back({static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                                   static_cast<std::uint16_t>(width),
+                                   static_cast<std::uint16_t>(height)});
+        }
+    });
+    for (std::size_t i = 0; i < rectangles_.size(); ++i) {
+        const xcb_rectangle_t part = rectangles_[i];
+        // Requests are carried out in order: the completion event of the last put says
+        // the server has read all of this frame.
+        const std::uint8_t sendEvent = i + 1 == rectangles_.size() ? 1 : 0;
+        xcb_shm_put_image(connection_, window_, context_, static_cast<std::uint16_t>(image.width),
+                          static_cast<std::uint16_t>(image.height),
+                          static_cast<std::uint16_t>(part.x), static_cast<std::uint16_t>(part.y),
+                          part.width, part.height, part.x, part.y, depth_,
+                          XCB_IMAGE_FORMAT_Z_PIXMAP, sendEvent, image.segment, 0);
+    }
+    if (!rectangles_.empty()) {
+        ++image.puts;
+        xcb_flush(connection_);
+    }
+}
+
+void X11Presenter::fill(std::uint32_t colour) {
+    shown_ = nullptr;
+    const std::uint32_t foreground = colour;
+    xcb_change_gc(connection_, context_, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t everything{0, 0, 0xFFFF, 0xFFFF};
+    xcb_poly_fill_rectangle(connection_, window_, context_, 1, &everything);
+    xcb_flush(connection_);
+}
