@@ -32,7 +32,8 @@ inline void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan
 
 // Calls take(x, y, width, height) for each rectangle of the rows' spans, top to bottom:
 // neighbouring rows that changed in the same columns make one rectangle.
-template <typename Take> void forEachChangedRectangle(const std::vector<FrameSpan>& rows, Take take) {
+template <typename Take>
+void forEachChangedRectangle(const std::vector<FrameSpan>& rows, Take take) {
     const std::size_t count = rows.size();
     for (std::size_t y = 0; y < count;) {
         const FrameSpan span = rows[y];

@@ -5,11 +5,11 @@
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <algorithm>
 #include <climits>
@@ -71,8 +71,8 @@ void PictureWidget::startDirectPresenting() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 != nullptr && x11->connection() != nullptr) {
         xcb_connection_t* qtConnection = x11->connection();
-        std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection),
-                                            nullptr));
+        std::free(
+            xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
     }
     std::unique_ptr<X11Presenter> presenter =
         X11Presenter::connect(nullptr, static_cast<std::uint32_t>(window));
@@ -498,10 +498,9 @@ void PictureWidget::repaintDirectly() {
         const QImage last(reinterpret_cast<const uchar*>(shown->pixels),
                           static_cast<int>(shown->width), static_cast<int>(shown->height),
                           static_cast<qsizetype>(shown->width) * 4, QImage::Format_RGB32);
-        const QImage stretched =
-            last.scaled(static_cast<int>(width), static_cast<int>(height),
-                        Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                .convertToFormat(QImage::Format_RGB32);
+        const QImage stretched = last.scaled(static_cast<int>(width), static_cast<int>(height),
+                                             Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                     .convertToFormat(QImage::Format_RGB32);
         if (stretched.isNull() || !presenter.setSize(width, height)) {
             return;
         }

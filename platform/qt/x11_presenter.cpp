@@ -49,8 +49,8 @@ std::uint8_t bitsPerPixel(const xcb_setup_t* setup, std::uint8_t depth) {
 // Whether the window's pixels are what a frame holds: 32 bits, blue in the low byte,
 // so that frame rows go to the server as they are.
 bool takesFramePixels(xcb_connection_t* connection, xcb_window_t window, std::uint8_t& depth) {
-    const auto geometry = owned(
-        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    const auto geometry =
+        owned(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
     const auto attributes = owned(xcb_get_window_attributes_reply(
         connection, xcb_get_window_attributes(connection, window), nullptr));
     if (!geometry || !attributes) {
@@ -83,7 +83,13 @@ std::unique_ptr<X11Presenter> X11Presenter::connect(const char* display, std::ui
                                                 X11Presenter(connection, window, depth));
     if (!presenter) {
         xcb_disconnect(connection);
+        return nullptr;
     }
+    // A server on another machine has the extension but cannot see our memory.
+    if (!presenter->setSize(1, 1)) {
+        return nullptr;
+    }
+    presenter->releaseImages();
     return presenter;
 }
 
@@ -166,8 +172,8 @@ void X11Presenter::markStale(const std::vector<FrameSpan>& changes) {
 }
 
 void X11Presenter::takeCompletions() {
-    const std::uint8_t completion = xcb_get_extension_data(connection_, &xcb_shm_id)->first_event +
-                                    XCB_SHM_COMPLETION;
+    const std::uint8_t completion =
+        xcb_get_extension_data(connection_, &xcb_shm_id)->first_event + XCB_SHM_COMPLETION;
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
         // Errors (say, the window went before this presenter) need nothing done.
         if ((event->response_type & 0x7F) == completion) {
@@ -201,16 +207,16 @@ SharedImage* X11Presenter::writableImage() {
 void X11Presenter::put(SharedImage& image, const std::vector<FrameSpan>& spans) {
     shown_ = &image;
     rectangles_.clear();
-    forEachChangedRectangle(spans, [&](std::uint32_t x, std::uint32_t y, std::uint32_t width,
-                                       std::uint32_t height) {
-        // Spans come from rows of this image's size (checked, as a put outside the image
-        // would be refused by the server and its completion never come).
-        if (x + width <= image.width && y + height <= image.height) {
-            rectangles_.push_back({static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
-                                   static_cast<std::uint16_t>(width),
-                                   static_cast<std::uint16_t>(height)});
-        }
-    });
+    forEachChangedRectangle(
+        spans, [&](std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height) {
+            // Spans come from rows of this image's size (checked, as a put outside the image
+            // would be refused by the server and its completion never come).
+            if (x + width <= image.width && y + height <= image.height) {
+                rectangles_.push_back({static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                                       static_cast<std::uint16_t>(width),
+                                       static_cast<std::uint16_t>(height)});
+            }
+        });
     for (std::size_t i = 0; i < rectangles_.size(); ++i) {
         const xcb_rectangle_t part = rectangles_[i];
         // Requests are carried out in order: the completion event of the last put says
