@@ -7,6 +7,7 @@
 #include "app/gui/run_main_window.h"
 #include "app/machine_control.h"
 #include "platform/qt/picture_widget.h"
+#include "platform/qt/x11_presenter.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -16,7 +17,9 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <spawn.h>
@@ -32,20 +35,33 @@ std::uint64_t monotonicNanoseconds() {
     return std::uint64_t(now.tv_sec) * 1'000'000'000u + std::uint64_t(now.tv_nsec);
 }
 
+// Frames that change every pixel: two patterns in turn.
+std::vector<std::uint32_t> checkerFrame(std::size_t width, std::size_t height, std::size_t turn) {
+    std::vector<std::uint32_t> frame(width * height);
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = (i / 4 + i / (4 * width) + turn) % 2 != 0 ? 0xFFEAD979 : 0xFF252E38;
+    }
+    return frame;
+}
+
 // Paints one presented frame of the given size into a picture widget of the client
-// size of scale 4, synchronously, as the GUI thread does for each frame.
+// size of scale 4, synchronously, as the GUI thread does for each frame where the
+// window takes Qt's painting (Wayland, offscreen, a remote X server).
 void paintAtScale4(benchmark::State& state, int frameWidth, int frameHeight, QSize client) {
+    qputenv("QUORVIX_QT_PAINTING", "1");
     PictureWidget picture;
+    qunsetenv("QUORVIX_QT_PAINTING");
     picture.resize(client);
     picture.show();
     QApplication::processEvents();
-    std::vector<std::uint32_t> frame(std::size_t(frameWidth) * std::size_t(frameHeight));
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-        frame[i] = (i / 4 + i / std::size_t(4 * frameWidth)) % 2 ? 0xFFEAD979 : 0xFF252E38;
-    }
+    const std::vector<std::uint32_t> frames[2] = {
+        checkerFrame(std::size_t(frameWidth), std::size_t(frameHeight), 0),
+        checkerFrame(std::size_t(frameWidth), std::size_t(frameHeight), 1)};
+    std::size_t turn = 0;
     for (auto _ : state) {
-        picture.showFrame({frame.data(), std::uint32_t(frameWidth), std::uint32_t(frameHeight),
-                           std::size_t(frameWidth), 1});
+        picture.showFrame({frames[turn].data(), std::uint32_t(frameWidth),
+                           std::uint32_t(frameHeight), std::size_t(frameWidth), 1});
+        turn = 1 - turn;
         picture.repaint();
     }
     state.SetLabel(QApplication::platformName().toStdString());
@@ -60,6 +76,49 @@ void BM_PaintChip16FrameAtScale4(benchmark::State& state) {
     paintAtScale4(state, 960, 720, QSize(1280, 960));
 }
 BENCHMARK(BM_PaintChip16FrameAtScale4)->Unit(benchmark::kMillisecond);
+
+// A frame of the client size of scale 4 put into the window through shared memory, as
+// the presenting worker does on an X server: waiting for an image the server has
+// finished with, writing every pixel of it and sending it.
+void putAtScale4(benchmark::State& state, QSize client) {
+    PictureWidget picture;
+    picture.resize(client);
+    picture.show();
+    QApplication::processEvents();
+    std::unique_ptr<X11Presenter> presenter;
+    if (QApplication::platformName() == QLatin1String("xcb")) {
+        presenter = X11Presenter::connect(nullptr, std::uint32_t(picture.winId()));
+    }
+    const auto width = std::uint32_t(client.width());
+    const auto height = std::uint32_t(client.height());
+    if (!presenter || !presenter->setSize(width, height)) {
+        state.SkipWithError("needs an X server with shared memory");
+        return;
+    }
+    const std::vector<std::uint32_t> frames[2] = {checkerFrame(width, height, 0),
+                                                  checkerFrame(width, height, 1)};
+    const std::vector<FrameSpan> whole(height, FrameSpan{0, width});
+    std::size_t turn = 0;
+    for (auto _ : state) {
+        SharedImage* image = nullptr;
+        while ((image = presenter->writableImage()) == nullptr) {
+            std::this_thread::yield();
+        }
+        std::copy(frames[turn].begin(), frames[turn].end(), image->pixels);
+        presenter->put(*image, whole);
+        turn = 1 - turn;
+    }
+}
+
+void BM_PutChip8FrameAtScale4(benchmark::State& state) {
+    putAtScale4(state, QSize(2048, 1024));
+}
+BENCHMARK(BM_PutChip8FrameAtScale4)->Unit(benchmark::kMillisecond);
+
+void BM_PutChip16FrameAtScale4(benchmark::State& state) {
+    putAtScale4(state, QSize(1280, 960));
+}
+BENCHMARK(BM_PutChip16FrameAtScale4)->Unit(benchmark::kMillisecond);
 
 // The worker's side of a frame: copying the back buffer into the widget.
 void BM_ShowChip16Frame(benchmark::State& state) {
