@@ -342,7 +342,6 @@ void PictureWidget::presentDirectly(const FrameView& frame) {
     if (!presenter.setSize(paintWidth, paintHeight)) {
         return;
     }
-    windowCleared_ = false;
     presenter.markStale(frameChanges_);
     widenRows(unsent_, frameChanges_, paintWidth);
     SharedImage* image = presenter.writableImage();
@@ -352,6 +351,7 @@ void PictureWidget::presentDirectly(const FrameView& frame) {
     writeStaleRows(image->pixels, image->width, image->stale, frame);
     presenter.put(*image, unsent_);
     unsent_.assign(paintHeight, {});
+    windowCleared_ = false;
 }
 
 bool PictureWidget::event(QEvent* event) {
@@ -485,13 +485,13 @@ void PictureWidget::resizeEvent(QResizeEvent* event) {
 void PictureWidget::repaintDirectly() {
     X11Presenter& presenter = *presenter_;
     SharedImage* shown = presenter.shownImage();
-    if (windowCleared_ || shown == nullptr) {
-        presenter.fill(palette().window().color().rgb() & 0xFFFFFFu);
-        return;
-    }
     const qreal ratio = devicePixelRatioF();
     const auto width = static_cast<std::uint32_t>(std::lround(this->width() * ratio));
     const auto height = static_cast<std::uint32_t>(std::lround(this->height() * ratio));
+    if (windowCleared_ || shown == nullptr) {
+        presenter.fill(palette().window().color().rgb() & 0xFFFFFFu, width, height);
+        return;
+    }
     if (shown->width != width || shown->height != height) {
         // Another size and no frame to fill it (a paused game, say): the last picture
         // stretched until the next frame, which is written whole.

@@ -8,6 +8,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -234,11 +235,14 @@ void X11Presenter::put(SharedImage& image, const std::vector<FrameSpan>& spans) 
     }
 }
 
-void X11Presenter::fill(std::uint32_t colour) {
+void X11Presenter::fill(std::uint32_t colour, std::uint32_t width, std::uint32_t height) {
     shown_ = nullptr;
     const std::uint32_t foreground = colour;
     xcb_change_gc(connection_, context_, XCB_GC_FOREGROUND, &foreground);
-    const xcb_rectangle_t everything{0, 0, 0xFFFF, 0xFFFF};
+    // The window's own size: a larger rectangle ends past what the server's 16-bit
+    // damage boxes hold, and a software cursor would then put back stale pixels.
+    const xcb_rectangle_t everything{0, 0, static_cast<std::uint16_t>(std::min(width, largestSide)),
+                                     static_cast<std::uint16_t>(std::min(height, largestSide))};
     xcb_poly_fill_rectangle(connection_, window_, context_, 1, &everything);
     xcb_flush(connection_);
 }

@@ -56,8 +56,8 @@ class X11Presenter {
     void put(SharedImage& image, const std::vector<FrameSpan>& spans);
     // The image put last, which the window shows; null after a fill or a new size.
     SharedImage* shownImage() { return shown_; }
-    // Paints the whole window in one colour (0xRRGGBB).
-    void fill(std::uint32_t colour);
+    // Paints the window, width x height pixels, in one colour (0xRRGGBB).
+    void fill(std::uint32_t colour, std::uint32_t width, std::uint32_t height);
 
   private:
     X11Presenter(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth);
