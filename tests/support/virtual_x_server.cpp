@@ -16,14 +16,15 @@ VirtualXServer::VirtualXServer() {
     pid_ = fork();
     if (pid_ == 0) {
         // Xvfb writes the display number it chose to the descriptor it is given, once
-        // it takes connections.
+        // it takes connections. Without -noreset it would start afresh, refusing
+        // connections meanwhile, whenever its last client leaves.
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, STDOUT_FILENO);
         dup2(quiet, STDERR_FILENO);
         close(ready[0]);
         const std::string descriptor = std::to_string(ready[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", descriptor.c_str(), "-screen", "0", "640x480x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
