@@ -111,4 +111,17 @@ MUTANTS = [
      "        while (changed.end > changed.first + 1) {"),
     ("platform/qt/picture_widget.cpp", "                            kept.rowRepeat == rowRepeat;",
      "                            true;"),
+    # Frames put into the X window through shared memory.
+    ("platform/qt/x11_presenter.cpp", "                    --image.puts;", "                    (void)0;"),
+    ("platform/qt/x11_presenter.cpp", "    if (shown_ != nullptr && shown_->puts == 0) {",
+     "    if (false) {"),
+    ("platform/qt/x11_presenter.cpp", "        const std::uint8_t sendEvent = i + 1 == rectangles_.size() ? 1 : 0;",
+     "        const std::uint8_t sendEvent = 0;"),
+    ("platform/qt/x11_presenter.cpp", "        if (x + width <= image.width && y + height <= image.height) {",
+     "        if (x + width < image.width && y + height <= image.height) {"),
+    ("platform/qt/picture_widget.cpp", "    presenter.markStale(frameChanges_);\n", ""),
+    ("platform/qt/picture_widget.cpp", "    widenRows(unsent_, frameChanges_, paintWidth);\n", ""),
+    ("platform/qt/picture_widget.cpp", "        windowCleared_ = true;\n", ""),
+    ("platform/qt/picture_widget.cpp", "    if (shown->width != width || shown->height != height) {",
+     "    if (false) {"),
 ]

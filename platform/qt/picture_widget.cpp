@@ -88,6 +88,28 @@ void PictureWidget::startDirectPresenting() {
     unsent_.clear();
     // The window has shown nothing of this presenter's yet: the next frame goes whole.
     wholeFrameWanted_.store(true, std::memory_order_relaxed);
+    takeFrameShownBefore();
+}
+
+void PictureWidget::takeFrameShownBefore() {
+    // A frame that came before the window was shown is shown now, not a frame later.
+    std::lock_guard lock(swapMutex_);
+    const QImage& newest = readyIsNew_ ? ready_.image : showing_.image;
+    if (cleared_ || newest.format() != QImage::Format_RGB32 ||
+        !presenter_->setSize(static_cast<std::uint32_t>(newest.width()),
+                             static_cast<std::uint32_t>(newest.height()))) {
+        return;
+    }
+    SharedImage* image = presenter_->writableImage();
+    if (image == nullptr) {
+        return;
+    }
+    for (std::uint32_t y = 0; y < image->height; ++y) {
+        std::memcpy(image->pixels + std::size_t{y} * image->width,
+                    newest.constScanLine(static_cast<int>(y)), std::size_t{image->width} * 4);
+    }
+    presenter_->put(*image, std::vector<FrameSpan>(image->height, FrameSpan{0, image->width}));
+    windowCleared_ = false;
 }
 
 void PictureWidget::showEvent(QShowEvent* event) {

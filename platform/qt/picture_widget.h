@@ -76,6 +76,8 @@ class PictureWidget final : public QWidget, public PictureSurface {
     // GUI thread: connects the presenter to the widget's X window once it has one, or
     // falls back to Qt's painting for good when that cannot be done.
     void startDirectPresenting();
+    // GUI thread, under writerMutex_: puts a frame taken before the presenter started.
+    void takeFrameShownBefore();
     // GUI thread, under writerMutex_: shows the last picture, or the background, again.
     void repaintDirectly();
     // Under writerMutex_: whether `changes` say, for each group of `frame`'s rows, where it

@@ -108,6 +108,19 @@ TEST_F(PictureWidgetOnXTest, FramesGoStraightToTheWindowAndStayThere) {
     xcb_disconnect(other);
 }
 
+// A frame that came before the window was shown is shown with the window, without
+// waiting for another.
+TEST_F(PictureWidgetOnXTest, AFrameFromBeforeTheWindowShowsWithIt) {
+    PictureWidget picture;
+    picture.resize(12, 6);
+    presentFromAWorker(picture, frame.data());
+    picture.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&picture));
+    ASSERT_TRUE(picture.presentsDirectly());
+    EXPECT_TRUE(picture.hasPicture());
+    EXPECT_TRUE(shows(picture, blocks(3)));
+}
+
 // Asked for, frames take Qt's painting instead, and still reach the window.
 TEST_F(PictureWidgetOnXTest, QtsPaintingCanBeKept) {
     qputenv("QUORVIX_QT_PAINTING", "1");

@@ -7,10 +7,8 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
