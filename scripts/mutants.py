@@ -124,4 +124,5 @@ MUTANTS = [
     ("platform/qt/picture_widget.cpp", "        windowCleared_ = true;\n", ""),
     ("platform/qt/picture_widget.cpp", "    if (shown->width != width || shown->height != height) {",
      "    if (false) {"),
+    ("platform/qt/picture_widget.cpp", "    takeFrameShownBefore();\n", ""),
 ]

@@ -377,17 +377,18 @@ void PictureWidget::presentDirectly(const FrameView& frame) {
 }
 
 bool PictureWidget::event(QEvent* event) {
-    if (event->type() == QEvent::WinIdChange && presentsDirectly()) {
-        // Qt made the widget a new X window: the presenter must not put into the old one.
-        {
-            std::lock_guard writer(writerMutex_);
-            presenter_.reset();
-        }
-        if (internalWinId() != 0) {
-            startDirectPresenting();
-        }
-    }
     if (event != queuedWakeUp_.load(std::memory_order_acquire)) {
+        if (event->type() == QEvent::WinIdChange && presentsDirectly()) {
+            // Qt made the widget a new X window: the presenter must not put into the old
+            // one.
+            {
+                std::lock_guard writer(writerMutex_);
+                presenter_.reset();
+            }
+            if (internalWinId() != 0) {
+                startDirectPresenting();
+            }
+        }
         return QWidget::event(event);
     }
     queuedWakeUp_.store(nullptr, std::memory_order_relaxed);
