@@ -95,7 +95,9 @@ std::unique_ptr<X11Presenter> X11Presenter::connect(const char* display, std::ui
 }
 
 X11Presenter::X11Presenter(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth)
-    : connection_(connection), window_(window), depth_(depth) {
+    : connection_(connection), window_(window), depth_(depth),
+      completionEvent_(static_cast<std::uint8_t>(
+          xcb_get_extension_data(connection, &xcb_shm_id)->first_event + XCB_SHM_COMPLETION)) {
     context_ = xcb_generate_id(connection_);
     // A put makes no exposure events; none are wanted from fills either.
     const std::uint32_t noExposures = 0;
@@ -173,11 +175,9 @@ void X11Presenter::markStale(const std::vector<FrameSpan>& changes) {
 }
 
 void X11Presenter::takeCompletions() {
-    const std::uint8_t completion =
-        xcb_get_extension_data(connection_, &xcb_shm_id)->first_event + XCB_SHM_COMPLETION;
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
         // Errors (say, the window went before this presenter) need nothing done.
-        if ((event->response_type & 0x7F) == completion) {
+        if ((event->response_type & 0x7F) == completionEvent_) {
             const auto* done = reinterpret_cast<const xcb_shm_completion_event_t*>(event);
             for (SharedImage& image : images_) {
                 if (image.pixels != nullptr && image.segment == done->shmseg && image.puts > 0) {

@@ -70,6 +70,8 @@ class X11Presenter {
     std::uint32_t window_;
     std::uint32_t context_ = 0;
     std::uint8_t depth_;
+    // The type of the event by which the server says a put is done.
+    std::uint8_t completionEvent_;
     SharedImage images_[2];
     SharedImage* shown_ = nullptr;
     std::vector<xcb_rectangle_t> rectangles_;
