@@ -41,7 +41,8 @@ SUITES = {
     "platform/clock": ["foundation_tests", "chip16_tests"],
     "platform/random": ["foundation_tests", "chip16_tests"],
     "platform/": ["foundation_tests"],
-    "platform/qt/": ["gui_tests"],
+    "platform/qt/": ["gui_tests", "picture_widget_x11_tests"],
+    "platform/qt/x11_presenter": ["x11_presenter_tests", "picture_widget_x11_tests"],
 }
 
 
