@@ -6,6 +6,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/run_main_window.h"
 #include "app/machine_control.h"
+#include "platform/qt/frame_spans.h"
 #include "platform/qt/picture_widget.h"
 #include "platform/qt/x11_presenter.h"
 
@@ -97,7 +98,7 @@ void putAtScale4(benchmark::State& state, QSize client) {
     }
     const std::vector<std::uint32_t> frames[2] = {checkerFrame(width, height, 0),
                                                   checkerFrame(width, height, 1)};
-    const std::vector<FrameSpan> whole(height, FrameSpan{0, width});
+    const std::vector<FrameSpan> whole = wholeRows(width, height);
     std::size_t turn = 0;
     for (auto _ : state) {
         SharedImage* image = nullptr;

@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+// Every column of every row.
+inline std::vector<FrameSpan> wholeRows(std::uint32_t width, std::uint32_t height) {
+    return std::vector<FrameSpan>(height, FrameSpan{0, width});
+}
+
 // The smallest span that holds both.
 inline void widen(FrameSpan& span, FrameSpan more) {
     if (more.first >= more.end) {

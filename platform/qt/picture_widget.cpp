@@ -22,6 +22,13 @@ namespace {
 constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
 const auto frameArrived = static_cast<QEvent::Type>(QEvent::registerEventType());
 
+// The pixels of a shared image, read in place.
+QImage viewOf(const SharedImage& image) {
+    return QImage(reinterpret_cast<const uchar*>(image.pixels), static_cast<int>(image.width),
+                  static_cast<int>(image.height), static_cast<qsizetype>(image.width) * 4,
+                  QImage::Format_RGB32);
+}
+
 std::uint64_t periodOfRate(double hertz) {
     // Rates a screen reports outside 1-1000 Hz are not believable; take 60 Hz then.
     if (!(hertz >= 1.0 && hertz <= 1000.0)) {
@@ -95,21 +102,27 @@ void PictureWidget::takeFrameShownBefore() {
     // A frame that came before the window was shown is shown now, not a frame later.
     std::lock_guard lock(swapMutex_);
     const QImage& newest = readyIsNew_ ? ready_.image : showing_.image;
-    if (cleared_ || newest.format() != QImage::Format_RGB32 ||
-        !presenter_->setSize(static_cast<std::uint32_t>(newest.width()),
-                             static_cast<std::uint32_t>(newest.height()))) {
-        return;
+    if (!cleared_ && putWhole(newest)) {
+        windowCleared_ = false;
+    }
+}
+
+bool PictureWidget::putWhole(const QImage& picture) {
+    if (picture.format() != QImage::Format_RGB32 ||
+        !presenter_->setSize(static_cast<std::uint32_t>(picture.width()),
+                             static_cast<std::uint32_t>(picture.height()))) {
+        return false;
     }
     SharedImage* image = presenter_->writableImage();
     if (image == nullptr) {
-        return;
+        return false;
     }
     for (std::uint32_t y = 0; y < image->height; ++y) {
         std::memcpy(image->pixels + std::size_t{y} * image->width,
-                    newest.constScanLine(static_cast<int>(y)), std::size_t{image->width} * 4);
+                    picture.constScanLine(static_cast<int>(y)), std::size_t{image->width} * 4);
     }
-    presenter_->put(*image, std::vector<FrameSpan>(image->height, FrameSpan{0, image->width}));
-    windowCleared_ = false;
+    presenter_->put(*image, wholeRows(image->width, image->height));
+    return true;
 }
 
 void PictureWidget::showEvent(QShowEvent* event) {
@@ -483,21 +496,25 @@ QImage PictureWidget::currentPicture() {
             if (windowCleared_ || shown == nullptr) {
                 return {};
             }
-            return QImage(reinterpret_cast<const uchar*>(shown->pixels),
-                          static_cast<int>(shown->width), static_cast<int>(shown->height),
-                          static_cast<qsizetype>(shown->width) * 4, QImage::Format_RGB32)
-                .copy();
+            return viewOf(*shown).copy();
         }
     }
     takeNewestFrame();
     return cleared_ ? QImage() : showing_.image.copy();
 }
 
-void PictureWidget::notePaintSize() {
+QSize PictureWidget::deviceSize() const {
     const qreal ratio = devicePixelRatioF();
-    const auto w = static_cast<std::uint32_t>(std::lround(width() * ratio));
-    const auto h = static_cast<std::uint32_t>(std::lround(height() * ratio));
-    paintSize_.store(w > 0 && h > 0 ? packSize(w, h) : 0, std::memory_order_relaxed);
+    return {static_cast<int>(std::lround(width() * ratio)),
+            static_cast<int>(std::lround(height() * ratio))};
+}
+
+void PictureWidget::notePaintSize() {
+    const QSize size = deviceSize();
+    paintSize_.store(size.isEmpty() ? 0
+                                    : packSize(static_cast<std::uint32_t>(size.width()),
+                                               static_cast<std::uint32_t>(size.height())),
+                     std::memory_order_relaxed);
 }
 
 void PictureWidget::resizeEvent(QResizeEvent* event) {
@@ -508,9 +525,9 @@ void PictureWidget::resizeEvent(QResizeEvent* event) {
 void PictureWidget::repaintDirectly() {
     X11Presenter& presenter = *presenter_;
     SharedImage* shown = presenter.shownImage();
-    const qreal ratio = devicePixelRatioF();
-    const auto width = static_cast<std::uint32_t>(std::lround(this->width() * ratio));
-    const auto height = static_cast<std::uint32_t>(std::lround(this->height() * ratio));
+    const QSize size = deviceSize();
+    const auto width = static_cast<std::uint32_t>(size.width());
+    const auto height = static_cast<std::uint32_t>(size.height());
     if (windowCleared_ || shown == nullptr) {
         presenter.fill(palette().window().color().rgb() & 0xFFFFFFu, width, height);
         return;
@@ -518,25 +535,10 @@ void PictureWidget::repaintDirectly() {
     if (shown->width != width || shown->height != height) {
         // Another size and no frame to fill it (a paused game, say): the last picture
         // stretched until the next frame, which is written whole.
-        const QImage last(reinterpret_cast<const uchar*>(shown->pixels),
-                          static_cast<int>(shown->width), static_cast<int>(shown->height),
-                          static_cast<qsizetype>(shown->width) * 4, QImage::Format_RGB32);
-        const QImage stretched = last.scaled(static_cast<int>(width), static_cast<int>(height),
-                                             Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                                     .convertToFormat(QImage::Format_RGB32);
-        if (stretched.isNull() || !presenter.setSize(width, height)) {
-            return;
-        }
-        shown = presenter.writableImage();
-        if (shown == nullptr) {
-            return;
-        }
-        for (std::uint32_t y = 0; y < height; ++y) {
-            std::memcpy(shown->pixels + std::size_t{y} * width,
-                        stretched.constScanLine(static_cast<int>(y)), std::size_t{width} * 4);
-        }
+        putWhole(viewOf(*shown).scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        return;
     }
-    presenter.put(*shown, std::vector<FrameSpan>(height, FrameSpan{0, width}));
+    presenter.put(*shown, wholeRows(width, height));
 }
 
 void PictureWidget::paintEvent(QPaintEvent* event) {

@@ -63,6 +63,8 @@ class PictureWidget final : public QWidget, public PictureSurface {
     // GUI thread: makes the newest frame the one shown and asks for a repaint of the
     // parts in which it differs from the one shown before.
     void takeNewestFrame();
+    // GUI thread: the widget's size in device pixels.
+    QSize deviceSize() const;
     // GUI thread: notes the widget's size in device pixels for the frames to come.
     void notePaintSize();
     // Under writerMutex_: writes the `stale` columns of each row of a buffer of the
@@ -78,6 +80,9 @@ class PictureWidget final : public QWidget, public PictureSurface {
     void startDirectPresenting();
     // GUI thread, under writerMutex_: puts a frame taken before the presenter started.
     void takeFrameShownBefore();
+    // GUI thread, under writerMutex_: puts an RGB32 picture into the window whole,
+    // through an image of its size; false when that cannot be had.
+    bool putWhole(const QImage& picture);
     // GUI thread, under writerMutex_: shows the last picture, or the background, again.
     void repaintDirectly();
     // Under writerMutex_: whether `changes` say, for each group of `frame`'s rows, where it
