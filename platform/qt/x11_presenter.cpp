@@ -124,18 +124,18 @@ void X11Presenter::releaseImages() {
 
 bool X11Presenter::attach(SharedImage& image) {
     const std::size_t bytes = std::size_t{image.width} * image.height * 4;
-    image.memoryId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (image.memoryId < 0) {
+    const int memoryId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (memoryId < 0) {
         return false;
     }
-    void* memory = shmat(image.memoryId, nullptr, 0);
+    void* memory = shmat(memoryId, nullptr, 0);
     bool attached = false;
     if (memory != reinterpret_cast<void*>(-1)) {
         image.pixels = static_cast<std::uint32_t*>(memory);
         image.segment = xcb_generate_id(connection_);
         xcb_generic_error_t* error = xcb_request_check(
             connection_, xcb_shm_attach_checked(connection_, image.segment,
-                                                static_cast<std::uint32_t>(image.memoryId), 1));
+                                                static_cast<std::uint32_t>(memoryId), 1));
         attached = error == nullptr;
         std::free(error);
         if (!attached) {
@@ -145,7 +145,7 @@ bool X11Presenter::attach(SharedImage& image) {
     }
     // Marked for removal at once: the segment goes when the last of us and the server
     // lets go of it, even if the program ends abruptly.
-    shmctl(image.memoryId, IPC_RMID, nullptr);
+    shmctl(memoryId, IPC_RMID, nullptr);
     return attached;
 }
 

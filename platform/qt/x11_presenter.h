@@ -26,7 +26,6 @@ struct SharedImage {
     // X's name of the segment, and how many puts from it the server has not finished.
     std::uint32_t segment = 0;
     int puts = 0;
-    int memoryId = -1;
 };
 
 class X11Presenter {
