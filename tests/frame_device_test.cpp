@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 namespace {
+using Pixels = std::vector<std::uint32_t>;
+
+// A device of its own showing on `sink`, or on `surface` when one is given, with a
+// texture bound and the full-screen quad of its size as its stream.
 struct TestDevice {
     headless::FrameSink sink;
     FrameSystem* system = createFrameSystem();
@@ -14,10 +18,11 @@ struct TestDevice {
     FrameVertexBuffer* quad = nullptr;
 
     TestDevice(std::uint32_t width, std::uint32_t height, std::uint32_t textureWidth,
-               std::uint32_t textureHeight) {
-        device = createFrameDevice(*system, width, height, &sink);
-        texture = createFrameTexture(device, textureWidth, textureHeight);
-        quad = createFrameVertexBuffer(*device);
+               std::uint32_t textureHeight, PictureSurface* surface = nullptr)
+        : device(createFrameDevice(*system, width, height, surface ? surface : &sink)),
+          texture(createFrameTexture(device, textureWidth, textureHeight)),
+          quad(createFrameVertexBuffer(*device)) {
+        quad->vertices = screenQuad(textureWidth, textureHeight);
         device->stream = quad;
         device->boundTexture = texture;
     }
@@ -38,12 +43,14 @@ struct TestDevice {
         }
         unlockTexture(texture);
     }
-    std::vector<std::uint32_t> present() {
+    Pixels present() {
         clearBackBuffer(*device, clearColour);
         drawQuad(*device);
         presentBackBuffer(*device);
-        std::uint32_t width = 0;
-        std::uint32_t height = 0;
+        return lastFrame();
+    }
+    Pixels lastFrame() {
+        std::uint32_t width = 0, height = 0;
         return sink.lastFrame(&width, &height);
     }
 };
@@ -59,40 +66,31 @@ constexpr std::uint32_t whiteOverBlue = 0xFF8080FF;
 TEST(FrameDevice, TheFullScreenQuadShowsEachTexelOnItsOwnPixel) {
     TestDevice test(3, 2, 3, 2);
     ASSERT_GT(test.texture->pitch, 3 * 4);
-    test.quad->vertices = screenQuad(3, 2);
     test.fillTexture({red, green, halfWhite, green, red, red});
-    EXPECT_EQ(test.present(),
-              (std::vector<std::uint32_t>{red, green, whiteOverBlue, green, red, red}));
+    EXPECT_EQ(test.present(), (Pixels{red, green, whiteOverBlue, green, red, red}));
     // A second frame starts from the clear colour again, not from the last picture.
-    EXPECT_EQ(test.present(),
-              (std::vector<std::uint32_t>{red, green, whiteOverBlue, green, red, red}));
+    EXPECT_EQ(test.present(), (Pixels{red, green, whiteOverBlue, green, red, red}));
 }
 
 TEST(FrameDevice, PixelsOutsideASmallerQuadKeepTheClearColour) {
     TestDevice test(4, 3, 2, 1);
-    // A quad over pixels 1-2 of row 1 only, stretched from a 2 x 1 texture.
-    test.quad->vertices = screenQuad(2, 1);
+    // The 2 x 1 texture's quad moved over pixels 1-2 of row 1 only.
     for (auto& vertex : test.quad->vertices) {
         vertex.x += 1.0f;
         vertex.y += 1.0f;
     }
     test.fillTexture({red, halfWhite});
-    EXPECT_EQ(test.present(), (std::vector<std::uint32_t>{blue, blue, blue, blue,         //
-                                                          blue, red, whiteOverBlue, blue, //
-                                                          blue, blue, blue, blue}));
+    EXPECT_EQ(test.present(), (Pixels{blue, blue, blue, blue, blue, red, whiteOverBlue, blue, blue,
+                                      blue, blue, blue}));
 }
 
 // A size whose buffer cannot be had gives no device or texture instead of an exception
 // escaping into the display's start-up.
 TEST(FrameDeviceTest, BuffersTooLargeToHaveGiveNull) {
-    headless::FrameSink sink;
-    FrameSystem* system = createFrameSystem();
-    EXPECT_EQ(createFrameDevice(*system, 0xFFFFFFFF, 0xFFFFFFFF, &sink), nullptr);
-    FrameDevice* device = createFrameDevice(*system, 320, 240, &sink);
-    ASSERT_NE(device, nullptr);
-    EXPECT_EQ(createFrameTexture(device, 0xFFFFFFF0, 0xFFFFFFFF), nullptr);
-    releaseFrameDevice(device);
-    releaseFrameSystem(system);
+    TestDevice test(320, 240, 2, 1);
+    EXPECT_EQ(createFrameDevice(*test.system, 0xFFFFFFFF, 0xFFFFFFFF, &test.sink), nullptr);
+    ASSERT_NE(test.device, nullptr);
+    EXPECT_EQ(createFrameTexture(test.device, 0xFFFFFFF0, 0xFFFFFFFF), nullptr);
 }
 
 // The refresh clock ticks every period from program start; a present waits for the
@@ -114,32 +112,28 @@ TEST(FrameDevice, APresentReturnsAtTheNextRefreshTick) {
 // each frame still follows the quad it is drawn with and the texture's own promise.
 TEST(FrameDevice, FramesFollowEachQuadAndEachUnlocksPromise) {
     TestDevice test(3, 2, 3, 2);
-    test.quad->vertices = screenQuad(3, 2);
     const auto fill = [&](std::initializer_list<std::uint32_t> texels, bool opaque) {
         test.fillTexture(texels);
         unlockTexture(test.texture, {opaque, 1});
     };
     fill({red, green, red, green, red, green}, true);
-    EXPECT_EQ(test.present(), (std::vector<std::uint32_t>{red, green, red, green, red, green}));
+    EXPECT_EQ(test.present(), (Pixels{red, green, red, green, red, green}));
     // The quad one pixel to the right: the first column shows the clear colour.
     for (auto& vertex : test.quad->vertices) {
         vertex.x += 1.0f;
     }
-    EXPECT_EQ(test.present(), (std::vector<std::uint32_t>{blue, red, green, blue, green, red}));
+    EXPECT_EQ(test.present(), (Pixels{blue, red, green, blue, green, red}));
     // Back in place, with a translucent texel the writer did not promise opaque.
     test.quad->vertices = screenQuad(3, 2);
     fill({red, halfWhite, red, green, red, green}, false);
-    EXPECT_EQ(test.present(),
-              (std::vector<std::uint32_t>{red, whiteOverBlue, red, green, red, green}));
+    EXPECT_EQ(test.present(), (Pixels{red, whiteOverBlue, red, green, red, green}));
     // Shown as it is, then cleared again before the present: only the clear shows.
     fill({red, green, red, green, red, green}, true);
     clearBackBuffer(*test.device, clearColour);
     drawQuad(*test.device);
     clearBackBuffer(*test.device, red);
     presentBackBuffer(*test.device);
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    EXPECT_EQ(test.sink.lastFrame(&width, &height), std::vector<std::uint32_t>(6, red));
+    EXPECT_EQ(test.lastFrame(), Pixels(6, red));
 }
 
 // A frame shown as the texture itself names the texture (a number no other texture
@@ -151,19 +145,13 @@ TEST(FrameDevice, AFrameShownAsItsTextureNamesTheTextureVersionAndChanges) {
         void showFrame(const FrameView& shown) override { frame = shown; }
         std::uint64_t refreshPeriodNanoseconds() const override { return 0; }
     } recorder;
-    FrameSystem* system = createFrameSystem();
-    FrameDevice* device = createFrameDevice(*system, 2, 1, &recorder);
-    FrameTexture* other = createFrameTexture(device, 2, 1);
-    FrameTexture* texture = createFrameTexture(device, 2, 1);
-    FrameVertexBuffer* quad = createFrameVertexBuffer(*device);
-    quad->vertices = screenQuad(2, 1);
-    device->stream = quad;
-    device->boundTexture = texture;
+    TestDevice test(2, 1, 2, 1, &recorder);
+    FrameTexture* other = createFrameTexture(test.device, 2, 1);
+    FrameTexture* texture = createFrameTexture(test.device, 2, 1);
+    test.device->boundTexture = texture;
     const FrameSpan changes[1] = {{1, 2}};
     const auto present = [&] {
-        clearBackBuffer(*device, clearColour);
-        drawQuad(*device);
-        presentBackBuffer(*device);
+        test.present();
         return recorder.frame;
     };
     unlockTexture(texture, {true, 1, changes});
@@ -176,11 +164,7 @@ TEST(FrameDevice, AFrameShownAsItsTextureNamesTheTextureVersionAndChanges) {
     EXPECT_EQ(shown.changedGroups, changes);
     unlockTexture(texture, {false, 1, changes}); // blended into the back buffer
     EXPECT_EQ(present().changedGroups, nullptr);
-    device->stream = nullptr;
-    device->boundTexture = nullptr;
-    releaseFrameVertexBuffer(quad);
+    test.device->boundTexture = test.texture;
     releaseFrameTexture(texture);
     releaseFrameTexture(other);
-    releaseFrameDevice(device);
-    releaseFrameSystem(system);
 }
