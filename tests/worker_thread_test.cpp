@@ -8,54 +8,43 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
-// Step functions take no arguments, so what they observe lives here.
-std::atomic<int> stepsRun{0};
-std::atomic<int> stepsFinished{0};
-std::atomic<bool> startDone{false};
-std::atomic<bool> stepSawStartDone{true};
-std::atomic<int> stepsAfterStop{0};
-std::atomic<bool> stopped{false};
-std::thread::id startThread;
-std::thread::id stopThread;
-std::atomic<int> stepSleepMilliseconds{0};
-
-void resetObservations() {
-    stepsRun = 0;
-    stepsFinished = 0;
-    startDone = false;
-    stepSawStartDone = true;
-    stepsAfterStop = 0;
-    stopped = false;
-    stepSleepMilliseconds = 0;
-}
+// Step functions take no arguments, so what they observe lives here; each test starts
+// with a fresh set.
+struct Observations {
+    std::atomic<int> stepsRun{0}, stepsFinished{0}, stepsAfterStop{0}, stepSleepMilliseconds{0};
+    std::atomic<bool> startDone{false}, stepSawStartDone{true}, stopped{false};
+    std::thread::id startThread, stopThread;
+};
+std::unique_ptr<Observations> observed;
 
 void countingStep() {
-    if (!startDone) {
-        stepSawStartDone = false;
+    if (!observed->startDone) {
+        observed->stepSawStartDone = false;
     }
-    if (stopped) {
-        ++stepsAfterStop;
+    if (observed->stopped) {
+        ++observed->stepsAfterStop;
     }
-    ++stepsRun;
-    if (const int ms = stepSleepMilliseconds.load(); ms > 0) {
+    ++observed->stepsRun;
+    if (const int ms = observed->stepSleepMilliseconds.load(); ms > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
-    ++stepsFinished;
+    ++observed->stepsFinished;
 }
 
 void slowStart() {
-    startThread = std::this_thread::get_id();
+    observed->startThread = std::this_thread::get_id();
     // A thread allowed to run early would step during this pause.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    startDone = true;
+    observed->startDone = true;
 }
 
 void recordStop() {
-    stopThread = std::this_thread::get_id();
-    stopped = true;
+    observed->stopThread = std::this_thread::get_id();
+    observed->stopped = true;
 }
 
 std::unique_ptr<WorkerThread> startWorker(const char* name, StepFunction step,
@@ -67,41 +56,17 @@ std::unique_ptr<WorkerThread> startWorker(const char* name, StepFunction step,
 }
 
 void waitForSteps(int count) {
-    while (stepsRun < count) {
+    while (observed->stepsRun < count) {
         std::this_thread::yield();
     }
 }
 
 class WorkerThreadTest : public ::testing::Test {
   protected:
-    void SetUp() override { resetObservations(); }
+    void SetUp() override { observed = std::make_unique<Observations>(); }
     CapturedConsole console;
 };
-} // namespace
 
-TEST_F(WorkerThreadTest, CallbacksRunOnTheControllingThreadAroundAllSteps) {
-    auto worker = startWorker("tTest", countingStep, slowStart, recordStop);
-    EXPECT_EQ(startThread, std::this_thread::get_id());
-    waitForSteps(3);
-    stopWorker(worker);
-
-    EXPECT_TRUE(stepSawStartDone) << "a step ran before onStart had returned";
-    EXPECT_EQ(stopThread, std::this_thread::get_id());
-    EXPECT_EQ(stepsAfterStop, 0) << "a step ran after onStop";
-    EXPECT_EQ(worker, nullptr);
-}
-
-TEST_F(WorkerThreadTest, AStepHoldingTheMutexPastOneSecondIsReportedOnceThenWaitedFor) {
-    stepSleepMilliseconds = 1300;
-    auto worker = startWorker("tExecute", countingStep);
-    waitForSteps(1);
-    stopWorker(worker);
-
-    EXPECT_EQ(stepsRun.load(), stepsFinished.load());
-    EXPECT_EQ(console.take(), "tExecute: Wait Timeout on Mutex (Trying Infinite Wait)\n");
-}
-
-namespace {
 WorkerThread* fairnessWorker = nullptr;
 std::atomic<int> grants{0};
 std::atomic<int> overtakes{0};
@@ -123,7 +88,62 @@ void fairnessStep() {
         grantsWhenWaiterSeen = grants;
     }
 }
+
+// A step that would never end by itself: it runs until the worker is being stopped.
+void stepUntilStopRequested() {
+    ++observed->stepsRun;
+    while (!stepShouldEnd()) {
+        std::this_thread::yield();
+    }
+    ++observed->stepsFinished;
+}
+
+// A step asleep until a deadline an hour away: only the stop can wake it in time.
+void stepAsleepForAnHour() {
+    ++observed->stepsRun;
+    sleepUntilCounterUnlessStopping(readPerformanceCounter() + 3'600'000'000'000);
+    ++observed->stepsFinished;
+}
+
+// The thread names itself as it starts, so the name is waited for (up to 10 s).
+std::string osThreadName(WorkerThread& worker, const std::string& expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    char name[16] = {};
+    do {
+        pthread_getname_np(worker.mutexRecord->thread.native_handle(), name, sizeof name);
+        std::this_thread::yield();
+    } while (name != expected && std::chrono::steady_clock::now() < deadline);
+    return name;
+}
+
+std::atomic<long> stepTimerSlack{-1};
+void recordTimerSlack() {
+    stepTimerSlack = prctl(PR_GET_TIMERSLACK);
+    countingStep();
+}
 } // namespace
+
+TEST_F(WorkerThreadTest, CallbacksRunOnTheControllingThreadAroundAllSteps) {
+    auto worker = startWorker("tTest", countingStep, slowStart, recordStop);
+    EXPECT_EQ(observed->startThread, std::this_thread::get_id());
+    waitForSteps(3);
+    stopWorker(worker);
+
+    EXPECT_TRUE(observed->stepSawStartDone) << "a step ran before onStart had returned";
+    EXPECT_EQ(observed->stopThread, std::this_thread::get_id());
+    EXPECT_EQ(observed->stepsAfterStop, 0) << "a step ran after onStop";
+    EXPECT_EQ(worker, nullptr);
+}
+
+TEST_F(WorkerThreadTest, AStepHoldingTheMutexPastOneSecondIsReportedOnceThenWaitedFor) {
+    observed->stepSleepMilliseconds = 1300;
+    auto worker = startWorker("tExecute", countingStep);
+    waitForSteps(1);
+    stopWorker(worker);
+
+    EXPECT_EQ(observed->stepsRun.load(), observed->stepsFinished.load());
+    EXPECT_EQ(console.take(), "tExecute: Wait Timeout on Mutex (Trying Infinite Wait)\n");
+}
 
 TEST_F(WorkerThreadTest, AWaitingThreadGetsTheMutexBetweenTwoStepsEveryTime) {
     auto worker = std::make_unique<WorkerThread>();
@@ -144,7 +164,7 @@ TEST_F(WorkerThreadTest, AWaitingThreadGetsTheMutexBetweenTwoStepsEveryTime) {
 TEST_F(WorkerThreadTest, TheFirstStepComesBeforeAnyOutsideLocker) {
     auto worker = startWorker("tRender", countingStep);
     lockFromOutside(worker.get());
-    EXPECT_GE(stepsFinished.load(), 1);
+    EXPECT_GE(observed->stepsFinished.load(), 1);
     unlockFromOutside(worker.get());
     stopWorker(worker);
 }
@@ -174,54 +194,17 @@ TEST_F(WorkerThreadTest, StoppingNothingOrTwiceIsHarmless) {
     EXPECT_EQ(worker, nullptr);
 }
 
-namespace {
-// A step that would never end by itself: it runs until the worker is being stopped.
-void stepUntilStopRequested() {
-    ++stepsRun;
-    while (!stepShouldEnd()) {
-        std::this_thread::yield();
-    }
-    ++stepsFinished;
-}
-
-// A step asleep until a deadline an hour away: only the stop can wake it in time.
-void stepAsleepForAnHour() {
-    ++stepsRun;
-    sleepUntilCounterUnlessStopping(readPerformanceCounter() + 3'600'000'000'000);
-    ++stepsFinished;
-}
-
-// The thread names itself as it starts, so the name is waited for (up to 10 s).
-std::string osThreadName(WorkerThread& worker, const std::string& expected) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    char name[16] = {};
-    do {
-        pthread_getname_np(worker.mutexRecord->thread.native_handle(), name, sizeof name);
-        std::this_thread::yield();
-    } while (name != expected && std::chrono::steady_clock::now() < deadline);
-    return name;
-}
-} // namespace
-
 TEST_F(WorkerThreadTest, AStopReachesTheRunningStepBeforeItWaitsForTheMutex) {
     EXPECT_FALSE(stepShouldEnd()) << "this thread is no worker";
     for (const StepFunction step : {stepUntilStopRequested, stepAsleepForAnHour}) {
-        resetObservations();
+        observed = std::make_unique<Observations>();
         auto worker = startWorker("tExecute", step);
         waitForSteps(1);
         stopWorker(worker);
-        EXPECT_EQ(stepsRun.load(), 1);
-        EXPECT_GE(stepsFinished.load(), 1);
+        EXPECT_EQ(observed->stepsRun.load(), 1);
+        EXPECT_GE(observed->stepsFinished.load(), 1);
     }
 }
-
-namespace {
-std::atomic<long> stepTimerSlack{-1};
-void recordTimerSlack() {
-    stepTimerSlack = prctl(PR_GET_TIMERSLACK);
-    countingStep();
-}
-} // namespace
 
 // The kernel lets a sleep end up to its thread's timer slack (50 us by default) late;
 // a worker sleeps to deadlines and allows 1 ns.
