@@ -6,11 +6,18 @@
 #include "tests/chip16_test_support.h"
 
 namespace {
-// A machine with the extended set on, as a start after choosing it leaves it.
+// Rn = 0xnn11 for n = 0..F: a register written by mistake shows.
+const std::array<std::uint16_t, 16> numberedRegisters = {
+    0x0011, 0x1111, 0x2211, 0x3311, 0x4411, 0x5511, 0x6611, 0x7711,
+    0x8811, 0x9911, 0xAA11, 0xBB11, 0xCC11, 0xDD11, 0xEE11, 0xFF11};
+
+// A machine with the extended set on, as a start after choosing it leaves it, and its
+// registers numbered.
 std::unique_ptr<Chip16Machine> extendedMachine() {
     chooseChip16ExtendedSet(true);
     auto m = machineWith(Chip16Program());
     chooseChip16ExtendedSet(false);
+    m->R = numberedRegisters;
     return m;
 }
 
@@ -50,14 +57,6 @@ const ArithmeticCase arithmeticCases[] = {
     {"NEG R1, R2 = 32767", 0x000021E5, 0x5555, 0x7FFF, 1, 0x8001, false, true},
 };
 
-std::array<std::uint16_t, 16> numberedRegisters() {
-    std::array<std::uint16_t, 16> r{};
-    for (int i = 0; i < 16; ++i) {
-        r[i] = static_cast<std::uint16_t>(0x1100 * i + 0x11);
-    }
-    return r;
-}
-
 // 48 bytes 0x10, 0x11, ... 0x3F from `address` on, wrapping past 0xFFFF.
 void writeColourBytes(Chip16Machine& m, std::uint16_t address) {
     for (int i = 0; i < 48; ++i) {
@@ -75,7 +74,6 @@ TEST(Chip16ExtendedSet, ArithmeticFormsWriteTheirRegisterAndOnlyZeroAndNegative)
     for (const ArithmeticCase& c : arithmeticCases) {
         for (const std::uint8_t carryAndOverflow : {0, 1}) {
             auto m = extendedMachine();
-            m->R = numberedRegisters();
             m->R[1] = c.r1;
             m->R[2] = c.r2;
             m->carry = m->overflow = carryAndOverflow;
@@ -96,11 +94,10 @@ TEST(Chip16ExtendedSet, ArithmeticFormsWriteTheirRegisterAndOnlyZeroAndNegative)
 TEST(Chip16ExtendedSet, SoundFormsAreAcceptedAndChangeNothing) {
     for (const std::uint32_t word : {0x1234050Du, 0xABCD0F0Eu}) {
         auto m = extendedMachine();
-        m->R = numberedRegisters();
         m->carry = m->negative = 1;
         CapturedConsole console;
         executeChip16Instruction(*m, word);
-        EXPECT_EQ(m->R, numberedRegisters());
+        EXPECT_EQ(m->R, numberedRegisters);
         EXPECT_EQ(ints(m->carry, m->zero, m->overflow, m->negative), ints(1, 0, 0, 1));
         EXPECT_EQ(m->palette[3], 0xFFBF3932u);
         EXPECT_EQ(console.take(), "");
@@ -114,7 +111,6 @@ TEST(Chip16ExtendedSet, PalLoadsSixteenColoursWrappingPastTheTopOfMemory) {
     for (const auto& [word, address] :
          {std::pair{0xFFE000D0u, std::uint16_t{0xFFE0}}, {0x000005D1u, std::uint16_t{0xFFF0}}}) {
         auto m = extendedMachine();
-        m->R = numberedRegisters();
         m->R[5] = 0xFFF0;
         const auto registers = m->R;
         m->zero = m->overflow = 1;
@@ -133,10 +129,9 @@ TEST(Chip16ExtendedSet, PaletteShowsFromTheNextConversionAndAStartRestoresTheDef
     auto m = extendedMachine();
     m->screen[0] = 3;
     m->screen[1] = 15;
-    constexpr std::int32_t pitch = 4 * 960;
     std::vector<std::uint32_t> texels(std::size_t{720} * 960);
     const auto shown = [&] {
-        convertChip16Screen(*m, LockedImage{texels.data(), pitch});
+        convertChip16Screen(*m, LockedImage{texels.data(), 4 * 960});
         return std::vector<std::uint32_t>{texels[0], texels[3], texels[6]};
     };
     EXPECT_EQ(shown(), (std::vector<std::uint32_t>{0xFFBF3932, 0xFFFFFFFF, 0xFF000000}));
@@ -148,10 +143,8 @@ TEST(Chip16ExtendedSet, PaletteShowsFromTheNextConversionAndAStartRestoresTheDef
     EXPECT_EQ(shown()[2], 0xFF161718u);
 
     resetChip16(*m);
-    EXPECT_EQ(m->palette[0], 0xFF000000u);
-    EXPECT_EQ(m->palette[3], 0xFFBF3932u);
-    EXPECT_EQ(m->palette[8], 0xFFEAD979u);
-    EXPECT_EQ(m->palette[15], 0xFFFFFFFFu);
+    EXPECT_EQ((std::vector{m->palette[0], m->palette[3], m->palette[8], m->palette[15]}),
+              (std::vector<std::uint32_t>{0xFF000000, 0xFFBF3932, 0xFFEAD979, 0xFFFFFFFF}));
 }
 
 // Off (the default), the set's opcodes are unknown like every other unused opcode, which
