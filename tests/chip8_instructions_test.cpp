@@ -92,9 +92,8 @@ TEST_F(Chip8InstructionTest, LoadsJumpsDrawClearAndRegisterBlocks) {
     execute(op(0x6A42).op(0xA123).op(0x1345), {}, 3);
     EXPECT_EQ(ints(m.V[0xA], m.I, m.pc), ints(0x42, 0x123, 0x345));
     // High resolution, glyph 0 (F0 90 90 90 F0) twice at column 3, row 4.
-    Chip8Program draw;
-    draw.high().ldi(0).op(0xD122).op(0xD122).op(0xD125).op(0x00E0);
-    execute(draw, {{1, 3}, {2, 4}}, 3);
+    execute(Chip8Program().high().ldi(0).op(0xD122).op(0xD122).op(0xD125).op(0x00E0),
+            {{1, 3}, {2, 4}}, 3);
     const std::string rows = chip8ScreenRows(m);
     EXPECT_EQ(cut(rows, {2, 3, 6, 4}), "......\n.####.\n.#..#.\n......\n");
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '#'), 6);
@@ -114,13 +113,11 @@ TEST_F(Chip8InstructionTest, LoadsJumpsDrawClearAndRegisterBlocks) {
 TEST_F(Chip8InstructionTest, AddressesPastMemoryWrapButPcKeepsSixteenBits) {
     execute(op(0xBFFF), {{0, 0xFF}});
     EXPECT_EQ(m.pc, 0x10FE);
-    m.memory[0x0FE] = 0x65; // the next fetch reads from 0x0FE
-    m.memory[0x0FF] = 0x42;
+    poke(0x0FE, {0x65, 0x42}); // the next fetch reads from 0x0FE
     run(1);
     EXPECT_EQ(m.V[5], 0x42);
     m.pc = 0xFFF; // an opcode split over the end of memory
-    m.memory[0xFFF] = 0x6A;
-    m.memory[0x000] = 0x12;
+    poke(0xFFF, {0x6A, 0x12});
     run(1);
     EXPECT_EQ(ints(m.V[0xA], m.pc), ints(0x12, 0x1001));
 

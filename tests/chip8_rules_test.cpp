@@ -64,10 +64,7 @@ TEST_F(Chip8RulesTest, EachInstructionSwitchInBothPositions) {
     for (const auto& c : cases) {
         for (const bool switched : {false, true}) {
             chip8.rules = switched ? with(c.flag) : quorvixRules;
-            load(Chip8Program().op(c.opcode).bytes());
-            for (const auto& [index, value] : c.registers) {
-                chip8.V[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
-            }
+            execute(op(c.opcode), c.registers, 0);
             chip8.I = static_cast<std::uint16_t>(c.i);
             run(1);
             const Values& want = switched ? c.switched : c.machine;
@@ -121,10 +118,8 @@ TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
     for (const auto& c : cases) {
         for (const bool switched : {false, true}) {
             chip8.rules = switched ? with(c.flag) : quorvixRules;
-            std::vector<std::uint8_t> bytes = c.program.bytes();
-            bytes.resize(0x100, 0);
-            bytes.insert(bytes.end(), 32, 0xFF); // sprite data at 0x300
-            load(bytes);
+            load(c.program.bytes());
+            poke(0x300, std::vector<std::uint8_t>(32, 0xFF)); // the sprite data
             run(5);
             const std::string read = c.buffer ? bufferRow(c.area.row, c.area.width)
                                               : cut(chip8ScreenRows(chip8), c.area);
@@ -138,9 +133,7 @@ TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
 // tick starts 1/60 s after the first on the clock.
 TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
     useManualClock(clockStart + 1);
-    Chip8Rules rules;
-    rules.instructionsPerTick = 15;
-    chip8.rules = rules;
+    chip8.rules.instructionsPerTick = 15; // the machine's rules otherwise
     Chip8Program p;
     p.ld(V0, 5).setDelay(V0).setSound(V0);
     for (int i = 0; i < 40; ++i) {
@@ -183,10 +176,8 @@ TEST(Chip8TickPacerTest, TicksEndOnAClockThatWasNeverInitialised) {
 // SUPER-CHIP waits only in low resolution.
 TEST_F(Chip8RulesTest, DisplayWaitAllowsOneDrawPerTick) {
     const auto loopsPerTick = [&](Chip8DisplayWait wait, bool high) {
-        Chip8Rules rules;
-        rules.instructionsPerTick = 30;
-        rules.displayWait = wait;
-        chip8.rules = rules;
+        chip8.rules.instructionsPerTick = 30;
+        chip8.rules.displayWait = wait;
         Chip8Program p;
         const auto loop = p.label();
         if (high) {
@@ -213,28 +204,24 @@ TEST_F(Chip8RulesTest, DisplayWaitAllowsOneDrawPerTick) {
 // The variants' switches as the variants' table gives them, and their names.
 TEST(Chip8VariantTest, VariantsTurnTheirOwnSwitches) {
     EXPECT_EQ(chip8RulesFor(Chip8Variant::Quorvix), Chip8Rules{});
+    EXPECT_EQ(chip8VariantForOption("quorvix"), Chip8Variant::Quorvix);
+    EXPECT_STREQ(chip8VariantName(Chip8Variant::Quorvix), "Quorvix rules");
     // The switches in the order the expectation below reads them.
-    const std::pair<Chip8Variant, std::vector<int>> table[] = {
-        {Chip8Variant::Chip8, {1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 15, 0xFFF, 0}},
-        {Chip8Variant::SuperChipModern, {0, 0, 0, 1, 1, 1, 1, 1, 0, 1, 30, 0xFFF, 0}},
-        {Chip8Variant::SuperChipLegacy, {0, 0, 0, 1, 1, 1, 1, 1, 2, 0, 30, 0xFFF, 0}},
-        {Chip8Variant::XoChip, {0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1000, 0xFFFF, 1}}};
-    for (const auto& [variant, switches] : table) {
+    const std::tuple<Chip8Variant, const char*, const char*, std::vector<int>> table[] = {
+        // clang-format off
+        {Chip8Variant::Chip8, "chip8", "CHIP-8", {1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 15, 0xFFF, 0}},
+        {Chip8Variant::SuperChipModern, "schip", "SUPER-CHIP (modern)", {0, 0, 0, 1, 1, 1, 1, 1, 0, 1, 30, 0xFFF, 0}},
+        {Chip8Variant::SuperChipLegacy, "schip-legacy", "SUPER-CHIP 1.1 (legacy)", {0, 0, 0, 1, 1, 1, 1, 1, 2, 0, 30, 0xFFF, 0}},
+        {Chip8Variant::XoChip, "xochip", "XO-CHIP", {0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1000, 0xFFFF, 1}}};
+    // clang-format on
+    for (const auto& [variant, option, name, switches] : table) {
         const Chip8Rules r = chip8RulesFor(variant);
         EXPECT_EQ(ints(r.logicResetsVF, r.loadStoreMovesI, r.shiftReadsVy, r.jumpAddsVx,
                        r.clipsSprites, r.flagLast, r.addToILeavesVF, r.wideLowResolutionSprite,
                        r.displayWait, r.wholePixelLowResolutionScroll, r.instructionsPerTick,
                        r.addressMask, r.xoChipInstructions),
                   switches)
-            << chip8VariantName(variant);
-    }
-    const std::tuple<Chip8Variant, const char*, const char*> names[] = {
-        {Chip8Variant::Quorvix, "quorvix", "Quorvix rules"},
-        {Chip8Variant::Chip8, "chip8", "CHIP-8"},
-        {Chip8Variant::SuperChipModern, "schip", "SUPER-CHIP (modern)"},
-        {Chip8Variant::SuperChipLegacy, "schip-legacy", "SUPER-CHIP 1.1 (legacy)"},
-        {Chip8Variant::XoChip, "xochip", "XO-CHIP"}};
-    for (const auto& [variant, option, name] : names) {
+            << name;
         EXPECT_EQ(chip8VariantForOption(option), variant);
         EXPECT_STREQ(chip8VariantName(variant), name);
     }

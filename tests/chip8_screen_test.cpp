@@ -35,18 +35,8 @@ Cells areas(std::initializer_list<Area> rectangles) {
     return cells;
 }
 
-void draw(Chip8Machine& m, bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
-          const std::vector<std::uint8_t>& sprite, std::uint16_t address = 0x300) {
-    for (std::size_t i = 0; i < sprite.size(); ++i) {
-        m.memory[(address + i) % chip8MemorySize] = sprite[i];
-    }
-    m.I = address;
-    m.hiRes = high ? 1 : 0;
-    drawChip8Sprite(m, x, y, n);
-}
-
 TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
-    draw(m, true, 124, 62, 8, std::vector<std::uint8_t>(8, 0xFF));
+    draw(1, true, 124, 62, 8, std::vector<std::uint8_t>(8, 0xFF));
     EXPECT_EQ(litCells(m), areas({{124, 62, 8, 8}}));
     EXPECT_EQ(m.V[15], 0);
 
@@ -55,16 +45,16 @@ TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
         wide.insert(wide.end(), {0xF0, 0xC1});
     }
     clearChip8Screen(m);
-    draw(m, true, 120, 60, 0, wide);
+    draw(1, true, 120, 60, 0, wide);
     EXPECT_EQ(litCells(m), areas({{120, 60, 4, 16}, {0, 60, 2, 16}, {7, 60, 1, 16}}));
 
     clearChip8Screen(m); // low resolution: CHIP-8 columns 62, 63 and 5, rows 31 and 0
-    draw(m, false, 62, 31, 2, {0xC1, 0x80});
+    draw(1, false, 62, 31, 2, {0xC1, 0x80});
     EXPECT_EQ(litCells(m), areas({{124, 62, 4, 2}, {10, 62, 2, 2}, {124, 0, 2, 2}}));
     EXPECT_EQ(console(), "");
 
     clearChip8Screen(m); // sprite data wraps at the end of memory
-    draw(m, true, 0, 0, 2, {0x80, 0x40}, 0xFFF);
+    draw(1, true, 0, 0, 2, {0x80, 0x40}, 0xFFF);
     EXPECT_EQ(litCells(m), (Cells{{0, 0}, {1, 1}}));
 }
 
@@ -72,22 +62,22 @@ TEST_F(Chip8ScreenTest, SpritesWrapAtEveryEdgeInBothResolutions) {
 TEST_F(Chip8ScreenTest, LowResolutionSixteenRowSpriteIsEightWideAndReportsItsLastRow) {
     std::vector<std::uint8_t> sprite(16, 0x01);
     sprite[15] = 0x80;
-    draw(m, false, 0, 0, 0, sprite);
+    draw(1, false, 0, 0, 0, sprite);
     EXPECT_EQ(litCells(m), areas({{14, 0, 2, 30}, {0, 30, 2, 2}}));
     EXPECT_EQ(console(), "Sprite 8x16!\nSprite 8x16!\nSprite 8x16!\nSprite 8x16!\n"
                          "Sprite 8x16!\nSprite 8x16!\nSprite 8x16!\nSprite 8x16!\n");
 }
 
 TEST_F(Chip8ScreenTest, CollisionIsReportedPerDrawAndPerLowResolutionBlock) {
-    draw(m, true, 10, 10, 2, {0xA5, 0x3C});
+    draw(1, true, 10, 10, 2, {0xA5, 0x3C});
     EXPECT_EQ(litCells(m).size(), 8u);
-    draw(m, true, 10, 10, 2, {0xA5, 0x3C});
+    draw(1, true, 10, 10, 2, {0xA5, 0x3C});
     EXPECT_EQ(m.V[15], 1);
     EXPECT_TRUE(litCells(m).empty()) << "drawing twice restores";
-    draw(m, true, 3, 1, 1, {0x80});
+    draw(1, true, 3, 1, 1, {0x80});
     EXPECT_EQ(m.V[15], 0) << "each draw reports only its own collisions";
     // One high-resolution pixel in a block is enough, and all four then flip.
-    draw(m, false, 1, 0, 1, {0x80});
+    draw(1, false, 1, 0, 1, {0x80});
     EXPECT_EQ(m.V[15], 1);
     EXPECT_EQ(litCells(m), (Cells{{2, 0}, {3, 0}, {2, 1}}));
     clearChip8Screen(m);

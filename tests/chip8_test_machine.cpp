@@ -86,7 +86,7 @@ void Chip8Harness::loadRom(const std::string& path) {
 }
 
 void Chip8Harness::execute(const Chip8Program& program,
-                           std::initializer_list<std::pair<int, int>> registers, int steps) {
+                           const std::vector<std::pair<int, int>>& registers, int steps) {
     load(program.bytes());
     for (const auto& [index, value] : registers) {
         m.V[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);

@@ -63,10 +63,26 @@ class Chip8Harness : public ::testing::Test {
     }
     // Loads the program, sets registers {index, value} and runs `steps` iterations.
     void execute(const Chip8Program& program,
-                 std::initializer_list<std::pair<int, int>> registers = {}, int steps = 1);
+                 const std::vector<std::pair<int, int>>& registers = {}, int steps = 1);
     // `count` iterations at the clock's current time (the manual one when it is on).
     void run(std::uint64_t count) { runChip8Iterations(m, count); }
     static void press(int key) { setKeyDown(Chip8Machine::keyMap[key & 0xF], true); }
+    // Writes the bytes from `address` on, wrapping at the end of memory.
+    void poke(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            m.memory[(address + i) & m.rules.addressMask] = bytes[i];
+        }
+    }
+    // Writes the sprite's bytes at `address`, points I there and draws n rows at (x, y)
+    // in the planes given.
+    void draw(std::uint8_t planes, bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
+              const std::vector<std::uint8_t>& sprite, std::uint16_t address = 0x300) {
+        poke(address, sprite);
+        m.I = address;
+        m.planes = planes;
+        m.hiRes = high ? 1 : 0;
+        drawChip8Sprite(m, x, y, n);
+    }
 
     CapturedConsole captured;
     Chip8Machine& m;

@@ -23,18 +23,6 @@ class XoChipTest : public Chip8ProgramTest {
         return digits;
     }
 
-    // Writes the bytes at `address`, points I there and draws with the planes selected.
-    void draw(std::uint8_t planes, bool high, std::uint8_t x, std::uint8_t y, std::uint8_t n,
-              const std::vector<std::uint8_t>& bytes, std::uint16_t address = 0x400) {
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            m.memory[(address + i) & 0xFFFF] = bytes[i];
-        }
-        m.I = address;
-        m.planes = planes;
-        m.hiRes = high ? 1 : 0;
-        drawChip8Sprite(m, x, y, n);
-    }
-
     void clearScreen() { m.screen.fill(0); }
 };
 
@@ -61,11 +49,9 @@ TEST_F(XoChipTest, RegisterRangesRunInEitherDirectionAndLeaveI) {
                  {0x5133, {0xA0, 0xA1, 0xA2, 0xA3}, {0xA0, 0xA1, 0xA2, 0x44}},
                  {0x5313, {0xA0, 0xA1, 0xA2, 0xA3}, {0xA2, 0xA1, 0xA0, 0x44}}};
     for (const auto& c : cases) {
-        load(Chip8Program().ldi(0x300).op(c.opcode).bytes());
-        for (std::size_t i = 0; i < 4; ++i) {
-            m.V[1 + i] = static_cast<std::uint8_t>(0x11 * (i + 1));
-            m.memory[0x300 + i] = static_cast<std::uint8_t>(0xA0 + i);
-        }
+        execute(Chip8Program().ldi(0x300).op(c.opcode),
+                {{1, 0x11}, {2, 0x22}, {3, 0x33}, {4, 0x44}}, 0);
+        poke(0x300, {0xA0, 0xA1, 0xA2, 0xA3});
         run(2);
         EXPECT_EQ(ints(m.memory[0x300], m.memory[0x301], m.memory[0x302], m.memory[0x303]),
                   c.memory)
@@ -83,10 +69,8 @@ TEST_F(XoChipTest, PlaneSelectionSoundRegistersAndSixteenFlags) {
         EXPECT_EQ(m.planes, mask);
     }
     load(Chip8Program().ldiLong(0xFFF8).audio().pitch(VE).bytes());
-    for (int i = 0; i < 8; ++i) {
-        m.memory[static_cast<std::size_t>(0xFFF8 + i)] = static_cast<std::uint8_t>(0x80 + i);
-        m.memory[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x90 + i);
-    }
+    poke(0xFFF8, {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x90, 0x91, 0x92, 0x93, 0x94,
+                  0x95, 0x96, 0x97});
     m.V[0xE] = 112;
     run(3);
     EXPECT_EQ(std::vector<int>(m.audioPattern.begin(), m.audioPattern.end()),
@@ -94,9 +78,7 @@ TEST_F(XoChipTest, PlaneSelectionSoundRegistersAndSixteenFlags) {
                                 0x93, 0x94, 0x95, 0x96, 0x97}));
     EXPECT_EQ(m.pitch, 112);
 
-    Chip8Program flags;
-    flags.storeFlags(VF).ld(V0, 0).ld(VF, 0).loadFlags(VF);
-    load(flags.bytes());
+    load(Chip8Program().storeFlags(VF).ld(V0, 0).ld(VF, 0).loadFlags(VF).bytes());
     for (std::size_t i = 0; i < 16; ++i) {
         m.V[i] = static_cast<std::uint8_t>(0x40 + i);
     }
@@ -219,10 +201,7 @@ TEST_F(XoChipTest, ClearAndScrollsActOnTheSelectedPlanesOnly) {
 // ROM of 65,024 bytes loads whole while a longer one is cut at the end of memory.
 TEST_F(XoChipTest, SixtyFourKilobytesWrapAndHoldTheLongestRom) {
     load({});
-    m.memory[0xFFFE] = 0x6A; // 6A42 at the very end, then 1300 from address 0
-    m.memory[0xFFFF] = 0x42;
-    m.memory[0x0000] = 0x13;
-    m.memory[0x0001] = 0x00;
+    poke(0xFFFE, {0x6A, 0x42, 0x13, 0x00}); // 6A42 at the very end, then 1300 from address 0
     m.pc = 0xFFFE;
     run(2);
     EXPECT_EQ(ints(m.V[0xA], m.pc), ints(0x42, 0x300));

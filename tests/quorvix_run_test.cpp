@@ -136,9 +136,8 @@ TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
         EXPECT_EQ(cut(rows, {0, 0, 5, 5}), glyph) << option;
     }
     // XO-CHIP's memory reaches 0xFFFF, and a paced variant takes a speed.
-    const auto [xoStatus, xoLog] = runTool("--variant xochip --speed 7 --poke 0xFFFF=1 --log "
-                                           "--seconds 0.3 -- " +
-                                           rom);
+    const auto [xoStatus, xoLog] =
+        runTool("--variant xochip --speed 7 --poke 0xFFFF=1 --log --seconds 0.3 -- " + rom);
     EXPECT_EQ(xoStatus, 0) << xoLog;
     EXPECT_NE(xoLog.find("Variant: XO-CHIP\nSpeed: 7 instructions per 1/60 s\n"), std::string::npos)
         << xoLog;
