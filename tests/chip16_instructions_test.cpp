@@ -1,6 +1,5 @@
 #include "tests/chip16_test_support.h"
 
-#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -37,17 +36,16 @@ void apply(Chip16Machine& m, const char* text) {
         } else if (key == "CZON") {
             unpackChip16Flags(m, std::uint16_t((value[0] - '0') << 1 | (value[1] - '0') << 2 |
                                                (value[2] - '0') << 6 | (value[3] - '0') << 7));
+        } else if (key == "pc" || key == "sp") {
+            (key == "pc" ? m.pc : m.sp) = std::uint16_t(n);
+        } else if (key == "sw" || key == "sh") {
+            (key == "sw" ? m.spriteWidth : m.spriteHeight) = n;
         } else {
-            const std::map<std::string, std::function<void()>> fields = {
-                {"pc", [&] { m.pc = std::uint16_t(n); }},
-                {"sp", [&] { m.sp = std::uint16_t(n); }},
-                {"bg", [&] { m.backgroundColour = std::uint8_t(n); }},
-                {"sw", [&] { m.spriteWidth = n; }},
-                {"sh", [&] { m.spriteHeight = n; }},
-                {"fh", [&] { m.flipHorizontal = std::uint8_t(n); }},
-                {"fv", [&] { m.flipVertical = std::uint8_t(n); }},
-                {"vb", [&] { m.vblank = std::uint8_t(n); }}};
-            fields.at(key)();
+            const std::map<std::string, std::uint8_t*> bytes = {{"bg", &m.backgroundColour},
+                                                                {"fh", &m.flipHorizontal},
+                                                                {"fv", &m.flipVertical},
+                                                                {"vb", &m.vblank}};
+            *bytes.at(key) = std::uint8_t(n);
         }
     }
 }

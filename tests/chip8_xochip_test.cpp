@@ -68,14 +68,12 @@ TEST_F(XoChipTest, PlaneSelectionSoundRegistersAndSixteenFlags) {
         execute(Chip8Program().planes(static_cast<std::uint8_t>(mask)));
         EXPECT_EQ(m.planes, mask);
     }
-    load(Chip8Program().ldiLong(0xFFF8).audio().pitch(VE).bytes());
-    poke(0xFFF8, {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x90, 0x91, 0x92, 0x93, 0x94,
-                  0x95, 0x96, 0x97});
-    m.V[0xE] = 112;
+    const std::vector<std::uint8_t> pattern = {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87,
+                                               0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97};
+    execute(Chip8Program().ldiLong(0xFFF8).audio().pitch(VE), {{0xE, 112}}, 0);
+    poke(0xFFF8, pattern); // eight bytes at the end of memory, eight from address 0
     run(3);
-    EXPECT_EQ(std::vector<int>(m.audioPattern.begin(), m.audioPattern.end()),
-              (std::vector<int>{0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x90, 0x91, 0x92,
-                                0x93, 0x94, 0x95, 0x96, 0x97}));
+    EXPECT_EQ(std::vector<std::uint8_t>(m.audioPattern.begin(), m.audioPattern.end()), pattern);
     EXPECT_EQ(m.pitch, 112);
 
     load(Chip8Program().storeFlags(VF).ld(V0, 0).ld(VF, 0).loadFlags(VF).bytes());
