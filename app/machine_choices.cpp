@@ -1,26 +1,41 @@
 #include "app/machine_choices.h"
 
-#include "app/emulator_state.h"
-#include "chip16/extended_set.h"
-#include "chip8/chip8_machine.h"
+#include "app/chip16_runtime.h"
+#include "app/chip8_runtime.h"
 #include "platform/console_log.h"
 
-void applyMachineChoices(MachineKind kind) {
-    const Chip8Variant variant = chip8VariantChosen.load();
-    chip8.rules = chip8RulesFor(variant);
-    const std::uint32_t speed = chip8SpeedChosen.load();
-    const bool speedApplies = speed != 0 && chip8.rules.instructionsPerTick != 0;
-    if (speedApplies) {
-        chip8.rules.instructionsPerTick = speed;
+namespace {
+bool speedApplies(const MachineChoices& choices) {
+    return choices.speed != 0 && chip8RulesFor(choices.variant).instructionsPerTick != 0;
+}
+} // namespace
+
+Chip8Rules chip8RulesChosen(const MachineChoices& choices) {
+    Chip8Rules rules = chip8RulesFor(choices.variant);
+    if (speedApplies(choices)) {
+        rules.instructionsPerTick = choices.speed;
     }
-    const bool chip16Extended = chip16ExtendedChosen.load();
-    chooseChip16ExtendedSet(chip16Extended);
-    if (kind == MachineKind::Chip8 && variant != Chip8Variant::Quorvix) {
-        logMessage("Variant: %s", chip8VariantName(variant));
-        if (speedApplies) {
-            logMessage("Speed: %u instructions per 1/60 s", speed);
+    return rules;
+}
+
+void logMachineChoices(MachineKind kind, const MachineChoices& choices) {
+    if (kind == MachineKind::Chip8 && choices.variant != Chip8Variant::Quorvix) {
+        logMessage("Variant: %s", chip8VariantName(choices.variant));
+        if (speedApplies(choices)) {
+            logMessage("Speed: %u instructions per 1/60 s", choices.speed);
         }
-    } else if (kind == MachineKind::Chip16 && chip16Extended) {
+    } else if (kind == MachineKind::Chip16 && choices.chip16Extended) {
         logMessage("Variant: Chip-16 Extended Instructions");
     }
+}
+
+std::unique_ptr<Machine> makeMachine(MachineKind kind, const MachineChoices& choices) {
+    std::unique_ptr<Machine> machine;
+    if (kind == MachineKind::Chip16) {
+        machine = std::make_unique<Chip16Runtime>(choices.chip16Extended);
+    } else {
+        machine = std::make_unique<Chip8Runtime>(chip8RulesChosen(choices));
+    }
+    machine->setFlickerFilter(choices.flickerFilter);
+    return machine;
 }

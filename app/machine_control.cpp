@@ -1,47 +1,48 @@
 #include "app/machine_control.h"
 
-#include "app/chip16_start_stop.h"
-#include "app/chip8_start_stop.h"
-#include "app/emulator_state.h"
-#include "app/machine_choices.h"
-#include "chip8/reset_request.h"
+#include "app/key_tables.h"
 #include "platform/clock.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
 #include "platform/host.h"
-#include "platform/random.h"
+#include "platform/rom_file.h"
 
 void initStartUp() {
     initClock();
-    seedRandom(static_cast<std::uint32_t>(readPerformanceCounter()));
-    randomSeeded = true;
 }
 
-void takeRomFromCommandLine(int argc, const char* const* argv) {
-    romPath = argc > 1 && argv[1] != nullptr ? argv[1] : "";
-    romFileTitle = romPath;
+void MachineControl::takeRomFromCommandLine(int argc, const char* const* argv) {
+    romPath_ = argc > 1 && argv[1] != nullptr ? argv[1] : "";
+    romFileTitle_ = romPath_;
 }
 
-void detectEmulatorMode() {
-    const std::string lowered = asciiLowerCase(romFileTitle);
-    const bool chip16 = machineForRomName(lowered) == MachineKind::Chip16;
-    EmulatorMode = chip16 ? MachineKind::Chip16 : MachineKind::Chip8;
-    logMessage("Loading: %s\nEmulator Mode: %s", lowered.c_str(), chip16 ? "Chip-16" : "Chip-8");
+void MachineControl::detectEmulatorMode() {
+    const std::string lowered = asciiLowerCase(romFileTitle_);
+    mode_ = machineForRomName(lowered);
+    logMessage("Loading: %s\nEmulator Mode: %s", lowered.c_str(),
+               mode_ == MachineKind::Chip16 ? "Chip-16" : "Chip-8");
 }
 
-void startCurrentRom() {
-    stopChip8();
-    stopChip16();
+void MachineControl::startCurrentRom() {
+    machine_.reset();
     detectEmulatorMode();
-    applyMachineChoices(EmulatorMode.load());
-    if (EmulatorMode.load() == MachineKind::Chip8) {
-        startChip8(romPath);
-    } else {
-        startChip16(romPath);
+    logMachineChoices(mode_, choices_);
+    const auto rom = readRomImage(romPath_);
+    if (!rom) {
+        logMessage("Error: Rom not found!");
+        return;
     }
+    machine_ = makeMachine(mode_, choices_);
+    machine_->load(*rom);
+    for (const int inputCode : heldInputKeys_) {
+        if (const auto key = machineKeyOfInputCode(mode_, static_cast<unsigned>(inputCode))) {
+            machine_->setKey(*key, true);
+        }
+    }
+    machine_->start();
 }
 
-bool startChosenRom(const std::string& path, const std::string& fileName) {
+bool MachineControl::startChosenRom(const std::string& path, const std::string& fileName) {
     if (path.size() > maxChosenPathLength || fileName.size() > maxChosenNameLength) {
         return false;
     }
@@ -49,20 +50,51 @@ bool startChosenRom(const std::string& path, const std::string& fileName) {
     return true;
 }
 
-void startDroppedRom(const std::string& path, const std::string& fileName) {
-    romPath = path;
-    romFileTitle = fileName;
+void MachineControl::startDroppedRom(const std::string& path, const std::string& fileName) {
+    romPath_ = path;
+    romFileTitle_ = fileName;
     startCurrentRom();
 }
 
-void resetRom() {
+void MachineControl::resetRom() {
     startCurrentRom();
 }
 
-void closeRom() {
-    stopChip8();
-    stopChip16();
+void MachineControl::closeRom() {
+    if (machine_) {
+        machine_->stop();
+    }
     // A Reset the exit instruction posted before the stop would start the closed ROM
     // again by itself.
     dropPostedCommands(command::reset);
+}
+
+void MachineControl::setFlickerFilter(bool on) {
+    choices_.flickerFilter = on;
+    if (machine_) {
+        machine_->setFlickerFilter(on);
+    }
+}
+
+bool MachineControl::setInputKey(int inputCode, bool down) {
+    if (inputCode < 0) {
+        return false;
+    }
+    if (down) {
+        heldInputKeys_.insert(inputCode);
+    } else {
+        heldInputKeys_.erase(inputCode);
+    }
+    const auto key = machineKeyOfInputCode(mode_, static_cast<unsigned>(inputCode));
+    if (key && machine_) {
+        machine_->setKey(*key, down);
+    }
+    return key.has_value();
+}
+
+void MachineControl::releaseKeys() {
+    heldInputKeys_.clear();
+    if (machine_) {
+        machine_->releaseKeys();
+    }
 }

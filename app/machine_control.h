@@ -1,44 +1,85 @@
 #pragma once
 // The switchboard that decides which machine runs: the start sequence shared by Load,
-// Reset and the command-line start, and Close. GUI thread only.
+// Reset and the command-line start, and Close. One per window; GUI thread only.
+
+#include "app/machine_choices.h"
+#include "machine/machine.h"
 
 #include <cstddef>
+#include <memory>
+#include <set>
 #include <string>
 
-// Records the clock base and seeds this thread's random generator; first thing at start.
+// Records the clock base; first thing at start.
 void initStartUp();
-
-// The command line: the first argument, already unquoted by the shell, names the ROM;
-// romPath and romFileTitle both become that text. No argument means no ROM.
-void takeRomFromCommandLine(int argc, const char* const* argv);
-
-// Chip-16 when romFileTitle, lower-cased, contains ".c16" anywhere; Chip-8 otherwise.
-// Logs "Loading: <lower-cased name>\nEmulator Mode: <mode name>".
-void detectEmulatorMode();
-
-// Stops both machines, detects the mode, hands the machines the user's choices and
-// starts that machine on romPath.
-void startCurrentRom();
 
 // The file dialog hands over at most this many characters of path and of file name
 // (its buffers of 1024 and 128 characters, each with its terminating zero).
 constexpr std::size_t maxChosenPathLength = 1022;
 constexpr std::size_t maxChosenNameLength = 126;
 
-// The part of Load after the file dialog: the chosen path and its file name become
-// romPath and romFileTitle, then the start sequence; the caller then resizes the
-// window. A choice longer than the dialog's buffers counts as a failed dialog: false,
-// and nothing changes.
-bool startChosenRom(const std::string& path, const std::string& fileName);
+class MachineControl {
+  public:
+    MachineControl() = default;
+    ~MachineControl() { closeRom(); }
+    MachineControl(const MachineControl&) = delete;
+    MachineControl& operator=(const MachineControl&) = delete;
 
-// A file dropped on the window: the path and its file name become romPath and
-// romFileTitle, then the start sequence. No dialog buffer is involved, so a name of any
-// length loads (the name only chooses the machine and goes into the "Loading:" line).
-void startDroppedRom(const std::string& path, const std::string& fileName);
+    // The command line: the first argument, already unquoted by the shell, names the
+    // ROM; romPath and romFileTitle both become that text. No argument means no ROM.
+    void takeRomFromCommandLine(int argc, const char* const* argv);
 
-// Restarts the current ROM; the window keeps its size.
-void resetRom();
+    // Chip-16 when romFileTitle, lower-cased, contains ".c16" anywhere; Chip-8
+    // otherwise. Logs "Loading: <lower-cased name>\nEmulator Mode: <mode name>".
+    void detectEmulatorMode();
 
-// Stops both machines and drops a Reset that the exit instruction posted and that is
-// still queued; the ROM names and the mode are kept so that Reset restarts it.
-void closeRom();
+    // Stops the machine, detects the mode, makes a machine of that mode by the user's
+    // choices and starts it on romPath; with "Error: Rom not found!" when the file
+    // cannot be read, and then nothing runs.
+    void startCurrentRom();
+
+    // The part of Load after the file dialog: the chosen path and its file name become
+    // romPath and romFileTitle, then the start sequence; the caller then resizes the
+    // window. A choice longer than the dialog's buffers counts as a failed dialog:
+    // false, and nothing changes.
+    bool startChosenRom(const std::string& path, const std::string& fileName);
+
+    // A file dropped on the window: the path and its file name become romPath and
+    // romFileTitle, then the start sequence. No dialog buffer is involved, so a name of
+    // any length loads (the name only chooses the machine and goes into "Loading:").
+    void startDroppedRom(const std::string& path, const std::string& fileName);
+
+    // Reads the ROM file again and starts it from its beginning.
+    void resetRom();
+
+    // Stops the machine and drops a Reset that the exit instruction posted and that is
+    // still queued; the ROM names and the mode are kept so that Reset restarts it.
+    void closeRom();
+
+    // Which machine the current ROM drives (Chip-16 before any ROM, as the window's
+    // first size has it).
+    MachineKind mode() const { return mode_; }
+    // The machine that runs or last ran, or null (before a start, after a failed one).
+    Machine* machine() { return machine_.get(); }
+    const std::string& romPath() const { return romPath_; }
+    const std::string& romFileTitle() const { return romFileTitle_; }
+
+    const MachineChoices& choices() const { return choices_; }
+    // Reach the machine at its next start.
+    void setChoices(const MachineChoices& choices) { choices_ = choices; }
+    // Takes effect at once, on the running machine too.
+    void setFlickerFilter(bool on);
+
+    // A PC key (its input code, app/key_tables.h) went down or up. True when it is a key
+    // of the current machine; a machine started later finds the keys still held.
+    bool setInputKey(int inputCode, bool down);
+    void releaseKeys();
+
+  private:
+    std::string romPath_;
+    std::string romFileTitle_;
+    MachineKind mode_ = MachineKind::Chip16;
+    MachineChoices choices_;
+    std::unique_ptr<Machine> machine_;
+    std::set<int> heldInputKeys_;
+};

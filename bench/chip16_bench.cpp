@@ -1,9 +1,7 @@
 // The Chip-16 executor's instruction rate and the display's conversion time.
 
-#include "app/chip16_start_stop.h"
 #include "bench/chip16_bench_programs.h"
 #include "chip16/chip16_machine.h"
-#include "chip16/extended_set.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/run_loop.h"
 #include "display/display_dx16.h"
@@ -15,25 +13,35 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <vector>
 
 namespace {
-void loadProgram(const Chip16Program& program) {
+// The machine every benchmark here runs (too large for the stack).
+Chip16Machine& benchMachine() {
+    static const auto machine = std::make_unique<Chip16Machine>();
+    return *machine;
+}
+
+Chip16Machine& loadProgram(const Chip16Program& program, bool extendedInstructions = false) {
     initClock();
     setFramePacingEnabled(false);
-    chip16.display.reset();
+    Chip16Machine& chip16 = benchMachine();
+    chip16.display = nullptr;
     chip16.memory.fill(0);
     std::copy(program.image().begin(), program.image().end(), chip16.memory.begin());
     chip16.startAddress = 0;
+    chip16.extendedInstructions = extendedInstructions;
     resetChip16(chip16);
+    return chip16;
 }
 
 Chip16Program mixedProgram(bool withSprite) {
     return mixedChip16Program(withSprite);
 }
 
-void runBatches(benchmark::State& state) {
+void runBatches(benchmark::State& state, Chip16Machine& chip16) {
     const std::uint64_t before = chip16InstructionsExecuted(chip16);
     for (auto _ : state) {
         runChip16Batch(chip16);
@@ -47,14 +55,12 @@ void runBatches(benchmark::State& state) {
 // The executor alone: no display, no pacing; frame boundaries only write the
 // controller byte.
 void BM_Chip16ExecutorMixed(benchmark::State& state) {
-    loadProgram(mixedProgram(false));
-    runBatches(state);
+    runBatches(state, loadProgram(mixedProgram(false)));
 }
 BENCHMARK(BM_Chip16ExecutorMixed);
 
 void BM_Chip16ExecutorMixedWithSprites(benchmark::State& state) {
-    loadProgram(mixedProgram(true));
-    runBatches(state);
+    runBatches(state, loadProgram(mixedProgram(true)));
 }
 BENCHMARK(BM_Chip16ExecutorMixedWithSprites);
 
@@ -64,10 +70,7 @@ void BM_Chip16ExecutorMixedExtended(benchmark::State& state) {
     Chip16Program p = mixedProgram(false);
     p.at(0x0500).raw(0xA4, 0x21).raw(0xE4, 0x03).raw(0xE1, 0x04).jmp(0x0010); // MOD, NEG, NOT
     p.at(0x0010 + 20 * 4).jmp(0x0500); // the loop's closing JMP goes through them
-    chooseChip16ExtendedSet(true);
-    loadProgram(p);
-    chooseChip16ExtendedSet(false);
-    runBatches(state);
+    runBatches(state, loadProgram(p, true));
 }
 BENCHMARK(BM_Chip16ExecutorMixedExtended);
 
@@ -100,6 +103,7 @@ BENCHMARK(BM_DisplayDx16ConvertImage)->Unit(benchmark::kMillisecond);
 void BM_DisplayDx16Convert(benchmark::State& state) {
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
+    Chip16Machine& chip16 = benchMachine();
     randomScreen(chip16);
     {
         DisplayDx16 display(chip16);
@@ -119,6 +123,7 @@ void BM_DisplayDx16ConvertAndPresent(benchmark::State& state) {
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(false);
+    Chip16Machine& chip16 = benchMachine();
     randomScreen(chip16);
     {
         DisplayDx16 display(chip16);

@@ -137,7 +137,7 @@ bool runFloor(Chip16Machine& m, std::uint64_t iterations) {
             if (thirds > frameThirds) {
                 thirds -= frameThirds - 3;
                 ++frames;
-                mem[0xFFF0] = sampleChip16Controller();
+                mem[0xFFF0] = sampleChip16Controller(m);
                 vblank = true;
                 run = 1;
             } else if (iterations == 0) {
@@ -188,7 +188,7 @@ bool runFloor(Chip16Machine& m, std::uint64_t iterations) {
             c = drawFloorSprite(m, static_cast<std::int16_t>(rx), static_cast<std::int16_t>(ry),
                                 R[rz]);
             break;
-        case 0x07: rx = static_cast<std::uint16_t>(drawSeededRandom() % (imm + 1u)); break;
+        case 0x07: rx = static_cast<std::uint16_t>(drawSeededRandom(m.random) % (imm + 1u)); break;
         case 0x08:
             m.flipVertical = (w >> 24) & 1;
             m.flipHorizontal = (w >> 25) & 1;

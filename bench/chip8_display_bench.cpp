@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -15,15 +16,16 @@ constexpr std::uint32_t height = 256;
 // A checkerboard of `looks` cell values (2: plane 1 lit or not; 4: both planes), so no
 // run of neighbouring cells is uniform, converted into a padded texture.
 void convertCheckerboard(benchmark::State& state, std::uint32_t looks) {
-    for (std::size_t i = 0; i < chip8.screen.size(); ++i) {
-        chip8.screen[i] =
+    const auto chip8 = std::make_unique<Chip8Machine>();
+    for (std::size_t i = 0; i < chip8->screen.size(); ++i) {
+        chip8->screen[i] =
             static_cast<std::uint8_t>(((i % chip8ScreenWidth) + i / chip8ScreenWidth) % looks);
     }
     constexpr std::int32_t pitch = 2304; // a padded row, as the frame device makes
     std::vector<std::uint32_t> texels(static_cast<std::size_t>(pitch / 4) * height);
     const LockedImage image{texels.data(), pitch};
     for (auto _ : state) {
-        convertChip8Screen(chip8, image, width, height);
+        convertChip8Screen(*chip8, image, width, height);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * width * height);

@@ -102,7 +102,7 @@ bool runFloor(Chip8Machine& m, std::uint64_t iterations) {
             break;
         case 0xA: I = nnn; break;
         case 0xB: pc = static_cast<std::uint16_t>(nnn + V[0]); break;
-        case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom() & kk); break;
+        case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom(m.random) & kk); break;
         case 0xF:
             switch (kk) {
             case 0x07: V[x] = m.delayTimer; break;

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -198,7 +199,9 @@ BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Iterations(10)->Unit(benchmark
 int runFirstFrameChild(int argc, char* argv[]) {
     initStartUp();
     QApplication application(argc, argv);
-    takeRomFromCommandLine(argc - 1, argv + 1);
+    // The ROM follows the "--first-frame-child" argument.
+    const std::optional<std::string> rom =
+        argc > 2 ? std::optional<std::string>(argv[2]) : std::nullopt;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -212,7 +215,7 @@ int runFirstFrameChild(int argc, char* argv[]) {
         }
     });
     poll.start(1);
-    return runMainWindow() == 7 ? 0 : 1;
+    return runMainWindow(MachineChoices{}, rom) == 7 ? 0 : 1;
 }
 } // namespace
 

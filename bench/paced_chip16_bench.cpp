@@ -2,13 +2,14 @@
 // of wall time at 60 frames a second, presenting to a surface that waits for a 60 Hz
 // refresh as the window does, and the process's CPU time is divided by the wall time.
 
-#include "app/chip16_start_stop.h"
+#include "app/chip16_runtime.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
 #include "display/frame_device.h"
 #include "machine/machine_settings.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
+#include "platform/rom_file.h"
 #include "tools/program_builders/chip16_program.h"
 
 #include <benchmark/benchmark.h>
@@ -18,6 +19,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -50,7 +52,7 @@ void BM_PacedChip16CpuShare(benchmark::State& state) {
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(true);
     setFramePacingEnabled(true);
-    EmulatorMode = MachineKind::Chip16;
+    const auto runtime = std::make_unique<Chip16Runtime>(false);
     const std::filesystem::path rom = std::filesystem::temp_directory_path() / "quorvix-paced.c16";
     {
         const std::vector<std::uint8_t> image = gameLoop();
@@ -62,15 +64,21 @@ void BM_PacedChip16CpuShare(benchmark::State& state) {
     double share = 0.0;
     double framesPerSecond = 0.0;
     for (auto _ : state) {
-        startChip16(rom.string());
+        const auto image = readRomImage(rom.string());
+        if (!image) {
+            state.SkipWithError("the ROM file cannot be read");
+            break;
+        }
+        runtime->load(*image);
+        runtime->start();
         const auto wallStart = std::chrono::steady_clock::now();
         const double cpuStart = processCpuSeconds();
-        const std::uint64_t framesBefore = chip16.framesCompleted;
         std::this_thread::sleep_for(runTime);
         const double cpu = processCpuSeconds() - cpuStart;
         const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallStart;
-        const std::uint64_t frames = chip16.framesCompleted - framesBefore;
-        stopChip16();
+        runtime->stop();
+        // Read once the worker has stopped; the load started the count at 0.
+        const std::uint64_t frames = runtime->machine().framesCompleted;
         share = cpu / wall.count();
         framesPerSecond = static_cast<double>(frames) / wall.count();
         state.SetIterationTime(wall.count());

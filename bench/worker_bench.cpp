@@ -1,15 +1,14 @@
 // The worker machinery: how long a thread waits for the mutex of a worker that steps in
 // a loop, and what starting and stopping each machine costs.
 
-#include "app/chip16_start_stop.h"
-#include "app/chip8_start_stop.h"
-#include "app/emulator_state.h"
+#include "app/machine_choices.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "display/frame_device.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
+#include "platform/rom_file.h"
 #include "workers/worker_thread.h"
 
 #include <benchmark/benchmark.h>
@@ -35,10 +34,16 @@ std::uint64_t nowNanoseconds() {
 std::atomic<bool> inStep{false};
 std::atomic<std::uint64_t> lastStepEnd{0};
 
+// The machine the hand-over benchmark's worker runs (too large for the stack).
+Chip8Machine& handOverMachine() {
+    static const auto machine = std::make_unique<Chip8Machine>();
+    return *machine;
+}
+
 // A CHIP-8 batch as "tExecute" runs it, stamped with when it ended.
 void timedChip8Step() {
     inStep = true;
-    runChip8Batch(chip8);
+    runChip8Batch(handOverMachine());
     lastStepEnd = nowNanoseconds();
     inStep = false;
 }
@@ -49,6 +54,7 @@ void timedChip8Step() {
 // further step, however quickly the worker relocks.
 void BM_FairHandOverFromChip8Worker(benchmark::State& state) {
     initClock();
+    Chip8Machine& chip8 = handOverMachine();
     chip8.memory.fill(0);
     resetChip8Machine(chip8);
     chip8.memory[chip8ProgramStart] = 0x12; // 1200: jump to itself
@@ -93,25 +99,30 @@ std::string writeRom(const std::string& name, const std::vector<std::uint8_t>& b
     return path.string();
 }
 
-// Load, reset, create the display and the workers, run until the first frame has been
-// shown, stop everything: a Load or Reset as the user sees it, minus the window. The
-// surface does not wait for a display refresh, so the figure is the machinery's own.
-template <typename Start, typename Stop>
-void startAndStop(benchmark::State& state, MachineKind kind, const std::string& rom, Start start,
-                  Stop stop) {
+// Read the file, load, reset, create the display and the workers, run until the first
+// frame has been shown, stop everything: a Load or Reset as the user sees it, minus the
+// window. The surface does not wait for a display refresh, so the figure is the
+// machinery's own.
+void startAndStop(benchmark::State& state, MachineKind kind, const std::string& rom) {
     initClock();
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(false);
     setFramePacingEnabled(false);
-    EmulatorMode = kind;
+    const std::unique_ptr<Machine> machine = makeMachine(kind, MachineChoices{});
     for (auto _ : state) {
         const std::uint64_t framesBefore = sink.framesShown();
-        start(rom);
+        const auto image = readRomImage(rom);
+        if (!image) {
+            state.SkipWithError("the ROM file cannot be read");
+            break;
+        }
+        machine->load(*image);
+        machine->start();
         while (sink.framesShown() == framesBefore) {
             std::this_thread::yield();
         }
-        stop();
+        machine->stop();
     }
     setFramePacingEnabled(true);
     setRefreshWaitEnabled(true);
@@ -121,15 +132,14 @@ void startAndStop(benchmark::State& state, MachineKind kind, const std::string& 
 
 void BM_Chip8StartToFirstFrameAndStop(benchmark::State& state) {
     // 1200: jump to itself.
-    startAndStop(state, MachineKind::Chip8, writeRom("quorvix-bench.ch8", {0x12, 0x00}), startChip8,
-                 stopChip8);
+    startAndStop(state, MachineKind::Chip8, writeRom("quorvix-bench.ch8", {0x12, 0x00}));
 }
 BENCHMARK(BM_Chip8StartToFirstFrameAndStop)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_Chip16StartToFirstFrameAndStop(benchmark::State& state) {
     // JMP 0x0000.
     startAndStop(state, MachineKind::Chip16,
-                 writeRom("quorvix-bench.c16", {0x10, 0x00, 0x00, 0x00}), startChip16, stopChip16);
+                 writeRom("quorvix-bench.c16", {0x10, 0x00, 0x00, 0x00}));
 }
 BENCHMARK(BM_Chip16StartToFirstFrameAndStop)->UseRealTime()->Unit(benchmark::kMillisecond);
 } // namespace

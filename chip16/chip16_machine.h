@@ -1,14 +1,14 @@
 #pragma once
-// The one Chip-16 console of the process: 64 KiB of memory, sixteen 16-bit registers,
-// four flags, the 320 x 240 screen with its sprite settings, and the worker and display
-// that run and show it.
+// The Chip-16 console: 64 KiB of memory, sixteen 16-bit registers, four flags, the
+// 320 x 240 screen with its sprite settings.
 
 #include "machine/display_interfaces.h"
-#include "workers/worker_thread.h"
+#include "machine/machine_keys.h"
+#include "machine/sound_event.h"
+#include "platform/random.h"
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
 constexpr std::uint32_t chip16MemorySize = 65536;
 constexpr std::uint32_t chip16ScreenWidth = 320;
@@ -22,10 +22,8 @@ constexpr std::array<std::uint32_t, 16> chip16DefaultPalette = {
     0xFFEAD979, 0xFF537A3B, 0xFFABD54A, 0xFF252E38, 0xFF00467F, 0xFF68ABCC, 0xFFBCDEE4, 0xFFFFFFFF,
 };
 
-struct Chip16Machine {
-    std::unique_ptr<WorkerThread> executeWorker;
-    std::unique_ptr<Displayc16> display;
-
+// The emulated console as a plain value: what a save state holds and a debugger shows.
+struct Chip16State {
     // Instructions since the last frame boundary, the fraction carried over.
     double cycles = 0.0;
 
@@ -50,6 +48,9 @@ struct Chip16Machine {
     std::uint8_t flipVertical = 0;
     // The colour of each index, 0xAARRGGBB; PAL replaces it.
     std::array<std::uint32_t, 16> palette = chip16DefaultPalette;
+    // The envelope SNG set for the tones SNP plays.
+    ToneEnvelope toneEnvelope{};
+    RandomState random{};
 
     // Whether the later instructions (chip16/extended_set.h) execute; fixed at start.
     bool extendedInstructions = false;
@@ -62,18 +63,27 @@ struct Chip16Machine {
     std::uint16_t startAddress = 0;
     // Frame boundaries passed since the machine started.
     std::uint64_t framesCompleted = 0;
-    // How often each unknown opcode was met since the machine started; diagnostics only.
-    std::array<std::uint64_t, 256> unknownOpcodeCounts{};
-
-    // Windows virtual-key codes; entries 16-23 are the controller buttons Up, Down,
-    // Left, Right, A, B, Select, Start.
-    static const std::array<std::uint8_t, 32> keyMap;
 };
 
-extern Chip16Machine chip16;
+// The state with what running it needs besides: the display its frames go to, the
+// controller, the sound listener and diagnostics. Not a value: a running machine is
+// shared with its worker.
+struct Chip16Machine : Chip16State {
+    // Shows each frame at its boundary; none = frames are not shown. Owned by the runtime.
+    Displayc16* display = nullptr;
+    // The controller: bit b held = bit b of the controller byte (Up, Down, Left, Right,
+    // Select, Start, A, B in bits 0 to 7).
+    MachineKeys keys;
+    // Where sound events go; empty = nobody listens.
+    SoundHook soundHook;
+    // How often each unknown opcode was met since the machine started; diagnostics only.
+    std::array<std::uint64_t, 256> unknownOpcodeCounts{};
+};
 
 // Registers, flags, cycle count, screen and graphics settings back to their start values:
-// PC = the loaded image's start address, SP = 0xFDF0, the default palette, everything
-// else 0; the extended instruction set as currently chosen. Memory and the worker and
-// display references are left alone.
+// PC = the loaded image's start address, SP = 0xFDF0, the default palette, an unseeded
+// random generator, everything else 0. Memory, the loaded image's start address and the
+// choice of instruction set are left alone.
+void resetChip16(Chip16State& m);
+// The same for a machine about to run: also forgets the unknown opcodes met.
 void resetChip16(Chip16Machine& m);

@@ -1,10 +1,8 @@
 #include "chip16/extended_set.h"
 
-#include <atomic>
+#include "chip16/sound.h"
 
 namespace {
-std::atomic<bool> extendedSetChosen{false};
-
 void setZeroNegative(Chip16Machine& m, std::uint16_t result) {
     m.zero = result == 0;
     m.negative = static_cast<std::uint8_t>(result >> 15);
@@ -46,14 +44,6 @@ std::uint16_t logic(Chip16Machine& m, std::uint32_t value) {
 }
 } // namespace
 
-void chooseChip16ExtendedSet(bool on) {
-    extendedSetChosen.store(on, std::memory_order_relaxed);
-}
-
-bool chip16ExtendedSetChosen() {
-    return extendedSetChosen.load(std::memory_order_relaxed);
-}
-
 void loadChip16Palette(Chip16Machine& m, std::uint16_t address) {
     for (std::uint32_t& colour : m.palette) {
         std::uint32_t rgb = 0;
@@ -74,9 +64,8 @@ bool executeChip16ExtendedInstruction(Chip16Machine& m, std::uint32_t word) {
     const std::uint16_t ry = m.R[y];
 
     switch (word & 0xFF) {
-    case 0x0D: // SNP: sound from memory; there is no sound
-    case 0x0E: // SNG: sound generator settings; there is no sound
-        break;
+    case 0x0D: playChip16Tone(m, word); break;
+    case 0x0E: setChip16ToneEnvelope(m, word); break;
     case 0xA3: rx = mod(m, rx, immediate); break;
     case 0xA4: rx = mod(m, rx, ry); break;
     case 0xA5: m.R[z] = mod(m, rx, ry); break;

@@ -1,16 +1,12 @@
 #pragma once
-// The later Chip-16 instructions (MOD, REM, NOT, NEG, PAL and two sound forms) as one
-// process-wide choice. Off by default: the machine then reports those opcodes as
-// unknown. A machine start copies the choice into the machine, so a change takes
-// effect at the next Load or Reset and never in the middle of a running program.
+// The later Chip-16 instructions (MOD, REM, NOT, NEG, PAL and two sound forms). A
+// machine runs them when its extendedInstructions switch is on (off by default: those
+// opcodes are then unknown); the switch is set before a start and never in the middle
+// of a running program.
 
 #include "chip16/chip16_machine.h"
 
 #include <cstdint>
-
-// Any thread.
-void chooseChip16ExtendedSet(bool on);
-bool chip16ExtendedSetChosen();
 
 // Executes one of the later instructions; false, with nothing changed, for any other
 // opcode. Only Z and N are written (by the arithmetic forms); the other flags keep

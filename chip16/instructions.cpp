@@ -3,6 +3,7 @@
 #include "chip16/extended_set.h"
 #include "chip16/graphics.h"
 #include "chip16/memory_access.h"
+#include "chip16/sound.h"
 #include "platform/console_log.h"
 #include "platform/random.h"
 
@@ -197,7 +198,8 @@ void unpackFlags(HotState& h, std::uint16_t word) {
     case 0x05: drawSprite(m, h, rx, ry, immediate); break;
     case 0x06: drawSprite(m, h, rx, ry, m.R[z]); break;
     case 0x07:
-        rx = static_cast<std::uint16_t>(drawSeededRandom() % (std::uint32_t{immediate} + 1));
+        rx =
+            static_cast<std::uint16_t>(drawSeededRandom(m.random) % (std::uint32_t{immediate} + 1));
         break;
     case 0x08:
         m.flipVertical = (word >> 24) & 1;
@@ -206,8 +208,7 @@ void unpackFlags(HotState& h, std::uint16_t word) {
     case 0x09:
     case 0x0A:
     case 0x0B:
-    case 0x0C:
-        break; // sound: there is none
+    case 0x0C: executeChip16Beep(m, word); break;
 
     // Jumps and calls.
     case 0x10: h.pc = immediate; break;

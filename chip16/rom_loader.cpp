@@ -2,11 +2,9 @@
 
 #include "chip16/chip16_machine.h"
 #include "platform/console_log.h"
-#include "platform/rom_file.h"
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 #include <zlib.h>
 
 namespace {
@@ -58,19 +56,11 @@ std::optional<Chip16Header> parseChip16Header(std::span<const std::uint8_t> file
     return header;
 }
 
-bool loadChip16Rom(const char* path, std::uint16_t offset) {
-    chip16.memory.fill(0);
-    chip16.startAddress = 0;
+void loadChip16Rom(Chip16State& m, std::span<const std::uint8_t> file) {
+    m.memory.fill(0);
+    m.startAddress = 0;
 
-    // Room for a header, a full memory image and one byte more, which tells an image
-    // that was cut off from one that fits exactly.
-    std::vector<std::uint8_t> file(chip16HeaderSize + chip16MemorySize + 1);
-    const std::optional<std::size_t> length = readRomFile(path, file.data(), file.size());
-    if (!length) {
-        logMessage("Error: Rom not found!");
-        return false;
-    }
-    std::span<const std::uint8_t> image(file.data(), *length);
+    std::span<const std::uint8_t> image = file;
     const std::optional<Chip16Header> header = parseChip16Header(image);
     if (header) {
         image = image.subspan(chip16HeaderSize);
@@ -79,9 +69,8 @@ bool loadChip16Rom(const char* path, std::uint16_t offset) {
             image = image.first(chip16MemorySize);
         }
         reportHeaderMismatch(*header, image, cutOff);
-        chip16.startAddress = header->startAddress;
+        m.startAddress = header->startAddress;
     }
-    const std::size_t room = chip16MemorySize - offset;
-    std::copy_n(image.begin(), std::min(image.size(), room), chip16.memory.begin() + offset);
-    return true;
+    std::copy_n(image.begin(), std::min<std::size_t>(image.size(), chip16MemorySize),
+                m.memory.begin());
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Loading a Chip-16 ROM file into the machine's memory.
+// Loading a Chip-16 ROM image into the machine's memory.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +20,10 @@ struct Chip16Header {
 // fewer than 16 bytes).
 std::optional<Chip16Header> parseChip16Header(std::span<const std::uint8_t> file);
 
-// Zeroes memory, then reads the file's image into memory from `offset` on, cut off at
+struct Chip16State;
+
+// Zeroes memory, then copies the file's image into memory from address 0 on, cut off at
 // the end of memory. A "CH16" header is taken off, its start address becomes the
 // machine's startAddress and a size or CRC-32 that does not match the image is reported
-// (the image still loads). False, with "Error: Rom not found!", when the path is not a
-// readable regular file.
-bool loadChip16Rom(const char* path, std::uint16_t offset);
+// (the image still loads).
+void loadChip16Rom(Chip16State& m, std::span<const std::uint8_t> file);

@@ -1,14 +1,11 @@
 #include "chip16/run_loop.h"
 
 #include "chip16/chip16_machine.h"
-#include "chip16/controller.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
-#include "platform/keyboard.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace {
@@ -25,15 +22,15 @@ bool waitsForVerticalBlank(const Chip16Machine& m) {
     return m.vblank == 0 && (fetchChip16Instruction(m) & 0xFF) == vblnk;
 }
 
-[[gnu::noinline]] void passFrameBoundary(Chip16Machine& m) {
+[[gnu::noinline]] void passFrameBoundary(Chip16Machine& m, bool pace) {
     m.cycles -= chip16CyclesPerFrame;
     ++m.framesCompleted;
     if (m.display) {
         m.display->convert();
         m.display->present();
     }
-    m.memory[chip16ControllerAddress] = sampleChip16Controller();
-    if (framePacingEnabled()) {
+    m.memory[chip16ControllerAddress] = sampleChip16Controller(m);
+    if (pace && framePacingEnabled()) {
         FramePacer();
     }
     // The instruction that sees the vertical blank: a waiting VBLNK passes here.
@@ -44,14 +41,8 @@ bool waitsForVerticalBlank(const Chip16Machine& m) {
 }
 } // namespace
 
-std::uint8_t sampleChip16Controller() {
-    std::uint8_t buttons = 0;
-    for (const Chip16ControllerButton& button : chip16ControllerButtons) {
-        if (isKeyDown(Chip16Machine::keyMap[button.keyMapEntry])) {
-            buttons |= button.mask;
-        }
-    }
-    return buttons;
+std::uint8_t sampleChip16Controller(const Chip16Machine& m) {
+    return static_cast<std::uint8_t>(m.keys.bits() & 0xFF);
 }
 
 std::uint32_t advanceChip16Cycles(double& cycles, std::uint32_t most) {
@@ -99,7 +90,25 @@ void runChip16Batch(Chip16Machine& m) {
         }
         left -= run;
         if (m.cycles > chip16CyclesPerFrame) {
-            passFrameBoundary(m);
+            passFrameBoundary(m, true);
         }
+    }
+}
+
+void stepChip16Instruction(Chip16Machine& m) {
+    // The same order as a batch: an instruction's count takes the frame past its end,
+    // and the boundary's own instruction (the one that sees vblank) comes next.
+    if (m.cycles > chip16CyclesPerFrame) {
+        passFrameBoundary(m, false);
+        return;
+    }
+    m.cycles += 1.0;
+    executeNext(m);
+}
+
+void stepChip16Frame(Chip16Machine& m) {
+    const std::uint64_t frame = m.framesCompleted;
+    while (m.framesCompleted == frame) {
+        stepChip16Instruction(m);
     }
 }

@@ -13,15 +13,22 @@ constexpr int chip16IterationsPerStep = 1000;
 // 1000 iterations of the run loop.
 void runChip16Batch(Chip16Machine& m);
 
+// For a machine held between two steps of its worker (paused): exactly one
+// instruction, as a batch would run it next (at a frame boundary: the boundary, with
+// the frame shown but not paced, and its vblank instruction).
+void stepChip16Instruction(Chip16Machine& m);
+// Instructions up to and including the next frame boundary's.
+void stepChip16Frame(Chip16Machine& m);
+
 // Adds 1.0 to `cycles` once per instruction, at most `most` times, stopping after the
 // addition that takes it above chip16CyclesPerFrame; returns the number of additions.
 // The result is bit for bit that of the additions done one at a time, which is what
 // places the frame boundaries.
 std::uint32_t advanceChip16Cycles(double& cycles, std::uint32_t most);
 
-// The controller byte from the keys held right now: Up, Down, Left, Right, Select,
+// The controller byte from the buttons held right now: Up, Down, Left, Right, Select,
 // Start, A, B in bits 0 to 7.
-std::uint8_t sampleChip16Controller();
+std::uint8_t sampleChip16Controller(const Chip16Machine& m);
 
 // Instructions executed since the machine started (every frame holds 16666.67 on
 // average, and cycles counts the current one).

@@ -1,18 +1,6 @@
 #include "chip8/chip8_machine.h"
 
-#include "platform/console_log.h"
-#include "platform/rom_file.h"
-
 #include <algorithm>
-
-Chip8Machine chip8;
-
-const std::array<std::uint8_t, 32> Chip8Machine::keyMap = {
-    0x58, 0x31, 0x32, 0x33, // X 1 2 3
-    0x51, 0x57, 0x45, 0x41, // Q W E A
-    0x53, 0x44, 0x5A, 0x43, // S D Z C
-    0x34, 0x52, 0x46, 0x56, // 4 R F V
-};
 
 const std::array<std::uint8_t, 80> smallFont = {
     0xF0, 0x90, 0x90, 0x90, 0xF0, 0x20, 0x60, 0x20, 0x20, 0x70, // 0 1
@@ -44,37 +32,39 @@ const std::array<std::uint8_t, 160> bigFont = {
     0xFF, 0xC0, 0xC0, 0xC0, 0xFF, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, // F
 };
 
-bool loadChip8Rom(Chip8Machine& m, std::uint16_t loadOffset, const char* path) {
+void loadChip8Rom(Chip8State& m, std::span<const std::uint8_t> rom) {
     m.memory.fill(0);
     std::copy(smallFont.begin(), smallFont.end(), m.memory.begin());
     std::copy(bigFont.begin(), bigFont.end(), m.memory.begin() + chip8BigFontStart);
 
-    const std::size_t size = chip8MemoryBytes(m.rules);
-    const std::size_t capacity = size - std::min<std::size_t>(loadOffset, size);
-    if (!readRomFile(path, m.memory.data() + (size - capacity), capacity)) {
-        logMessage("Error: Rom not found!");
-        return false;
-    }
-    return true;
+    const std::size_t capacity = chip8MemoryBytes(m.rules) - chip8ProgramStart;
+    std::copy_n(rom.begin(), std::min(rom.size(), capacity), m.memory.begin() + chip8ProgramStart);
 }
 
-void resetChip8Machine(Chip8Machine& m) {
+void resetChip8Machine(Chip8State& m) {
     m.V.fill(0);
     m.I = 0;
     m.delayTimer = 0;
     m.soundTimer = 0;
     m.sp = 0;
     m.rplFlags.fill(0);
-    m.delayTimerLastTick = 0;
-    m.soundTimerLastTick = 0;
-    m.lastTickStart = 0;
     m.planes = 1;
     m.audioPattern.fill(0);
     m.pitch = chip8DefaultPitch;
+    m.random = RandomState{};
+    m.ticksCompleted = 0;
+    m.tickInstructionsDone = 0;
     m.pc = chip8ProgramStart;
     // No worker runs, so plain writes are enough.
     m.screen.fill(0);
     m.screenWidth = chip8ScreenWidth;
     m.screenHeight = chip8ScreenHeight;
     m.hiRes = 0;
+}
+
+void resetChip8Machine(Chip8Machine& m) {
+    resetChip8Machine(static_cast<Chip8State&>(m));
+    m.delayTimerLastTick = 0;
+    m.soundTimerLastTick = 0;
+    m.lastTickStart = 0;
 }

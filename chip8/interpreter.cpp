@@ -7,15 +7,12 @@
 #include "chip8/timers.h"
 #include "platform/clock.h"
 #include "platform/console_log.h"
-#include "platform/keyboard.h"
 #include "platform/random.h"
 #include "workers/worker_thread.h"
 
 #include <atomic>
 
 namespace {
-std::atomic<std::uint64_t> instructionsExecuted{0};
-
 constexpr std::uint8_t stackMask = 15;
 // The XO-CHIP long load, F000 nnnn, the one instruction of 4 bytes.
 constexpr std::uint16_t longLoad = 0xF000;
@@ -39,6 +36,34 @@ template <bool Variant> std::uint16_t wordAt(Chip8Machine& m, std::uint32_t addr
                                       memoryAt<Variant>(m, address + 1));
 }
 
+// Emulated time: paced rules count their ticks; the machine's own rules follow the
+// host's clock, less the time the machine was not running.
+std::uint64_t emulatedTime(const Chip8Machine& m) {
+    if (m.rules.instructionsPerTick != 0) {
+        return m.ticksCompleted * chip8TickNanoseconds;
+    }
+    return elapsedNanoseconds() - m.clockOffset;
+}
+
+void reportSound(Chip8Machine& m, SoundEvent event) {
+    if (m.soundHook) {
+        event.time = emulatedTime(m);
+        m.soundHook(event);
+    }
+}
+
+// The sound plays while the timer is above 0; only a change between silent and
+// sounding is news (a new count while it sounds keeps the pattern's play position).
+void reportSoundTimerChange(Chip8Machine& m, bool wasSounding) {
+    const bool sounding = m.soundTimer != 0;
+    if (sounding != wasSounding) {
+        SoundEvent event;
+        event.kind = sounding ? SoundEventKind::TimerStarted : SoundEventKind::TimerStopped;
+        event.patterned = m.rules.xoChipInstructions;
+        reportSound(m, event);
+    }
+}
+
 void reportUnknown(std::uint16_t opcode) {
     logMessage("Unknown Instruction! [0x%x]", opcode);
 }
@@ -53,8 +78,8 @@ template <bool Variant> void skipIf(Chip8Machine& m, bool condition) {
     m.pc = static_cast<std::uint16_t>(m.pc + (overLongLoad ? 4 : 2));
 }
 
-bool chip8KeyDown(std::uint8_t key) {
-    return isKeyDown(Chip8Machine::keyMap[key]);
+bool chip8KeyDown(const Chip8Machine& m, std::uint8_t key) {
+    return m.keys.isDown(key);
 }
 
 template <bool Variant> void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
@@ -81,7 +106,7 @@ template <bool Variant> void executeSystem(Chip8Machine& m, std::uint16_t opcode
     case 0x00FC: scrollChip8Left(m); break;
     case 0x00FD:
         logMessage("QUIT Opcode");
-        requestChip8Reset();
+        requestChip8Reset(m);
         m.pc = static_cast<std::uint16_t>(m.pc - 2);
         break;
     case 0x00FE:
@@ -183,14 +208,14 @@ template <bool Variant> void executeKeySkip(Chip8Machine& m, std::uint16_t opcod
         if (key > 0xF) {
             logMessage("SKPv: Key greater than 0xf");
         } else {
-            skipIf<Variant>(m, chip8KeyDown(key));
+            skipIf<Variant>(m, chip8KeyDown(m, key));
         }
         break;
     case 0xA1:
         if (key > 0xF) {
             logMessage("SKNPv: Key greater than 0xf");
         } else {
-            skipIf<Variant>(m, !chip8KeyDown(key));
+            skipIf<Variant>(m, !chip8KeyDown(m, key));
         }
         break;
     default: reportUnknown(opcode); break;
@@ -199,7 +224,7 @@ template <bool Variant> void executeKeySkip(Chip8Machine& m, std::uint16_t opcod
 
 void waitForKey(Chip8Machine& m, unsigned x) {
     for (std::uint8_t key = 0; key <= 0xF; ++key) {
-        if (chip8KeyDown(key)) {
+        if (chip8KeyDown(m, key)) {
             m.V[x] = key;
             return;
         }
@@ -226,8 +251,22 @@ template <bool Variant> bool executeXoChipMisc(Chip8Machine& m, std::uint16_t op
         for (unsigned i = 0; i < m.audioPattern.size(); ++i) {
             m.audioPattern[i] = memoryAt<Variant>(m, m.I + i);
         }
+        if (m.soundHook) {
+            SoundEvent event;
+            event.kind = SoundEventKind::PatternLoaded;
+            event.pattern = m.audioPattern;
+            reportSound(m, event);
+        }
         return true;
-    case 0x3A: m.pitch = m.V[x]; return true;
+    case 0x3A:
+        m.pitch = m.V[x];
+        if (m.soundHook) {
+            SoundEvent event;
+            event.kind = SoundEventKind::PitchSet;
+            event.pitch = m.pitch;
+            reportSound(m, event);
+        }
+        return true;
     default: return false;
     }
 }
@@ -245,7 +284,12 @@ template <bool Variant> void executeMisc(Chip8Machine& m, std::uint16_t opcode) 
     case 0x07: V[x] = m.delayTimer; break;
     case 0x0A: waitForKey(m, x); break;
     case 0x15: m.delayTimer = V[x]; break;
-    case 0x18: m.soundTimer = V[x]; break;
+    case 0x18: {
+        const bool wasSounding = m.soundTimer != 0;
+        m.soundTimer = V[x];
+        reportSoundTimerChange(m, wasSounding);
+        break;
+    }
     case 0x1E: {
         const unsigned sum = unsigned{m.I} + V[x];
         if (!rules.addToILeavesVF) {
@@ -360,7 +404,7 @@ template <bool Variant> void execute(Chip8Machine& m, std::uint16_t opcode) {
     case 0xB:
         m.pc = static_cast<std::uint16_t>(nnn + V[rulesOf<Variant>(m).jumpAddsVx ? x : 0]);
         break;
-    case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom() & kk); break;
+    case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom(m.random) & kk); break;
     case 0xD: drawChip8Sprite(m, V[x], V[y], opcode & 0xF); break;
     case 0xE: executeKeySkip<Variant>(m, opcode); break;
     case 0xF: executeMisc<Variant>(m, opcode); break;
@@ -375,7 +419,10 @@ template <bool Variant> std::uint16_t fetch(Chip8Machine& m) {
 
 template <bool Variant> void step(Chip8Machine& m, std::uint64_t now) {
     updateChip8Timer(m.delayTimer, m.delayTimerLastTick, now);
-    updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
+    if (m.soundTimer != 0) {
+        updateChip8Timer(m.soundTimer, m.soundTimerLastTick, now);
+        reportSoundTimerChange(m, true);
+    }
     execute<Variant>(m, fetch<Variant>(m));
 }
 
@@ -393,7 +440,7 @@ template <bool Variant> void runIterations(Chip8Machine& m, std::uint64_t count)
         }
         ++i;
     }
-    instructionsExecuted.fetch_add(i, std::memory_order_relaxed);
+    m.instructionsExecuted.fetch_add(i, std::memory_order_relaxed);
 }
 
 bool drawWaitsForRefresh(const Chip8Machine& m) {
@@ -411,31 +458,54 @@ void stepTimerOnce(std::uint8_t& timer) {
     }
 }
 
-// One 1/60 s tick of a paced rule set: wait for the tick, step both timers once, then
-// run the tick's instructions. A draw that waits for the display refresh ends the
-// tick, so the next draw comes a refresh later. The tick's instructions run under the
-// "tRender" mutex, so the display shows the screen as whole ticks leave it and the
-// tick's draws do not each wait for a render step (which would allow one draw per
-// refresh, whatever the rules say).
-void runPacedTick(Chip8Machine& m) {
-    waitForChip8Tick(m.lastTickStart);
-    WorkerThread* const renderWorker = m.renderWorker.get();
-    lockFromOutside(renderWorker);
-    m.tickHoldsRender = true;
+// A tick's start: both timers step once.
+void beginTick(Chip8Machine& m) {
+    ++m.ticksCompleted;
     stepTimerOnce(m.delayTimer);
-    stepTimerOnce(m.soundTimer);
+    if (m.soundTimer != 0) {
+        stepTimerOnce(m.soundTimer);
+        reportSoundTimerChange(m, true);
+    }
+}
+
+// Up to `most` of the current tick's instructions, under the "tRender" mutex so that
+// the display shows the screen as whole ticks leave it and the tick's draws do not
+// each wait for a render step (which would allow one draw per refresh, whatever the
+// rules say). A draw that waits for the display refresh ends the tick, so the next
+// draw comes a refresh later. The tick's progress is kept in the machine, so a tick
+// that a pause or a single step interrupts goes on where it was.
+void runTickInstructions(Chip8Machine& m, std::uint32_t most) {
+    WorkerThread* const renderWorker = m.tickHoldsRender ? nullptr : m.renderWorker;
+    lockFromOutside(renderWorker);
+    const bool heldBefore = m.tickHoldsRender;
+    m.tickHoldsRender = true;
+    if (m.tickInstructionsDone == 0) {
+        beginTick(m);
+    }
+    std::uint32_t done = m.tickInstructionsDone;
     std::uint32_t executed = 0;
-    while (executed < m.rules.instructionsPerTick && !stepShouldEnd()) {
+    while (done < m.rules.instructionsPerTick && executed < most && !stepShouldEnd()) {
         const std::uint16_t opcode = fetch<true>(m);
         execute<true>(m, opcode);
+        ++done;
         ++executed;
         if ((opcode >> 12) == 0xD && drawWaitsForRefresh(m)) {
-            break;
+            done = m.rules.instructionsPerTick;
         }
     }
-    m.tickHoldsRender = false;
+    m.tickInstructionsDone = done < m.rules.instructionsPerTick ? done : 0;
+    m.tickHoldsRender = heldBefore;
     unlockFromOutside(renderWorker);
-    instructionsExecuted.fetch_add(executed, std::memory_order_relaxed);
+    m.instructionsExecuted.fetch_add(executed, std::memory_order_relaxed);
+}
+
+// One 1/60 s tick of a paced rule set: wait for the tick unless one is under way, then
+// its instructions.
+void runPacedTick(Chip8Machine& m) {
+    if (m.tickInstructionsDone == 0) {
+        waitForChip8Tick(m.lastTickStart);
+    }
+    runTickInstructions(m, m.rules.instructionsPerTick);
 }
 } // namespace
 
@@ -455,6 +525,25 @@ void stepChip8(Chip8Machine& m, std::uint64_t now) {
     }
 }
 
+void stepChip8Instruction(Chip8Machine& m, std::uint64_t now) {
+    if (m.rules.instructionsPerTick != 0) {
+        runTickInstructions(m, 1);
+        return;
+    }
+    stepChip8(m, now);
+    m.instructionsExecuted.fetch_add(1, std::memory_order_relaxed);
+}
+
+void stepChip8Frame(Chip8Machine& m, std::uint64_t now) {
+    if (m.rules.instructionsPerTick != 0) {
+        runTickInstructions(m, m.rules.instructionsPerTick);
+        return;
+    }
+    for (int i = 0; i < chip8BatchIterations; ++i) {
+        stepChip8Instruction(m, now);
+    }
+}
+
 void runChip8Batch(Chip8Machine& m) {
     if (m.rules.instructionsPerTick != 0) {
         runPacedTick(m);
@@ -471,6 +560,6 @@ void runChip8Iterations(Chip8Machine& m, std::uint64_t count) {
     }
 }
 
-std::uint64_t chip8InstructionsExecuted() {
-    return instructionsExecuted.load(std::memory_order_relaxed);
+std::uint64_t chip8InstructionsExecuted(const Chip8Machine& m) {
+    return m.instructionsExecuted.load(std::memory_order_relaxed);
 }

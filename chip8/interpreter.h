@@ -21,8 +21,17 @@ void stepChip8(Chip8Machine& m, std::uint64_t now);
 // is read only while a timer runs. Ends early when the worker is being stopped.
 void runChip8Iterations(Chip8Machine& m, std::uint64_t count);
 
+// For a machine held between two steps of its worker (paused): exactly one instruction,
+// the timers at `now`. Under paced rules the first instruction of a tick begins it (the
+// timers step once) and a tick ends after its instructions or at a draw that waits
+// for the refresh.
+void stepChip8Instruction(Chip8Machine& m, std::uint64_t now);
+// Paced rules: the rest of the tick under way, or a whole one. The machine's own rules,
+// which have no ticks: one batch of instructions at `now`.
+void stepChip8Frame(Chip8Machine& m, std::uint64_t now);
+
 // Executes one opcode whose fetch has already moved pc past it.
 void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode);
 
-// Iterations run by every batch since the process started (per batch, so it is cheap).
-std::uint64_t chip8InstructionsExecuted();
+// Iterations run by the machine's batches (counted per batch, so it is cheap).
+std::uint64_t chip8InstructionsExecuted(const Chip8Machine& m);

@@ -130,8 +130,7 @@ void drawLowRes(Chip8Machine& machine, const Plane& plane, std::uint8_t vx, std:
 } // namespace
 
 void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n) {
-    WorkerThread* const renderWorker =
-        machine.tickHoldsRender ? nullptr : machine.renderWorker.get();
+    WorkerThread* const renderWorker = machine.tickHoldsRender ? nullptr : machine.renderWorker;
     lockFromOutside(renderWorker);
     const std::uint32_t rows = n != 0 ? n : 16;
     const bool clips = machine.rules.clipsSprites;

@@ -14,13 +14,13 @@
 #include <cstddef>
 #include <cstdint>
 
-inline std::uint8_t readScreenCell(const Chip8Machine& machine, std::size_t index) {
+inline std::uint8_t readScreenCell(const Chip8State& machine, std::size_t index) {
     // The record is never const itself; atomic_ref only needs a non-const reference.
     auto& cell = const_cast<std::uint8_t&>(machine.screen[index]);
     return std::atomic_ref<std::uint8_t>(cell).load(std::memory_order_relaxed);
 }
 
-inline void writeScreenCell(Chip8Machine& machine, std::size_t index, std::uint8_t value) {
+inline void writeScreenCell(Chip8State& machine, std::size_t index, std::uint8_t value) {
     std::atomic_ref<std::uint8_t>(machine.screen[index]).store(value, std::memory_order_relaxed);
 }
 
@@ -31,7 +31,7 @@ static_assert(std::endian::native == std::endian::little);
 // Reads the byte cells through an 8-byte type that may alias them.
 using ScreenWord [[gnu::may_alias]] = std::uint64_t;
 
-inline std::uint64_t readScreenWord(const Chip8Machine& machine, std::size_t wordIndex) {
+inline std::uint64_t readScreenWord(const Chip8State& machine, std::size_t wordIndex) {
     const auto* word =
         reinterpret_cast<const ScreenWord*>(machine.screen.data() + wordIndex * screenWordCells);
     return __atomic_load_n(word, __ATOMIC_RELAXED);

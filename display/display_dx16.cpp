@@ -157,6 +157,6 @@ void DisplayDx16::present() {
     presentDirectDisplay(direct);
 }
 
-std::unique_ptr<Displayc16> createDisplayDx16() {
-    return std::unique_ptr<Displayc16>(new (std::nothrow) DisplayDx16(chip16));
+std::unique_ptr<Displayc16> createDisplayDx16(Chip16Machine& machine) {
+    return std::unique_ptr<Displayc16>(new (std::nothrow) DisplayDx16(machine));
 }

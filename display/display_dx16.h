@@ -43,7 +43,7 @@ class DisplayDx16 final : public Displayc16 {
 
 // The display for the process's Chip-16 machine and the main window, or null when it
 // cannot be allocated.
-std::unique_ptr<Displayc16> createDisplayDx16();
+std::unique_ptr<Displayc16> createDisplayDx16(Chip16Machine& machine);
 
 // Writes the machine's screen into a 960 x 720 image as the display shows it; true when
 // every texel written is opaque. With `last` (what the image received before), only

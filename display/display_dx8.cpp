@@ -1,7 +1,6 @@
 #include "display/display_dx8.h"
 
 #include "chip8/screen_cells.h"
-#include "machine/machine_settings.h"
 
 #include <algorithm>
 #include <array>
@@ -313,22 +312,4 @@ void DisplayDx8::present() {
         return;
     }
     presentDirectDisplay(direct);
-}
-
-void renderStart() {
-    chip8.display.reset(new (std::nothrow) DisplayDx8(chip8));
-}
-
-void renderStep() {
-    if (flickerFilter.load(std::memory_order_relaxed) != 0 && chip8.eraseFlag != 0) {
-        return;
-    }
-    if (chip8.display) {
-        chip8.display->convert();
-        chip8.display->present();
-    }
-}
-
-void renderStop() {
-    chip8.display.reset();
 }

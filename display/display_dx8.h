@@ -2,8 +2,7 @@
 // The CHIP-8 display: every cell of the 128 x 64 screen buffer becomes a 4 x 4 block
 // of the 512 x 256 texture, pale blue when dark and a rim around a core when lit: blue
 // around cyan in plane 1, red around amber in plane 2 and purple around pink in both
-// (only XO-CHIP programs draw in plane 2). Driven by the "tRender" worker through
-// renderStart, renderStep and renderStop.
+// (only XO-CHIP programs draw in plane 2). Driven by the "tRender" worker.
 
 #include "chip8/chip8_machine.h"
 #include "display/direct_display.h"
@@ -42,9 +41,3 @@ class DisplayDx8 final : public Displayc8 {
 // are not read.
 void convertChip8Screen(const Chip8Machine& machine, const LockedImage& image, std::uint32_t width,
                         std::uint32_t height);
-
-// The "tRender" worker's callbacks: create the display (GUI thread), convert and
-// present one frame unless the flicker filter holds it back, destroy the display.
-void renderStart();
-void renderStep();
-void renderStop();

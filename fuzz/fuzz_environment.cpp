@@ -5,7 +5,6 @@
 #include "platform/clock.h"
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
-#include "platform/keyboard.h"
 #include "platform/random.h"
 
 #include <cstdio>
@@ -39,10 +38,6 @@ void prepareFuzzEnvironment() {
         return true;
     }();
     (void)prepared;
-    // Every input draws the same random numbers, so a kept input replays exactly.
-    seedRandom(1);
-    randomSeeded = true;
-    releaseAllKeys();
 }
 
 headless::FrameSink& fuzzFrameSink() {
@@ -60,10 +55,14 @@ void closeFuzzConsole() {
     headless::takePostedCommands();
 }
 
-void holdKeys(const std::uint8_t* keyMap, int first, int count, std::uint32_t mask) {
-    for (int k = 0; k < count; ++k) {
-        setKeyDown(keyMap[first + k], ((mask >> k) & 1u) != 0);
+void holdKeys(MachineKeys& keys, std::span<const unsigned> keyOfBit, std::uint32_t mask) {
+    for (std::size_t k = 0; k < keyOfBit.size(); ++k) {
+        keys.set(keyOfBit[k], ((mask >> k) & 1u) != 0);
     }
+}
+
+RandomState fuzzRandom() {
+    return seededRandom(1);
 }
 
 const std::string& writeScratchRom(std::span<const std::uint8_t> bytes) {

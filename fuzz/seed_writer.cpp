@@ -36,7 +36,7 @@ Bytes joined(Bytes front, const Bytes& back) {
 // (the last byte picks the variant: 4 is XO-CHIP).
 const Bytes chip8Controls = {0x22, 0x00, 0x00, 0x80, 0x21, 0x00};
 const Bytes xoChipControls = {0x22, 0x00, 0x00, 0x80, 0x21, 0x04};
-// Up and A, then nothing; console open, a display; the frame boundary early in the run;
+// Up and Select, then nothing; console open, a display; the frame boundary early in the run;
 // start 0.
 const Bytes chip16Controls = {0x41, 0x00, 0x03, 0xF0, 0x00, 0x00};
 

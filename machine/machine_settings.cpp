@@ -1,8 +1,5 @@
 #include "machine/machine_settings.h"
 
-std::atomic<MachineKind> EmulatorMode{MachineKind::Chip16};
-std::atomic<std::uint8_t> flickerFilter{0};
-
 std::string asciiLowerCase(std::string_view text) {
     std::string lowered(text);
     for (char& c : lowered) {

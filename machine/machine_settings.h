@@ -1,21 +1,11 @@
 #pragma once
-// What both machines and their displays share: which machine the current ROM drives,
-// and the menu toggles they read while running.
+// What both machines share: the kinds of machine, and which one a ROM's name selects.
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 enum class MachineKind : std::int32_t { Chip8 = 0, Chip16 = 1 };
-
-// Which machine the current ROM drives. Written by the GUI thread only while no
-// worker runs; "tExecute" reads it once per step.
-extern std::atomic<MachineKind> EmulatorMode;
-
-// Skip CHIP-8 frames in which the last sprite drawn erased a pixel; a menu toggle that
-// lasts for the run.
-extern std::atomic<std::uint8_t> flickerFilter;
 
 // Chip-16 when the name, lower-cased, contains ".c16" anywhere; Chip-8 otherwise.
 MachineKind machineForRomName(std::string_view name);

@@ -2,26 +2,19 @@
 
 #include "platform/clock.h"
 
-thread_local bool randomSeeded = false;
-
-namespace {
-thread_local std::uint32_t randomState = 1;
+RandomState seededRandom(std::uint32_t seed) {
+    return RandomState{seed, true};
 }
 
-void seedRandom(std::uint32_t seed) {
-    randomState = seed;
-}
-
-std::uint16_t nextRandom15() {
+std::uint16_t nextRandom15(RandomState& state) {
     // The classic linear congruential generator of C runtimes with a 15-bit rand().
-    randomState = randomState * 214013u + 2531011u;
-    return static_cast<std::uint16_t>((randomState >> 16) & 0x7FFF);
+    state.value = state.value * 214013u + 2531011u;
+    return static_cast<std::uint16_t>((state.value >> 16) & 0x7FFF);
 }
 
-std::uint16_t drawSeededRandom() {
-    if (!randomSeeded) {
-        randomSeeded = true;
-        seedRandom(static_cast<std::uint32_t>(readPerformanceCounter()));
+std::uint16_t drawSeededRandom(RandomState& state) {
+    if (!state.seeded) {
+        state = seededRandom(static_cast<std::uint32_t>(readPerformanceCounter()));
     }
-    return nextRandom15();
+    return nextRandom15(state);
 }

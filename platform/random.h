@@ -1,15 +1,21 @@
 #pragma once
 // The random source of both machines' random instructions: a 15-bit generator
-// (0 to 32767) with one state per thread, seeded on a thread's first use.
+// (0 to 32767). Its state belongs to the machine, so a saved machine draws the same
+// numbers again.
 
 #include <cstdint>
 
-// False on every new thread until its first random instruction seeds the generator.
-extern thread_local bool randomSeeded;
+struct RandomState {
+    std::uint32_t value = 1;
+    // False until the machine's first random instruction seeds it from the clock.
+    bool seeded = false;
 
-void seedRandom(std::uint32_t seed);
-std::uint16_t nextRandom15();
+    bool operator==(const RandomState&) const = default;
+};
 
-// Seeds from the low 32 bits of the performance counter the first time a thread
-// asks, then draws.
-std::uint16_t drawSeededRandom();
+// A generator that draws from `seed` without looking at the clock.
+RandomState seededRandom(std::uint32_t seed);
+std::uint16_t nextRandom15(RandomState& state);
+
+// Seeds from the low 32 bits of the performance counter the first time, then draws.
+std::uint16_t drawSeededRandom(RandomState& state);

@@ -37,3 +37,13 @@ std::optional<std::size_t> readRomFile(const char* path, std::uint8_t* destinati
     ::close(file);
     return count;
 }
+
+std::optional<std::vector<std::uint8_t>> readRomImage(const std::string& path) {
+    std::vector<std::uint8_t> image(romFileReadLimit);
+    const std::optional<std::size_t> length = readRomFile(path.c_str(), image.data(), image.size());
+    if (!length) {
+        return std::nullopt;
+    }
+    image.resize(*length);
+    return image;
+}

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 // Reads at most `capacity` bytes from the start of the file into `destination` and
 // returns how many were read, or nothing when the path is not a regular file that can
@@ -12,3 +14,11 @@
 // once, without waiting for a writer, also when it replaces the file while it is opened.
 std::optional<std::size_t> readRomFile(const char* path, std::uint8_t* destination,
                                        std::size_t capacity);
+
+// The most any machine takes from a ROM file: a Chip-16 header, a whole 64 KiB image
+// and one byte more, which tells an image that was cut off from one that fits.
+constexpr std::size_t romFileReadLimit = 16 + 65536 + 1;
+
+// The file's first romFileReadLimit bytes (all of a shorter file), or nothing when
+// readRomFile refuses it.
+std::optional<std::vector<std::uint8_t>> readRomImage(const std::string& path);

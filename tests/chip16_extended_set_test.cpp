@@ -14,9 +14,8 @@ const std::array<std::uint16_t, 16> numberedRegisters = {
 // A machine with the extended set on, as a start after choosing it leaves it, and its
 // registers numbered.
 std::unique_ptr<Chip16Machine> extendedMachine() {
-    chooseChip16ExtendedSet(true);
     auto m = machineWith(Chip16Program());
-    chooseChip16ExtendedSet(false);
+    m->extendedInstructions = true;
     m->R = numberedRegisters;
     return m;
 }
@@ -160,17 +159,17 @@ TEST(Chip16ExtendedSet, OnTheOpcodesAroundTheSetStayUnknown) {
     }
 }
 
-TEST(Chip16ExtendedSet, TheChoiceTakesEffectAtTheNextStart) {
-    auto m = machineWith(Chip16Program());
-    chooseChip16ExtendedSet(true);
-    m->R[1] = 0x0001;
-    executeChip16Instruction(*m, 0x000001E4); // NEG R1, not yet known
-    EXPECT_EQ(m->R[1], 0x0001);
-    resetChip16(*m);
-    chooseChip16ExtendedSet(false); // takes effect at the start after this one
-    m->R[1] = 0x0001;
-    executeChip16Instruction(*m, 0x000001E4);
-    EXPECT_EQ(m->R[1], 0xFFFF);
-    resetChip16(*m);
-    EXPECT_FALSE(m->extendedInstructions);
+// The choice reaches a machine when it is made, and a reset keeps it.
+TEST(Chip16ExtendedSet, TheChoiceIsTheMachinesAndSurvivesAReset) {
+    Chip16Runtime plain(false);
+    Chip16Runtime extended(true);
+    for (Chip16Runtime* runtime : {&plain, &extended}) {
+        Chip16Machine& m = runtime->machine();
+        runtime->load(Chip16Program().image());
+        m.R[1] = 0x0001;
+        executeChip16Instruction(m, 0x000001E4); // NEG R1
+        EXPECT_EQ(m.R[1], runtime == &plain ? 0x0001 : 0xFFFF);
+        runtime->reset();
+        EXPECT_EQ(m.extendedInstructions, runtime == &extended);
+    }
 }

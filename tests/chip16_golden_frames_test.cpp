@@ -7,14 +7,13 @@
 #include "tests/chip16_test_support.h"
 #include "tests/support/golden.h"
 #include "tests/support/temp_file.h"
-#include "tools/quorvix_run/runner_machine.h"
 
 namespace {
-// The controller's keys: the arrows, then C (A), V (B), X (Select), Z (Start).
-constexpr int up = 0x26, down = 0x28, left = 0x25, right = 0x27, a = 0x43, b = 0x56,
-              selectKey = 0x58, start = 0x5A;
+// The controller's buttons by their bit in the controller byte.
+constexpr unsigned up = 0, down = 1, left = 2, right = 3, selectKey = 4, start = 5, a = 6, b = 7;
 struct Hold {
-    int key, from, to; // down during frames from+1 to `to`
+    unsigned key;
+    int from, to; // down during frames from+1 to `to`
 };
 struct Script {
     const char* rom;
@@ -26,13 +25,13 @@ class Chip16GoldenFrames : public Chip16Frames {
   protected:
     // The screens at the script's frames as one text, each after its frame number.
     std::string play(const std::string& path, const Script& script) {
-        EXPECT_TRUE(loadChip16Rom(path.c_str(), 0)) << path;
+        EXPECT_TRUE(loadRom(path)) << path;
         restart();
         auto shown = std::make_unique<Chip16Machine>();
         std::string text;
         for (int frame = 1; frame <= script.frames.back(); ++frame) {
             for (const Hold& hold : script.holds) {
-                setKeyDown(hold.key, frame > hold.from && frame <= hold.to);
+                m.keys.set(hold.key, frame > hold.from && frame <= hold.to);
             }
             runFrames(1);
             if (std::count(script.frames.begin(), script.frames.end(), frame) != 0) {
@@ -42,7 +41,7 @@ class Chip16GoldenFrames : public Chip16Frames {
                         withoutBlankRows(chip16ScreenText(*shown));
             }
         }
-        releaseAllKeys();
+        m.keys.releaseAll();
         return text;
     }
 };

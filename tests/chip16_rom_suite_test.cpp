@@ -16,7 +16,7 @@ class Chip16RomSuite : public Chip16Frames {
     }
     void load(const std::string& name) {
         const auto path = sharedRomFolder() / "chip16" / name;
-        ASSERT_TRUE(loadChip16Rom(path.c_str(), 0)) << path;
+        ASSERT_TRUE(loadRom(path.string())) << path;
         restart();
     }
 };
@@ -50,19 +50,19 @@ std::string chip1613Verdict(const Chip16Machine& m) {
 } // namespace
 
 TEST_F(Chip16RomSuite, Chip1613stPassesWithTheExtendedSetAndReportsUnknownOpcodesWithout) {
-    chooseChip16ExtendedSet(true);
+    m.extendedInstructions = true;
     load("tests/Chip1613ST.c16");
-    chooseChip16ExtendedSet(false);
     CapturedConsole console;
     runFrames(30);
-    EXPECT_EQ(chip1613Verdict(chip16), "             <ALL TESTS OK<             \n");
+    EXPECT_EQ(chip1613Verdict(m), "             <ALL TESTS OK<             \n");
     EXPECT_EQ(console.take(), "");
 
+    m.extendedInstructions = false;
     load("tests/Chip1613ST.c16");
     console.take(); // the loader's CRC-32 warning
     runFrames(30);
     // The first MODI is skipped, so test 01 fails; both text draws meet PAL.
-    EXPECT_EQ(chip1613Verdict(chip16), "             FAILED TEST 01             \n");
+    EXPECT_EQ(chip1613Verdict(m), "             FAILED TEST 01             \n");
     EXPECT_EQ(console.take(), "Chip-16 Error: Unknown Opcode Called! [pc=0120][047d00d0]\n"
                               "Chip-16 Error: Unknown Opcode Called! [pc=001c][000d00a3]\n"
                               "Chip-16 Error: Unknown Opcode Called! [pc=0120][047d00d0]\n");

@@ -20,7 +20,7 @@ TEST_F(Chip16RunLoop, FramesHold16667Or16666InstructionsSixtyToTheMillion) {
     for (int i = 0; i < 16384; ++i) {
         program.addi(0, 1);
     }
-    setKeyDown(0x43, true);
+    m.keys.set(6, true); // A
     restart(program);
     runFrames(120);
     EXPECT_EQ(boundaries[0].r0, 16667) << "the first boundary follows the 16667th instruction";
@@ -28,7 +28,7 @@ TEST_F(Chip16RunLoop, FramesHold16667Or16666InstructionsSixtyToTheMillion) {
     for (std::size_t i = 0; i < boundaries.size(); ++i) {
         EXPECT_EQ(boundaries[i].r0, (50'000 * (i + 1) / 3 + 1) % 0x10000) << "frame " << i;
     }
-    EXPECT_EQ(chip16InstructionsExecuted(chip16) % 0x10000, chip16.R[0]);
+    EXPECT_EQ(chip16InstructionsExecuted(m) % 0x10000, m.R[0]);
 
     // ADDI and NOP in turn: every NOP takes its place in the count as well.
     Chip16Program halves;
@@ -73,16 +73,15 @@ TEST(Chip16FrameCount, AdvancingManyAtOnceMatchesAddingOneAtATimeFromAnyCount) {
 
 TEST_F(Chip16RunLoop, VblnkPassesOncePerFrameAndTheControllerByteLeavesItsNeighboursAlone) {
     // Up, Down, Left, Right, Select, Start, A, B: bits 0 to 7.
-    const int keys[8] = {0x26, 0x28, 0x25, 0x27, 0x58, 0x5A, 0x43, 0x56};
-    for (int bit = 0; bit < 8; ++bit) {
-        setKeyDown(keys[bit], true);
-        EXPECT_EQ(sampleChip16Controller(), 1 << bit) << "key " << keys[bit];
-        setKeyDown(keys[bit], false);
+    for (unsigned bit = 0; bit < 8; ++bit) {
+        m.keys.set(bit, true);
+        EXPECT_EQ(sampleChip16Controller(m), 1 << bit) << "button " << bit;
+        m.keys.set(bit, false);
     }
     // The program stores 0x5555 over 0xFFF0-0xFFF3 once, then counts VBLNKs passed in R1;
     // Up and B are held.
-    setKeyDown(0x26, true);
-    setKeyDown(0x56, true);
+    m.keys.set(0, true); // Up
+    m.keys.set(7, true); // B
     restart(
         Chip16Program().ldi(2, 0x5555).stm(2, 0xFFF0).stm(2, 0xFFF2).vblnk().addi(1, 1).jmp(12));
     runFrames(30);
@@ -90,8 +89,8 @@ TEST_F(Chip16RunLoop, VblnkPassesOncePerFrameAndTheControllerByteLeavesItsNeighb
         EXPECT_EQ(boundaries[i].r1, i);
         EXPECT_EQ(boundaries[i].vblank, 0);
     }
-    EXPECT_EQ(readChip16Word(chip16, 0xFFF0), 0x5581);
-    EXPECT_EQ(readChip16Word(chip16, 0xFFF2), 0x5555);
+    EXPECT_EQ(readChip16Word(m, 0xFFF0), 0x5581);
+    EXPECT_EQ(readChip16Word(m, 0xFFF2), 0x5555);
 }
 
 TEST(Chip16FramePacer, SleepsUntilAPeriodHasPassedSinceItsLastReturn) {

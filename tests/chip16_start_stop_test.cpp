@@ -1,29 +1,36 @@
-#include "app/emulator_state.h"
 #include "tests/chip16_test_support.h"
 #include "tests/support/temp_file.h"
 
-TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressUntilAMissingRom) {
-    EmulatorMode = MachineKind::Chip16;
+// A headed image starts at the header's address on a fresh machine; a stop ends the
+// worker and the display, and a reset starts the image again from its beginning.
+TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressAndAResetStartsAgain) {
     setFramePacingEnabled(false);
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
-    TempDirectory folder;
     // From 0 the program marks R1, from 8 (the header's start address) R2; then it loops.
     Chip16Program program;
     program.ldi(1, 0xAAAA).jmp(4).at(8).ldi(2, 0x5555).jmp(12);
-    chip16.R.fill(0xBEEF); // a start resets the machine; the start state's test says how
+    Chip16Runtime runtime(false);
+    runtime.machine().R.fill(0xBEEF); // a load resets the machine
 
-    startChip16(folder.write("headed.c16", withChip16Header(program.image(), 8)));
-    ASSERT_TRUE(chip16.display != nullptr && chip16.executeWorker != nullptr);
+    runtime.load(withChip16Header(program.image(), 8));
+    runtime.start();
+    ASSERT_TRUE(runtime.running());
     EXPECT_GE(sink.waitForFrameAfter(1, std::chrono::seconds(10)), 2u);
-    stopChip16();
-    EXPECT_TRUE(chip16.display == nullptr && chip16.executeWorker == nullptr);
-    EXPECT_EQ(chip16.R[1] + chip16.R[2] + chip16.R[3], 0x5555);
+    runtime.stop();
+    EXPECT_FALSE(runtime.running());
+    const Chip16Machine& m = runtime.machine();
+    EXPECT_EQ(m.R[1] + m.R[2] + m.R[3], 0x5555);
+    EXPECT_EQ(m.display, nullptr);
 
-    startChip16(folder.write("good.c16", program.image()));
-    startChip16((folder.path() / "missing.c16").string());
-    EXPECT_TRUE(chip16.display == nullptr && chip16.executeWorker == nullptr);
-    stopChip16();
+    runtime.load(program.image());
+    runtime.start();
+    EXPECT_GE(sink.waitForFrameAfter(sink.framesShown(), std::chrono::seconds(10)), 1u);
+    runtime.reset();
+    EXPECT_TRUE(runtime.running());
+    EXPECT_GE(sink.waitForFrameAfter(sink.framesShown(), std::chrono::seconds(10)), 1u);
+    runtime.stop();
+    EXPECT_EQ(m.R[1], 0xAAAA);
     headless::setMainSurface(nullptr);
     setFramePacingEnabled(true);
 }

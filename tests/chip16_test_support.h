@@ -2,14 +2,15 @@
 // Running Chip-16 programs: one instruction at a time on a machine of the test's own, or
 // frame by frame on the process's machine through the real run loop.
 
-#include "app/chip16_start_stop.h"
+#include "app/chip16_runtime.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
+#include "chip16/rom_loader.h"
 #include "chip16/run_loop.h"
-#include "platform/keyboard.h"
 #include "platform/random.h"
+#include "platform/rom_file.h"
 #include "tests/support/captured_console.h"
 #include "tests/support/ints.h"
 #include "tools/program_builders/chip16_program.h"
@@ -40,9 +41,9 @@ inline void step(Chip16Machine& m, int count = 1) {
     }
 }
 
-// The process's machine run unpaced, with seeded random numbers and a display that notes R0, R1 and
-// the vertical-blank flag at each frame boundary and keeps the screen and background colour it last
-// showed.
+// A machine of the test's own run unpaced on the test thread, with seeded random numbers (one
+// sequence across the test's restarts) and a display that notes R0, R1 and the vertical-blank flag
+// at each frame boundary and keeps the screen and background colour it last showed.
 class Chip16Frames : public ::testing::Test {
   protected:
     struct Boundary {
@@ -52,41 +53,53 @@ class Chip16Frames : public ::testing::Test {
     struct Recorder final : Displayc16 {
         explicit Recorder(Chip16Frames& test) : test(test) {}
         void convert() override {
-            test.boundaries.push_back({chip16.R[0], chip16.R[1], chip16.vblank});
-            test.screen = chip16.screen;
-            test.background = chip16.backgroundColour;
+            const Chip16Machine& m = test.m;
+            test.boundaries.push_back({m.R[0], m.R[1], m.vblank});
+            test.screen = m.screen;
+            test.background = m.backgroundColour;
         }
         void present() override {}
         Chip16Frames& test;
     };
-    void SetUp() override {
-        setFramePacingEnabled(false);
-        seedRandom(16); // the same random numbers every run
-        randomSeeded = true;
-    }
+    void SetUp() override { setFramePacingEnabled(false); }
     void TearDown() override {
-        chip16.display.reset();
+        m.display = nullptr;
         setFramePacingEnabled(true);
-        releaseAllKeys();
     }
     // A machine start over what memory holds, or over the program's image from 0.
     void restart() {
-        resetChip16(chip16);
+        // The same random numbers every run.
+        const RandomState random = started ? m.random : seededRandom(16);
+        resetChip16(m);
+        m.random = random;
+        started = true;
         boundaries.clear();
-        chip16.display = std::make_unique<Recorder>(*this);
+        m.display = &recorder;
     }
     void restart(const Chip16Program& program) {
-        chip16.memory.fill(0);
-        std::copy(program.image().begin(), program.image().end(), chip16.memory.begin());
-        chip16.startAddress = 0;
+        m.memory.fill(0);
+        std::copy(program.image().begin(), program.image().end(), m.memory.begin());
+        m.startAddress = 0;
         restart();
+    }
+    // Reads the ROM file into memory as a Load does.
+    bool loadRom(const std::string& path) {
+        const auto rom = readRomImage(path);
+        if (rom) {
+            loadChip16Rom(m, *rom);
+        }
+        return rom.has_value();
     }
     const Chip16Screen& runFrames(std::size_t count) {
         for (const std::size_t target = boundaries.size() + count; boundaries.size() < target;) {
-            runChip16Batch(chip16);
+            runChip16Batch(m);
         }
         return screen;
     }
+    std::unique_ptr<Chip16Machine> machine = std::make_unique<Chip16Machine>();
+    Chip16Machine& m = *machine;
+    Recorder recorder{*this};
+    bool started = false;
     std::vector<Boundary> boundaries;
     Chip16Screen screen{};
     std::uint8_t background = 0;

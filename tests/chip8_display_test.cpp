@@ -19,7 +19,7 @@ using Chip8DisplayTest = Chip8MachineTest;
 // lit cell is 4 x 4 texels of rim around a 2 x 2 core, its colours chosen by the
 // cell's planes (bit 0 plane 1, bit 1 plane 2). Texels past `width` in a row must still
 // hold what they held `before`.
-int wrongTexels(const std::uint32_t* texels, std::uint32_t stride,
+int wrongTexels(const Chip8State& m, const std::uint32_t* texels, std::uint32_t stride,
                 const std::vector<std::uint32_t>& before = {}) {
     int wrong = 0;
     for (std::uint32_t y = 0; y < height; ++y) {
@@ -33,7 +33,7 @@ int wrongTexels(const std::uint32_t* texels, std::uint32_t stride,
                 // around amber; both: purple around pink.
                 const std::uint32_t rims[] = {0xFFBBCCFF, 0xFF0000FF, 0xFFC00000, 0xFF600080};
                 const std::uint32_t cores[] = {0xFFBBCCFF, 0xFF00FFFF, 0xFFFFC000, 0xFFFF80FF};
-                const int look = chip8.screen[y / 4 * chip8ScreenWidth + x / 4] & 3;
+                const int look = m.screen[y / 4 * chip8ScreenWidth + x / 4] & 3;
                 expected = core ? cores[look] : rims[look];
             }
             wrong += texels[y * stride + x] != expected ? 1 : 0;
@@ -43,10 +43,10 @@ int wrongTexels(const std::uint32_t* texels, std::uint32_t stride,
 }
 
 TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) {
-    chip8.screen[0] = 1;
-    chip8.screen[63 * 128 + 127] = 2;
-    chip8.screen[10 * 128 + 20] = 3;
-    chip8.screen[10 * 128 + 21] = 4; // the bits above the planes are not read: dark
+    m.screen[0] = 1;
+    m.screen[63 * 128 + 127] = 2;
+    m.screen[10 * 128 + 20] = 3;
+    m.screen[10 * 128 + 21] = 4; // the bits above the planes are not read: dark
     constexpr std::uint32_t stride = width + 24;
     std::vector<std::uint32_t> before(stride * height); // a different value in every texel
     std::iota(before.begin(), before.end(), 0xDEAD0000u);
@@ -55,8 +55,8 @@ TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) 
     for (const std::size_t offset : {0, 4, 1}) {
         std::uint32_t* const shifted = buffer.data() + offset;
         std::copy(before.begin(), before.end(), shifted);
-        convertChip8Screen(chip8, LockedImage{shifted, stride * 4}, width, height);
-        EXPECT_EQ(wrongTexels(shifted, stride, before), 0) << "texel offset " << offset;
+        convertChip8Screen(m, LockedImage{shifted, stride * 4}, width, height);
+        EXPECT_EQ(wrongTexels(m, shifted, stride, before), 0) << "texel offset " << offset;
     }
     const std::uint32_t* const texels = buffer.data() + 1;
     EXPECT_EQ(ints(texels[stride + 1], texels[3 * stride + 1], texels[4 * stride + 4]),
@@ -75,8 +75,8 @@ TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) 
 // (2,144 bytes). Catches a cell written to its neighbour's place or with a wrong look in
 // any way of writing whole rows.
 TEST_F(Chip8DisplayTest, ConvertDrawsEveryCellWhereverItsRowsStart) {
-    for (std::size_t i = 0; i < chip8.screen.size(); ++i) {
-        chip8.screen[i] = static_cast<std::uint8_t>((i * 5 + i / 128 + i / 7) % 7);
+    for (std::size_t i = 0; i < m.screen.size(); ++i) {
+        m.screen[i] = static_cast<std::uint8_t>((i * 5 + i / 128 + i / 7) % 7);
     }
     for (const std::uint32_t stride : {width + 16, width + 24}) {
         std::vector<std::uint32_t> before(stride * height);
@@ -85,9 +85,9 @@ TEST_F(Chip8DisplayTest, ConvertDrawsEveryCellWhereverItsRowsStart) {
         for (const std::size_t offset : {0, 1, 4, 8, 12}) {
             std::uint32_t* const shifted = buffer.data() + offset;
             std::copy(before.begin(), before.end(), shifted);
-            convertChip8Screen(chip8, LockedImage{shifted, static_cast<std::int32_t>(stride * 4)},
+            convertChip8Screen(m, LockedImage{shifted, static_cast<std::int32_t>(stride * 4)},
                                width, height);
-            EXPECT_EQ(wrongTexels(shifted, stride, before), 0)
+            EXPECT_EQ(wrongTexels(m, shifted, stride, before), 0)
                 << "stride " << stride << " texel offset " << offset;
         }
     }
@@ -113,31 +113,31 @@ TEST_F(Chip8DisplayTest, ScreenQuadCoversTheBackBufferWithHalfPixelShift) {
 // a frame whose last draw erased something.
 TEST_F(Chip8DisplayTest, RenderStepSkipsWithoutASurfaceAndFollowsTheFlickerFilter) {
     headless::setMainSurface(nullptr);
-    renderStart();
-    renderStep();
+    runtime->renderStart();
+    runtime->renderStep();
     EXPECT_EQ(console(), "Error: Failed to create render texture!\n");
 
     headless::setMainSurface(&sink);
-    chip8.screen[2 * 128 + 5] = 1;
-    renderStart();
-    renderStep();
+    m.screen[2 * 128 + 5] = 1;
+    runtime->renderStart();
+    runtime->renderStep();
     std::uint32_t frameWidth = 0;
     std::uint32_t frameHeight = 0;
     const auto frame = sink.lastFrame(&frameWidth, &frameHeight);
     ASSERT_EQ(ints(frameWidth, frameHeight), ints(width, height));
-    EXPECT_EQ(wrongTexels(frame.data(), width), 0);
+    EXPECT_EQ(wrongTexels(m, frame.data(), width), 0);
     const struct {
         std::uint8_t filter, erased, shown;
     } steps[] = {{1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
     for (const auto& step : steps) {
-        flickerFilter = step.filter;
-        chip8.eraseFlag = step.erased;
+        runtime->setFlickerFilter(step.filter != 0);
+        m.eraseFlag = step.erased;
         const std::uint64_t before = sink.framesShown();
-        renderStep();
+        runtime->renderStep();
         EXPECT_EQ(sink.framesShown() - before, step.shown);
     }
-    renderStop();
-    EXPECT_EQ(chip8.display, nullptr);
-    renderStep(); // without a display nothing happens
+    runtime->renderStop();
+    EXPECT_EQ(runtime->display(), nullptr);
+    runtime->renderStep(); // without a display nothing happens
 }
 } // namespace

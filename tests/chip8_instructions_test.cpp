@@ -167,7 +167,7 @@ TEST_F(Chip8InstructionTest, ExitPostsResetOnceUntilTheMachineIsStopped) {
     EXPECT_EQ(m.pc, 0x200);
     EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{32772});
     EXPECT_EQ(console().size(), 3000 * std::string("QUIT Opcode\n").size());
-    clearChip8ResetRequest();
+    clearChip8ResetRequest(m);
     run(10);
     EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{32772});
 }

@@ -36,12 +36,13 @@ class Chip8PacingTest : public Chip8MachineTest {
     };
     // Runs the ROM on its workers until `presents` frames were shown.
     Run runUntilPresented(const std::vector<std::uint8_t>& rom, std::uint64_t presents) {
-        const std::uint64_t instructionsBefore = chip8InstructionsExecuted();
+        const std::uint64_t instructionsBefore = chip8InstructionsExecuted(m);
         const std::uint64_t shownBefore = sink.framesShown();
-        startChip8(folder.write("paced.ch8", rom));
+        startRom(folder.write("paced.ch8", rom));
         EXPECT_TRUE(waitUntil([&] { return sink.framesShown() >= shownBefore + presents; }));
-        stopChip8();
-        return {chip8InstructionsExecuted() - instructionsBefore, sink.framesShown() - shownBefore};
+        runtime->stop();
+        return {chip8InstructionsExecuted(m) - instructionsBefore,
+                sink.framesShown() - shownBefore};
     }
 };
 
@@ -49,7 +50,7 @@ class Chip8PacingTest : public Chip8MachineTest {
 // right after it lets a waiting draw in. It must already be queued again by then, or
 // the program draws on and on while no frame is shown.
 TEST_F(Chip8PacingTest, OneDrawPerRenderStepOnASingleBusyProcessor) {
-    flickerFilter = 1;
+    runtime->setFlickerFilter(true);
     sink.setRefreshPeriod(4'000'000);
     OneProcessor processor;
     ASSERT_TRUE(processor.pinned());
@@ -77,11 +78,11 @@ TEST_F(Chip8PacingTest, OneDrawPerRenderStepOnASingleBusyProcessor) {
 // D015 1200 draws on every other instruction and each draw waits for a render step of
 // 20 ms, so a whole batch of 1000 instructions would hold the stop for ten seconds.
 TEST_F(Chip8PacingTest, AStopEndsADrawingBatchAtTheNextInstruction) {
-    flickerFilter = 0;
+    runtime->setFlickerFilter(false);
     sink.setRefreshPeriod(20'000'000);
     const Run run = runUntilPresented({0xD0, 0x15, 0x12, 0x00}, 3);
     EXPECT_LT(run.instructions, 1000u);
-    EXPECT_FALSE(chip8.executeWorker || chip8.renderWorker);
+    EXPECT_TRUE(stopped());
 }
 
 // A paced tick holds the "tRender" mutex for all of its instructions, so its draws do
@@ -89,10 +90,10 @@ TEST_F(Chip8PacingTest, AStopEndsADrawingBatchAtTheNextInstruction) {
 // loop that draws on every third instruction runs about 300 instructions per shown
 // frame, where a draw per render step would allow 3.
 TEST_F(Chip8PacingTest, APacedTickDrawsWithoutWaitingForRenderSteps) {
-    flickerFilter = 0;
+    runtime->setFlickerFilter(false);
     setChip8TickPacingEnabled(false);
-    chip8.rules = chip8RulesFor(Chip8Variant::XoChip);
-    chip8.rules.instructionsPerTick = 300;
+    m.rules = chip8RulesFor(Chip8Variant::XoChip);
+    m.rules.instructionsPerTick = 300;
     const Run run = runUntilPresented({0x00, 0xE0, 0xD0, 0x15, 0x12, 0x00}, 20);
     EXPECT_GE(run.instructions, 30 * run.presents)
         << run.instructions << " instructions for " << run.presents << " frames";

@@ -1,4 +1,5 @@
 #include "chip8/chip8_machine.h"
+#include "platform/rom_file.h"
 
 #include "tests/support/captured_console.h"
 #include "tests/support/temp_file.h"
@@ -43,15 +44,17 @@ constexpr std::uint8_t fonts[240] = {
     0xFF, 0xC0, 0xC0, 0xC0, 0xFF, 0xC0, 0xC0, 0xC0, 0xC0, 0xC0, // F
 };
 
-bool holdsFontsThenZeros(std::size_t zerosFrom) {
-    return std::equal(std::begin(fonts), std::end(fonts), chip8.memory.begin()) &&
-           std::all_of(chip8.memory.begin() + static_cast<std::ptrdiff_t>(zerosFrom),
-                       chip8.memory.end(), [](std::uint8_t b) { return b == 0; });
+bool holdsFontsThenZeros(const Chip8State& m, std::size_t zerosFrom) {
+    return std::equal(std::begin(fonts), std::end(fonts), m.memory.begin()) &&
+           std::all_of(m.memory.begin() + static_cast<std::ptrdiff_t>(zerosFrom), m.memory.end(),
+                       [](std::uint8_t b) { return b == 0; });
 }
 
 class Chip8RomLoaderTest : public ::testing::Test {
   protected:
-    void SetUp() override { chip8.memory.fill(0xEE); } // leftovers of an earlier ROM
+    void SetUp() override { m.memory.fill(0xEE); } // leftovers of an earlier ROM
+    std::unique_ptr<Chip8State> machine = std::make_unique<Chip8State>();
+    Chip8State& m = *machine;
     CapturedConsole console;
     TempDirectory folder;
 };
@@ -59,15 +62,27 @@ class Chip8RomLoaderTest : public ::testing::Test {
 
 TEST_F(Chip8RomLoaderTest, FontsSitBelowTheProgramAndTheRestIsZero) {
     const auto rom = countingBytes(100);
-    ASSERT_TRUE(loadChip8Rom(chip8, 512, folder.write("game.ch8", rom).c_str()));
-    EXPECT_TRUE(std::equal(rom.begin(), rom.end(), chip8.memory.begin() + 512));
-    EXPECT_TRUE(std::all_of(chip8.memory.begin() + 240, chip8.memory.begin() + 512,
+    loadChip8Rom(m, rom);
+    EXPECT_TRUE(std::equal(rom.begin(), rom.end(), m.memory.begin() + 512));
+    EXPECT_TRUE(std::all_of(m.memory.begin() + 240, m.memory.begin() + 512,
                             [](std::uint8_t b) { return b == 0; }));
-    EXPECT_TRUE(holdsFontsThenZeros(612));
+    EXPECT_TRUE(holdsFontsThenZeros(m, 612));
     EXPECT_EQ(console.take(), "");
 }
 
-TEST_F(Chip8RomLoaderTest, WhatIsNotAReadableFileIsReportedAndLeavesFontsAndZeros) {
+// 4 KiB rules take 3,584 bytes from 0x200 to 0xFFF; 64 KiB rules (XO-CHIP) 65,024.
+TEST_F(Chip8RomLoaderTest, ARomIsCutAtTheEndOfTheMemoryTheRulesAddress) {
+    const auto rom = countingBytes(70000);
+    loadChip8Rom(m, rom);
+    EXPECT_EQ(m.memory[0xFFF], rom[3583]);
+    EXPECT_TRUE(holdsFontsThenZeros(m, 4096));
+    m.rules = chip8RulesFor(Chip8Variant::XoChip);
+    loadChip8Rom(m, rom);
+    EXPECT_EQ(m.memory[0xFFFF], rom[65023]);
+    EXPECT_EQ(m.memory[0x1000], rom[3584]);
+}
+
+TEST_F(Chip8RomLoaderTest, WhatIsNotAReadableFileGivesNoImage) {
     const std::string pipe = (folder.path() / "pipe").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string unreadable = folder.write("secret.ch8", countingBytes(10));
@@ -80,9 +95,10 @@ TEST_F(Chip8RomLoaderTest, WhatIsNotAReadableFileIsReportedAndLeavesFontsAndZero
         paths.push_back(unreadable);
     }
     for (const auto& path : paths) {
-        chip8.memory.fill(0xEE);
-        EXPECT_FALSE(loadChip8Rom(chip8, 512, path.c_str())) << path;
-        EXPECT_TRUE(holdsFontsThenZeros(240)) << path;
-        EXPECT_EQ(console.take(), "Error: Rom not found!\n") << path;
+        EXPECT_FALSE(readRomImage(path)) << path;
     }
+    // A file longer than any machine takes is read only as far as 16 + 65,536 + 1 bytes.
+    const auto huge = readRomImage(folder.write("huge.ch8", countingBytes(100000)));
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(huge->size(), 65553u);
 }

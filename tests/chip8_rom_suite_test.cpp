@@ -139,7 +139,7 @@ TEST_F(Chip8RomSuiteTest, PublishedPicturesApartFromDocumentedDifferences) {
         {"8-scrolling.ch8", 3, {}, "hires-scrolling.png", highCrossings, "#\n"},
     };
     for (const auto& row : rows) {
-        releaseAllKeys();
+        m.keys.releaseAll();
         for (const int key : row.keysDown) {
             press(key);
         }

@@ -9,10 +9,10 @@ using namespace chip8reg;
 using Chip8RulesTest = Chip8MachineTest;
 
 // The first `count` cells of one row of the 128 x 64 buffer.
-std::string bufferRow(std::uint32_t row, std::uint32_t count) {
+std::string bufferRow(const Chip8State& m, std::uint32_t row, std::uint32_t count) {
     std::string cells;
     for (std::uint32_t column = 0; column < count; ++column) {
-        cells += chip8.screen[row * chip8ScreenWidth + column] != 0 ? '#' : '.';
+        cells += m.screen[row * chip8ScreenWidth + column] != 0 ? '#' : '.';
     }
     return cells + '\n';
 }
@@ -63,13 +63,12 @@ TEST_F(Chip8RulesTest, EachInstructionSwitchInBothPositions) {
     };
     for (const auto& c : cases) {
         for (const bool switched : {false, true}) {
-            chip8.rules = switched ? with(c.flag) : quorvixRules;
+            m.rules = switched ? with(c.flag) : quorvixRules;
             execute(op(c.opcode), c.registers, 0);
-            chip8.I = static_cast<std::uint16_t>(c.i);
+            m.I = static_cast<std::uint16_t>(c.i);
             run(1);
             const Values& want = switched ? c.switched : c.machine;
-            EXPECT_EQ(ints(chip8.V[0], chip8.V[15], chip8.I, chip8.pc),
-                      ints(want.v0, want.vf, want.i, want.pc))
+            EXPECT_EQ(ints(m.V[0], m.V[15], m.I, m.pc), ints(want.v0, want.vf, want.i, want.pc))
                 << c.name << (switched ? " (switched)" : " (machine)");
         }
     }
@@ -117,12 +116,12 @@ TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
     };
     for (const auto& c : cases) {
         for (const bool switched : {false, true}) {
-            chip8.rules = switched ? with(c.flag) : quorvixRules;
+            m.rules = switched ? with(c.flag) : quorvixRules;
             load(c.program.bytes());
             poke(0x300, std::vector<std::uint8_t>(32, 0xFF)); // the sprite data
             run(5);
-            const std::string read = c.buffer ? bufferRow(c.area.row, c.area.width)
-                                              : cut(chip8ScreenRows(chip8), c.area);
+            const std::string read =
+                c.buffer ? bufferRow(m, c.area.row, c.area.width) : cut(chip8ScreenRows(m), c.area);
             EXPECT_EQ(read, switched ? c.switched : c.machine)
                 << c.name << (switched ? " (switched)" : " (machine)");
         }
@@ -133,29 +132,27 @@ TEST_F(Chip8RulesTest, SpriteAndScrollSwitchesInBothPositions) {
 // tick starts 1/60 s after the first on the clock.
 TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
     useManualClock(clockStart + 1);
-    chip8.rules.instructionsPerTick = 15; // the machine's rules otherwise
+    m.rules.instructionsPerTick = 15; // the machine's rules otherwise
     Chip8Program p;
     p.ld(V0, 5).setDelay(V0).setSound(V0);
     for (int i = 0; i < 40; ++i) {
         p.add(V1, 1);
     }
     load(p.bytes());
-    runChip8Batch(chip8);
+    runChip8Batch(m);
     const std::uint64_t firstTick = elapsedNanoseconds();
-    EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.delayTimer, chip8.soundTimer),
-              ints(0x200 + 2 * 15, 12, 5, 5));
+    EXPECT_EQ(ints(m.pc, m.V[1], m.delayTimer, m.soundTimer), ints(0x200 + 2 * 15, 12, 5, 5));
     advanceManualClock(10'000'000); // a tick takes 16,666,667 ns whatever ran in it
-    runChip8Batch(chip8);
+    runChip8Batch(m);
     EXPECT_EQ(elapsedNanoseconds() - firstTick, 16'666'667u);
-    EXPECT_EQ(ints(chip8.pc, chip8.V[1], chip8.delayTimer, chip8.soundTimer),
-              ints(0x200 + 2 * 30, 27, 4, 4));
+    EXPECT_EQ(ints(m.pc, m.V[1], m.delayTimer, m.soundTimer), ints(0x200 + 2 * 30, 27, 4, 4));
 
     // Without the wait (a headless full-speed run) ticks follow at once, and the timers
     // still step once per tick.
     setChip8TickPacingEnabled(false);
     const std::uint64_t now = elapsedNanoseconds();
-    runChip8Batch(chip8);
-    EXPECT_EQ(ints(elapsedNanoseconds() - now, chip8.delayTimer), ints(0, 3));
+    runChip8Batch(m);
+    EXPECT_EQ(ints(elapsedNanoseconds() - now, m.delayTimer), ints(0, 3));
 }
 
 // A program started before the clock was initialised (a frequency of 0) must not wait
@@ -176,8 +173,8 @@ TEST(Chip8TickPacerTest, TicksEndOnAClockThatWasNeverInitialised) {
 // SUPER-CHIP waits only in low resolution.
 TEST_F(Chip8RulesTest, DisplayWaitAllowsOneDrawPerTick) {
     const auto loopsPerTick = [&](Chip8DisplayWait wait, bool high) {
-        chip8.rules.instructionsPerTick = 30;
-        chip8.rules.displayWait = wait;
+        m.rules.instructionsPerTick = 30;
+        m.rules.displayWait = wait;
         Chip8Program p;
         const auto loop = p.label();
         if (high) {
@@ -185,12 +182,12 @@ TEST_F(Chip8RulesTest, DisplayWaitAllowsOneDrawPerTick) {
         }
         p.ldi(0x300).bind(loop).drw(V0, V0, 1).add(V2, 1).jp(loop);
         load(p.bytes());
-        runChip8Batch(chip8);
-        chip8.V[2] = 0;
+        runChip8Batch(m);
+        m.V[2] = 0;
         for (int tick = 0; tick < 3; ++tick) {
-            runChip8Batch(chip8);
+            runChip8Batch(m);
         }
-        return chip8.V[2] / 3;
+        return m.V[2] / 3;
     };
     setChip8TickPacingEnabled(false);
     EXPECT_EQ(loopsPerTick(Chip8DisplayWait::Never, false), 10);

@@ -151,9 +151,10 @@ TEST_F(Chip8ScreenTest, ClearAndScrollsMoveEveryCellInTheSelectedPlanesOnly) {
 
 // While another thread holds the "tRender" mutex, a draw waits for it.
 TEST_F(Chip8ScreenTest, DrawWaitsForTheRenderMutex) {
-    m.renderWorker = std::make_unique<WorkerThread>();
-    createWorker(*m.renderWorker, "tRender", [] {});
-    lockFromOutside(m.renderWorker.get());
+    auto renderWorker = std::make_unique<WorkerThread>();
+    createWorker(*renderWorker, "tRender", [] {});
+    m.renderWorker = renderWorker.get();
+    lockFromOutside(m.renderWorker);
     std::atomic<bool> released{false};
     auto drawSawRelease = std::async(std::launch::async, [&] {
         drawChip8Sprite(m, 0, 0, 1);
@@ -161,8 +162,9 @@ TEST_F(Chip8ScreenTest, DrawWaitsForTheRenderMutex) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     released = true;
-    unlockFromOutside(m.renderWorker.get());
+    unlockFromOutside(m.renderWorker);
     EXPECT_TRUE(drawSawRelease.get());
-    stopWorker(m.renderWorker);
+    m.renderWorker = nullptr;
+    stopWorker(renderWorker);
 }
 } // namespace

@@ -9,11 +9,10 @@ class Chip8StartStopTest : public Chip8MachineTest {
   protected:
     // Starts the program and waits until its exit instruction has asked for a Reset.
     void startUntilExit(const Chip8Program& program) {
-        startChip8(folder.write("rom.ch8", program.bytes()));
+        startRom(folder.write("rom.ch8", program.bytes()));
         EXPECT_TRUE(waitUntil([] { return headless::postedCommandCount() > 0; }));
         EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{32772});
     }
-    static bool stopped() { return !chip8.executeWorker && !chip8.renderWorker && !chip8.display; }
 };
 
 // The first program leaves traces in every part a start resets; the second, started
@@ -24,20 +23,20 @@ TEST_F(Chip8StartStopTest, ARestartBuildsAFreshMachineAndAFailedLoadLeavesItStop
     Chip8Program first;
     first.ld(V0, 0x2A).ld(V3, 9).storeFlags(V3).high().ldi(0).drw(V0, V0, 1).exit();
     startUntilExit(first);
-    EXPECT_NE(chip8.display, nullptr);
-    EXPECT_NE(chip8ScreenRows(chip8).find('#'), std::string::npos);
+    EXPECT_NE(runtime->display(), nullptr);
+    EXPECT_NE(chip8ScreenRows(m).find('#'), std::string::npos);
 
     startUntilExit(Chip8Program().loadFlags(V7).ld(V5, 0x55).exit());
-    stopChip8();
+    runtime->stop();
     EXPECT_TRUE(stopped());
-    EXPECT_EQ(ints(chip8.pc, chip8.I, chip8.hiRes, chip8.V[5]), ints(0x204, 0, 0, 0x55));
-    EXPECT_EQ(std::count(chip8.V.begin(), chip8.V.end(), 0), 15);
-    EXPECT_EQ(chip8ScreenRows(chip8).find('#'), std::string::npos);
+    EXPECT_EQ(ints(m.pc, m.I, m.hiRes, m.V[5]), ints(0x204, 0, 0, 0x55));
+    EXPECT_EQ(std::count(m.V.begin(), m.V.end(), 0), 15);
+    EXPECT_EQ(chip8ScreenRows(m).find('#'), std::string::npos);
 
-    startChip8((folder.path() / "missing.ch8").string());
+    startRom((folder.path() / "missing.ch8").string());
     EXPECT_TRUE(console().ends_with("QUIT Opcode\nError: Rom not found!\n"));
     EXPECT_TRUE(stopped());
-    EXPECT_EQ(chip8.V[5], 0x55) << "registers are not reset";
+    EXPECT_EQ(m.V[5], 0x55) << "registers are not reset";
 }
 
 // A program that draws, scrolls and logs without pause keeps the render mutex busy while
@@ -47,14 +46,14 @@ TEST_F(Chip8StartStopTest, StopsCleanlyWhileDrawingAndPresenting) {
     Chip8Program p;
     p.ldi(0).drw(V0, V1, 5).add(V0, 3).scr().scd(3).drw(V0, V1, 0).high().jp(0x202);
     for (int round = 0; round < 3; ++round) {
-        startChip8(folder.write("draw.ch8", p.bytes()));
+        startRom(folder.write("draw.ch8", p.bytes()));
         const std::uint64_t frames = sink.framesShown() + 3;
         // Each draw waits for a render step, so this is some 200 frames.
-        const std::uint64_t instructions = chip8InstructionsExecuted() + 600;
+        const std::uint64_t instructions = chip8InstructionsExecuted(m) + 600;
         EXPECT_TRUE(waitUntil([&] {
-            return sink.framesShown() >= frames && chip8InstructionsExecuted() >= instructions;
+            return sink.framesShown() >= frames && chip8InstructionsExecuted(m) >= instructions;
         }));
-        stopChip8();
+        runtime->stop();
         EXPECT_TRUE(stopped());
     }
 }
@@ -62,19 +61,21 @@ TEST_F(Chip8StartStopTest, StopsCleanlyWhileDrawingAndPresenting) {
 // put in place of the real one notes at that moment whether "tExecute" is gone.
 TEST_F(Chip8StartStopTest, StopEndsTheInterpreterBeforeTheRenderWorker) {
     struct Witness final : Displayc8 {
-        explicit Witness(bool& executeGone) : executeGone(executeGone) {}
-        ~Witness() override { executeGone = chip8.executeWorker == nullptr; }
+        Witness(bool& executeGone, const Chip8Runtime& runtime)
+            : executeGone(executeGone), runtime(runtime) {}
+        ~Witness() override { executeGone = !runtime.running(); }
         void convert() override {}
         void present() override {}
         bool& executeGone;
+        const Chip8Runtime& runtime;
     };
     bool executeGone = false;
-    startChip8(folder.write("loop.ch8", Chip8Program().jp(0x200).bytes()));
-    ASSERT_TRUE(chip8.renderWorker && chip8.executeWorker);
-    lockFromOutside(chip8.renderWorker.get());
-    chip8.display = std::make_unique<Witness>(executeGone);
-    unlockFromOutside(chip8.renderWorker.get());
-    stopChip8();
+    startRom(folder.write("loop.ch8", Chip8Program().jp(0x200).bytes()));
+    ASSERT_TRUE(runtime->running() && m.renderWorker != nullptr);
+    lockFromOutside(m.renderWorker);
+    runtime->display() = std::make_unique<Witness>(executeGone, *runtime);
+    unlockFromOutside(m.renderWorker);
+    runtime->stop();
     EXPECT_TRUE(executeGone);
 }
 } // namespace

@@ -1,7 +1,7 @@
 #include "tests/chip8_test_machine.h"
 
 #include "chip8/tick_pacer.h"
-#include "tools/quorvix_run/runner_machine.h"
+#include "platform/rom_file.h"
 
 #include "tests/support/tool_output.h"
 
@@ -63,23 +63,20 @@ bool waitUntil(const std::function<bool()>& condition) {
 void Chip8Harness::SetUp() {
     initClock();
     headless::takePostedCommands();
-    clearChip8ResetRequest();
-    releaseAllKeys();
-    chip8.rules = quorvixRules;
+    m.rules = quorvixRules;
     load({});
 }
 
 void Chip8Harness::TearDown() {
-    chip8.rules = quorvixRules;
     setChip8TickPacingEnabled(true);
     useRealClock();
-    releaseAllKeys();
     headless::takePostedCommands();
-    clearChip8ResetRequest();
 }
 
 void Chip8Harness::loadRom(const std::string& path) {
-    EXPECT_TRUE(loadChip8Rom(m, chip8ProgramStart, path.c_str())) << path;
+    const auto rom = readRomImage(path);
+    EXPECT_TRUE(rom) << path;
+    loadChip8Rom(m, rom.value_or(std::vector<std::uint8_t>{}));
     resetChip8Machine(m);
     m.eraseFlag = 0;
     m.stack.fill(0);
@@ -95,16 +92,26 @@ void Chip8Harness::execute(const Chip8Program& program,
 }
 
 void Chip8MachineTest::SetUp() {
-    EmulatorMode = MachineKind::Chip8;
     sink.setRefreshPeriod(1'000'000);
     headless::setMainSurface(&sink);
     Chip8Harness::SetUp();
 }
 
 void Chip8MachineTest::TearDown() {
-    stopChip8();
-    chip8.display.reset();
+    runtime->stop();
+    runtime->display().reset();
     headless::setMainSurface(nullptr);
-    flickerFilter = 0;
     Chip8Harness::TearDown();
+}
+
+void Chip8MachineTest::startRom(const std::string& path) {
+    runtime->stop();
+    const auto rom = readRomImage(path);
+    if (!rom) {
+        logMessage("Error: Rom not found!");
+        return;
+    }
+    runtime->setRules(m.rules);
+    runtime->load(*rom);
+    runtime->start();
 }

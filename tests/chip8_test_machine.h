@@ -2,7 +2,7 @@
 // Running CHIP-8 programs on the test thread, without workers, and looking at the
 // result as text; includes the machine's interface for the tests.
 
-#include "app/chip8_start_stop.h"
+#include "app/chip8_runtime.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
@@ -11,7 +11,6 @@
 #include "platform/clock.h"
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
-#include "platform/keyboard.h"
 #include "tests/support/captured_console.h"
 #include "tests/support/ints.h"
 #include "tests/support/temp_file.h"
@@ -66,7 +65,7 @@ class Chip8Harness : public ::testing::Test {
                  const std::vector<std::pair<int, int>>& registers = {}, int steps = 1);
     // `count` iterations at the clock's current time (the manual one when it is on).
     void run(std::uint64_t count) { runChip8Iterations(m, count); }
-    static void press(int key) { setKeyDown(Chip8Machine::keyMap[key & 0xF], true); }
+    void press(int key) { m.keys.set(static_cast<unsigned>(key & 0xF), true); }
     // Writes the bytes from `address` on, wrapping at the end of memory.
     void poke(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
         for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -98,13 +97,20 @@ class Chip8ProgramTest : private OwnedChip8, public Chip8Harness {
     Chip8ProgramTest() : Chip8Harness(*owned) {}
 };
 
-// The process's machine, for tests of the workers and the display: frames go to `sink`;
-// afterwards the machine is stopped and the flicker filter is off again.
-class Chip8MachineTest : public Chip8Harness {
+// A machine with its workers and display, for tests of the workers and the display:
+// frames go to `sink`; afterwards the machine is stopped. The flicker filter is off.
+struct OwnedChip8Runtime {
+    std::unique_ptr<Chip8Runtime> runtime = std::make_unique<Chip8Runtime>(quorvixRules);
+};
+class Chip8MachineTest : protected OwnedChip8Runtime, public Chip8Harness {
   protected:
-    Chip8MachineTest() : Chip8Harness(chip8) {}
+    Chip8MachineTest() : Chip8Harness(runtime->machine()) { runtime->setFlickerFilter(false); }
     void SetUp() override;
     void TearDown() override;
+    // Reads the ROM file and starts it on the workers by the rules `m` holds now; a file
+    // that cannot be read logs "Error: Rom not found!" and leaves the machine stopped.
+    void startRom(const std::string& path);
+    bool stopped() const { return !runtime->running() && runtime->display() == nullptr; }
 
     headless::FrameSink sink;
 };

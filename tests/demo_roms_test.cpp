@@ -1,14 +1,12 @@
 #include "roms/demo_programs.h"
 
+#include "app/chip8_runtime.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "chip8/tick_pacer.h"
 #include "platform/clock.h"
-#include "platform/keyboard.h"
 #include "platform/random.h"
 #include "tests/support/golden.h"
-#include "tests/support/temp_file.h"
-#include "tools/quorvix_run/runner_machine.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +17,14 @@ namespace {
 TEST(DemoRomsTest, Chip8DemoGoldenFrames) {
     initClock();
     useManualClock(clockStart + 1);
-    seedRandom(8);
-    randomSeeded = true;
-    TempDirectory folder;
     auto m = std::make_unique<Chip8Machine>();
-    ASSERT_TRUE(loadChip8Rom(*m, 512, folder.write("demo.ch8", chip8DemoRom()).c_str()));
+    loadChip8Rom(*m, chip8DemoRom());
     resetChip8Machine(*m);
+    m->random = seededRandom(8);
     std::string text;
     for (int frame = 1; frame <= 90; ++frame) {
-        setKeyDown(0x44, frame > 20 && frame <= 60);
-        setKeyDown(0x57, frame > 40 && frame <= 70);
+        m->keys.set(0x9, frame > 20 && frame <= 60);
+        m->keys.set(0x5, frame > 40 && frame <= 70);
         for (int i = 0; i < 500; ++i) {
             stepChip8(*m, elapsedNanoseconds());
         }
@@ -37,7 +33,6 @@ TEST(DemoRomsTest, Chip8DemoGoldenFrames) {
             text += "frame " + std::to_string(frame) + ": " + chip8ScreenText(*m);
         }
     }
-    releaseAllKeys();
     useRealClock();
     expectGolden("chip8_demo.txt", text);
 }
@@ -49,10 +44,9 @@ TEST(DemoRomsTest, Chip8DemoGoldenFrames) {
 TEST(DemoRomsTest, XoChipDemoGoldenFramesShowAllFourColours) {
     initClock();
     setChip8TickPacingEnabled(false);
-    TempDirectory folder;
     auto m = std::make_unique<Chip8Machine>();
     m->rules = chip8RulesFor(Chip8Variant::XoChip);
-    ASSERT_TRUE(loadChip8Rom(*m, 512, folder.write("demo.ch8", xoChipDemoRom()).c_str()));
+    loadChip8Rom(*m, xoChipDemoRom());
     resetChip8Machine(*m);
     std::string text;
     for (int tick = 1; tick <= 40; ++tick) {

@@ -1,8 +1,7 @@
 #include "app/machine_control.h"
 
-#include "app/emulator_state.h"
-#include "chip16/chip16_machine.h"
-#include "chip8/chip8_machine.h"
+#include "app/chip8_runtime.h"
+#include "platform/headless/headless_host.h"
 #include "tests/support/captured_console.h"
 #include "tests/support/temp_file.h"
 
@@ -13,25 +12,17 @@
 namespace {
 class MachineControlTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        headless::setMainSurface(&surface);
-        romPath = romFileTitle = "";
-    }
+    void SetUp() override { headless::setMainSurface(&surface); }
     void TearDown() override {
-        closeRom();
-        chip8VariantChosen = Chip8Variant::Quorvix;
-        chip8SpeedChosen = 0;
-        chip16ExtendedChosen = false;
-        chip8.rules = quorvixRules;
+        control.closeRom();
         headless::setMainSurface(nullptr);
     }
-    static bool anythingRuns() {
-        return chip8.executeWorker || chip8.renderWorker || chip16.executeWorker;
-    }
+    bool anythingRuns() { return control.machine() != nullptr && control.machine()->running(); }
 
     CapturedConsole console;
     headless::FrameSink surface;
     TempDirectory folder;
+    MachineControl control;
 };
 
 TEST_F(MachineControlTest, NameDecidesTheMachineAndIsLoggedLowerCased) {
@@ -52,13 +43,13 @@ TEST_F(MachineControlTest, NameDecidesTheMachineAndIsLoggedLowerCased) {
         {"\xC3\x84RGER.C16", "\xC3\x84rger.c16", MachineKind::Chip16}, // only A-Z are lowered
     };
     for (const auto& c : cases) {
-        EmulatorMode = c.mode == MachineKind::Chip8 ? MachineKind::Chip16 : MachineKind::Chip8;
-        romFileTitle = c.title;
-        detectEmulatorMode();
-        EXPECT_EQ(EmulatorMode.load(), c.mode) << c.title;
+        const char* argv[] = {"quorvix", c.title};
+        control.takeRomFromCommandLine(2, argv);
+        control.detectEmulatorMode();
+        EXPECT_EQ(control.mode(), c.mode) << c.title;
         EXPECT_EQ(console.take(), std::string("Loading: ") + c.logged + "\nEmulator Mode: " +
                                       (c.mode == MachineKind::Chip8 ? "Chip-8\n" : "Chip-16\n"));
-        EXPECT_EQ(romFileTitle, c.title); // the copy is lowered, not the name
+        EXPECT_EQ(control.romFileTitle(), c.title); // the copy is lowered, not the name
     }
 }
 
@@ -67,16 +58,16 @@ TEST_F(MachineControlTest, NameDecidesTheMachineAndIsLoggedLowerCased) {
 // drops the same name.
 TEST_F(MachineControlTest, CommandLineNamesTheRomByItsWholePathOfAnyLength) {
     const char* withRom[] = {"quorvix", "/Roms/Pong.CH8", "ignored"};
-    takeRomFromCommandLine(3, withRom);
-    EXPECT_EQ(romPath, "/Roms/Pong.CH8");
-    EXPECT_EQ(romFileTitle, "/Roms/Pong.CH8");
+    control.takeRomFromCommandLine(3, withRom);
+    EXPECT_EQ(control.romPath(), "/Roms/Pong.CH8");
+    EXPECT_EQ(control.romFileTitle(), "/Roms/Pong.CH8");
     const char* withoutRom[] = {"quorvix"};
-    takeRomFromCommandLine(1, withoutRom);
-    EXPECT_EQ(romPath, "");
+    control.takeRomFromCommandLine(1, withoutRom);
+    EXPECT_EQ(control.romPath(), "");
 
     // Reset before any ROM was named: Chip-8, an empty name, nothing runs.
-    resetRom();
-    EXPECT_EQ(EmulatorMode.load(), MachineKind::Chip8);
+    control.resetRom();
+    EXPECT_EQ(control.mode(), MachineKind::Chip8);
     EXPECT_EQ(console.take(), "Loading: \nEmulator Mode: Chip-8\nError: Rom not found!\n");
     EXPECT_FALSE(anythingRuns());
 
@@ -88,40 +79,41 @@ TEST_F(MachineControlTest, CommandLineNamesTheRomByItsWholePathOfAnyLength) {
     ASSERT_EQ(name.size(), 200u);
     const std::string path = folder.write(name, {0x12, 0x00});
     const char* argv[] = {"quorvix", path.c_str()};
-    takeRomFromCommandLine(2, argv);
-    resetRom();
-    EXPECT_EQ(romPath, path);
+    control.takeRomFromCommandLine(2, argv);
+    control.resetRom();
+    EXPECT_EQ(control.romPath(), path);
     EXPECT_TRUE(console.take().ends_with(name.substr(0, 195) + "x.ch8\nEmulator Mode: Chip-8\n"));
     EXPECT_TRUE(anythingRuns());
 }
 
 TEST_F(MachineControlTest, FailedStartKeepsTheNameAndALongChoiceChangesNothing) {
     const std::string path = folder.write("a.ch8", {0x12, 0x00});
-    ASSERT_TRUE(startChosenRom(path, "a.ch8"));
+    ASSERT_TRUE(control.startChosenRom(path, "a.ch8"));
     EXPECT_EQ(console.take(), "Loading: a.ch8\nEmulator Mode: Chip-8\n");
     EXPECT_TRUE(anythingRuns());
 
     // The dialog's buffers hold 1023 and 127 characters with the terminating zero.
-    EXPECT_FALSE(startChosenRom(std::string(maxChosenPathLength + 1, 'p'), "x.c16"));
-    EXPECT_FALSE(startChosenRom("/x.c16", std::string(maxChosenNameLength + 1, 'n')));
-    EXPECT_EQ(romPath, path);
+    EXPECT_FALSE(control.startChosenRom(std::string(maxChosenPathLength + 1, 'p'), "x.c16"));
+    EXPECT_FALSE(control.startChosenRom("/x.c16", std::string(maxChosenNameLength + 1, 'n')));
+    EXPECT_EQ(control.romPath(), path);
     EXPECT_TRUE(anythingRuns());
 
     const std::string missing = (folder.path() / std::string(maxChosenNameLength, 'n')).string();
-    ASSERT_TRUE(startChosenRom(missing, std::string(maxChosenNameLength - 4, 'n') + ".C16"));
+    ASSERT_TRUE(
+        control.startChosenRom(missing, std::string(maxChosenNameLength - 4, 'n') + ".C16"));
     EXPECT_TRUE(console.take().ends_with("Emulator Mode: Chip-16\nError: Rom not found!\n"));
     EXPECT_FALSE(anythingRuns());
-    EXPECT_EQ(romPath, missing);
+    EXPECT_EQ(control.romPath(), missing);
 }
 TEST_F(MachineControlTest, CloseDropsAResetTheExitInstructionLeftQueued) {
     headless::takePostedCommands();
     // 00FD: the SCHIP exit instruction, which asks the window for a Reset.
-    ASSERT_TRUE(startChosenRom(folder.write("exit.ch8", {0x00, 0xFD}), "exit.ch8"));
+    ASSERT_TRUE(control.startChosenRom(folder.write("exit.ch8", {0x00, 0xFD}), "exit.ch8"));
     for (int waited = 0; headless::postedCommandCount() == 0 && waited < 60'000; ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(headless::postedCommandCount(), 1u);
-    closeRom();
+    control.closeRom();
     EXPECT_EQ(headless::takePostedCommands(), std::vector<int>{});
     EXPECT_FALSE(anythingRuns());
 }
@@ -152,17 +144,23 @@ TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
         {Chip8Variant::Quorvix, false, false, chip8Mode, 200},
     };
     for (const auto& c : cases) {
-        chip8VariantChosen = c.variant;
-        chip16ExtendedChosen = c.extended;
-        chip8SpeedChosen = c.speed;
-        ASSERT_TRUE(c.chip16 ? startChosenRom(chip16Rom, "a.c16")
-                             : startChosenRom(chip8Rom, "a.ch8"));
+        MachineChoices choices;
+        choices.variant = c.variant;
+        choices.chip16Extended = c.extended;
+        choices.speed = c.speed;
+        control.setChoices(choices);
+        ASSERT_TRUE(c.chip16 ? control.startChosenRom(chip16Rom, "a.c16")
+                             : control.startChosenRom(chip8Rom, "a.ch8"));
         EXPECT_EQ(console.take(), c.logged);
         Chip8Rules expected = chip8RulesFor(c.variant);
         if (c.speed != 0 && expected.instructionsPerTick != 0) {
             expected.instructionsPerTick = c.speed;
         }
-        EXPECT_EQ(chip8.rules, expected) << c.logged;
+        const auto* chip8 = dynamic_cast<Chip8Runtime*>(control.machine());
+        ASSERT_EQ(chip8 != nullptr, !c.chip16);
+        if (chip8 != nullptr) {
+            EXPECT_EQ(chip8->machine().rules, expected) << c.logged;
+        }
     }
 }
 } // namespace

@@ -1,5 +1,6 @@
 // The fixed rules both machines start from: key maps and the state of a machine start.
 
+#include "app/key_tables.h"
 #include "chip16/chip16_machine.h"
 #include "chip8/chip8_machine.h"
 #include "tests/support/ints.h"
@@ -9,16 +10,35 @@
 #include <algorithm>
 #include <memory>
 
-TEST(MachineRules, KeyMapsAreTheseWindowsVirtualKeyCodes) {
-    // CHIP-8 keys 0-F on the left of a QWERTY keyboard: X 1 2 3, Q W E A, S D Z C, 4 R F V.
-    const std::array<std::uint8_t, 16> chip8Keys = {0x58, 0x31, 0x32, 0x33, 0x51, 0x57, 0x45, 0x41,
-                                                    0x53, 0x44, 0x5A, 0x43, 0x34, 0x52, 0x46, 0x56};
-    EXPECT_TRUE(std::equal(chip8Keys.begin(), chip8Keys.end(), Chip8Machine::keyMap.begin()));
-    // Chip-16 controller entries 16-23: the arrows Up Down Left Right, then C (A), V (B),
-    // X (Select), Z (Start).
-    const std::array<std::uint8_t, 8> chip16Keys = {0x26, 0x28, 0x25, 0x27, 0x43, 0x56, 0x58, 0x5A};
-    EXPECT_TRUE(
-        std::equal(chip16Keys.begin(), chip16Keys.end(), Chip16Machine::keyMap.begin() + 16));
+// Keys by their place on the keyboard, as Linux input event codes, over every code there
+// is: CHIP-8 keys 0-F on the left of the keyboard (X 1 2 3, Q W E A, S D Z C, 4 R F V),
+// and the Chip-16 controller bits Up Down Left Right Select Start A B on the arrows,
+// X, Z, C and V. No other key reaches either machine.
+TEST(MachineRules, KeyTablesMapThesePhysicalKeys) {
+    const std::array<unsigned, 16> chip8Keys = {45, 2,  3,  4,  16, 17, 18, 30,
+                                                31, 32, 44, 46, 5,  19, 33, 47};
+    const std::array<unsigned, 8> chip16Buttons = {103, 108, 105, 106, 45, 44, 46, 47};
+    for (unsigned code = 0; code < 768; ++code) {
+        const auto key = chip8KeyOfInputCode(code);
+        const auto at = std::find(chip8Keys.begin(), chip8Keys.end(), code);
+        EXPECT_EQ(key, at == chip8Keys.end()
+                           ? std::nullopt
+                           : std::optional<unsigned>(static_cast<unsigned>(at - chip8Keys.begin())))
+            << code;
+        const auto button = machineKeyOfInputCode(MachineKind::Chip16, code);
+        const auto place = std::find(chip16Buttons.begin(), chip16Buttons.end(), code);
+        EXPECT_EQ(button, place == chip16Buttons.end()
+                              ? std::nullopt
+                              : std::optional<unsigned>(
+                                    static_cast<unsigned>(place - chip16Buttons.begin())))
+            << code;
+    }
+    for (unsigned key = 0; key < 16; ++key) {
+        EXPECT_EQ(inputCodeOfChip8Key(key), chip8Keys[key]);
+    }
+    for (unsigned bit = 0; bit < 8; ++bit) {
+        EXPECT_EQ(inputCodeOfChip16Button(bit), chip16Buttons[bit]);
+    }
 }
 
 // Every field a start resets is set to something else first; memory, the erase flag and

@@ -30,9 +30,9 @@ TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
         runTool("--frames 60 --poke 0x1FF=7 --screen-text --stats --screenshot " + png + " " + rom);
     EXPECT_EQ(status, 0) << output;
     load(p.bytes());
-    chip8.memory[0x1FF] = 7;
+    m.memory[0x1FF] = 7;
     run(5);
-    const std::string seven = chip8ScreenRows(chip8);
+    const std::string seven = chip8ScreenRows(m);
     EXPECT_EQ(cut(seven, {0, 0, 5, 5}), "####.\n...#.\n..#..\n.#...\n.#...\n");
     EXPECT_NE(output.find("chip-8 screen: 64x32 logical pixels (low resolution)\n" + seven),
               std::string::npos);
@@ -77,25 +77,12 @@ TEST_F(QuorvixRunTest, FramesAndPressesCountRefreshPeriodsNotPresentedFrames) {
               "####.\n#....\n####.\n...#.\n####.\n");
 }
 
-TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOffAndNoFrameGivesNoScreenshot) {
+TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOff) {
     const std::string rom = folder.write("erased.ch8", drawnAndErased);
     const std::string png = (folder.path() / "erased.png").string();
     EXPECT_EQ(runTool("--flicker-filter off --frames 60 --screenshot " + png + " " + rom).first, 0);
     const std::string last = pictureRows(png, 64, 32); // the last frame, after the erase
     EXPECT_TRUE(!last.empty() && last.find('#') == std::string::npos) << last;
-
-    // A machine that never draws after an erase left its flag set: the filter holds
-    // back every frame, so there is nothing to write.
-    chip8.eraseFlag = 1;
-    RunOptions options;
-    options.romPath = folder.write("spin.ch8", {0x12, 0x00});
-    options.frames = 3;
-    options.screenshotPath = (folder.path() / "none.png").string();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(runRom(options), 1);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("no frame was presented"),
-              std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(options.screenshotPath));
 }
 
 // The flag reaches the Chip-16 machine: Chip1613ST (whose run the ROM suite checks)
@@ -152,13 +139,16 @@ TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
 }
 
 TEST(QuorvixRunArgumentsTest, KeysAndPokes) {
-    const std::tuple<const char*, MachineKind, int> keys[] = {{"a@1-2", MachineKind::Chip8, 0x5A},
-                                                              {"A@1-2", MachineKind::Chip16, 0x43},
-                                                              {"Up@0-5", MachineKind::Chip8, 0x26},
-                                                              {"f@7-7", MachineKind::Chip16, 0x56}};
-    for (const auto& [text, machine, virtualKey] : keys) {
+    // The machine's own key numbers: CHIP-8 key A; the Chip-16 A button (bit 6); Up has
+    // no CHIP-8 key (32: none); CHIP-8 key F is the V key, the Chip-16 B button (bit 7);
+    // CHIP-8 key 0 is the X key, Select (bit 4).
+    const std::tuple<const char*, MachineKind, int> keys[] = {
+        {"a@1-2", MachineKind::Chip8, 0xA}, {"A@1-2", MachineKind::Chip16, 6},
+        {"Up@0-5", MachineKind::Chip8, 32}, {"f@7-7", MachineKind::Chip16, 7},
+        {"0@1-1", MachineKind::Chip16, 4},  {"select@1-1", MachineKind::Chip8, 0}};
+    for (const auto& [text, machine, key] : keys) {
         const auto hold = parseKeyHold(text, machine);
-        EXPECT_EQ(hold ? hold->virtualKey : -1, virtualKey) << text;
+        EXPECT_EQ(hold ? static_cast<int>(hold->machineKey) : -1, key) << text;
     }
     for (const char* bad : {"5@3-2", "g@1-2", "5@1", "5-1@2", "@1-2", "5@x-2"}) {
         EXPECT_FALSE(parseKeyHold(bad, MachineKind::Chip8)) << bad;

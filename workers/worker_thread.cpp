@@ -52,10 +52,9 @@ WorkerThread* createWorker(WorkerThread& record, const char* name, StepFunction 
     record.keepLocked = 0;
     record.started = 0;
     record.finished = 0;
-    record.onStart = onStart != nullptr ? onStart : doNothing;
-    record.onStop = onStop != nullptr ? onStop : doNothing;
-    record.slots.fill(doNothing);
-    record.slots[1] = step != nullptr ? step : doNothing;
+    record.onStart = onStart ? std::move(onStart) : doNothing;
+    record.onStop = onStop ? std::move(onStop) : doNothing;
+    record.step = step ? std::move(step) : doNothing;
 
     std::unique_ptr<WorkerMutex> mutexRecord(new (std::nothrow) WorkerMutex);
     if (!mutexRecord) {
@@ -108,8 +107,8 @@ int workerMain(WorkerThread& record) {
         // Once a stop is asked for, no new step begins: the stopper is about to take the
         // mutex and end the loop, and a step begun now would only delay it.
         const bool stopping = record.stopRequested.load(std::memory_order_acquire);
-        if (!stopping && command > 0 && command < static_cast<std::int32_t>(record.slots.size())) {
-            record.slots[static_cast<std::size_t>(command)]();
+        if (!stopping) {
+            record.step();
         }
         const bool holding = record.keepLocked != 0;
         record.keepLocked = 0;
@@ -128,7 +127,8 @@ int workerMain(WorkerThread& record) {
 
 bool stepShouldEnd() {
     const WorkerThread* worker = currentWorker;
-    return worker != nullptr && worker->stopRequested.load(std::memory_order_acquire);
+    return worker != nullptr && (worker->stopRequested.load(std::memory_order_acquire) ||
+                                 worker->yieldRequested.load(std::memory_order_acquire));
 }
 
 void sleepUntilCounterUnlessStopping(std::uint64_t deadline) {

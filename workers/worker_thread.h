@@ -5,13 +5,14 @@
 #include "platform/clock.h"
 #include "workers/fair_mutex.h"
 
-#include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 
-using StepFunction = void (*)();
+// A step may capture the machine it runs; workers hold no machine of their own.
+using StepFunction = std::function<void()>;
 
 struct WorkerMutex {
     FairMutex mutex;
@@ -26,8 +27,8 @@ struct WorkerMutex {
 };
 
 struct WorkerThread {
-    // 1 at creation, 0 tells the thread to leave; n selects slot n. Written after
-    // creation only under the mutex.
+    // 1 at creation, 0 tells the thread to leave. Written after creation only under
+    // the mutex.
     std::int32_t command = 0;
     // When a step sets it, the mutex stays held after that step.
     std::uint8_t keepLocked = 0;
@@ -36,9 +37,12 @@ struct WorkerThread {
     // Raised by the stop protocol before it waits for the mutex; a step that runs
     // many instructions may end early at an instruction boundary when it sees it.
     std::atomic<bool> stopRequested{false};
-    std::array<StepFunction, 10> slots{};
-    StepFunction onStart = nullptr;
-    StepFunction onStop = nullptr;
+    // Raised while someone wants the worker held between two steps soon (a pause): a
+    // step that runs many instructions ends early, as for a stop, but steps go on.
+    std::atomic<bool> yieldRequested{false};
+    StepFunction step;
+    StepFunction onStart;
+    StepFunction onStop;
     std::unique_ptr<WorkerMutex> mutexRecord;
 };
 
@@ -59,8 +63,8 @@ int workerMain(WorkerThread& record);
 
 void setCommand(WorkerThread& record, std::int32_t value);
 
-// True inside a step of a worker that is being stopped: the step may end at the next
-// instruction boundary. False on any thread that is not a worker.
+// True inside a step of a worker that is being stopped or asked to yield: the step may
+// end at the next instruction boundary. False on any thread that is not a worker.
 bool stepShouldEnd();
 
 // Inside a worker's step: sleeps until the performance counter reaches `deadline`, or

@@ -1,7 +1,6 @@
 // quorvix: the desktop emulator.
 // Usage: quorvix [--variant NAME] [--speed N] [--chip16-extended] [ROM]   (quorvix --help)
 
-#include "app/emulator_state.h"
 #include "app/gui/command_line.h"
 #include "app/gui/run_main_window.h"
 #include "app/machine_control.h"
@@ -22,11 +21,10 @@ int main(int argc, char* argv[]) {
         std::fputs(commandLine.text.c_str(), commandLine.exitCode == 0 ? stdout : stderr);
         return commandLine.exitCode;
     }
-    const WindowCommandLine& choices = *commandLine.choices;
-    chip8VariantChosen = choices.variant;
-    chip8SpeedChosen = choices.speed;
-    chip16ExtendedChosen = choices.chip16Extended;
-    const char* romArguments[] = {argv[0], choices.rom ? choices.rom->c_str() : nullptr};
-    takeRomFromCommandLine(choices.rom ? 2 : 1, romArguments);
-    return runMainWindow();
+    const WindowCommandLine& options = *commandLine.choices;
+    MachineChoices choices;
+    choices.variant = options.variant;
+    choices.speed = options.speed;
+    choices.chip16Extended = options.chip16Extended;
+    return runMainWindow(choices, options.rom);
 }

@@ -1,15 +1,10 @@
 #include "app/gui/main_window.h"
 
-#include "app/chip16_start_stop.h"
-#include "app/chip8_start_stop.h"
 #include "app/console_control.h"
-#include "app/emulator_state.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
-#include "app/machine_control.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
-#include "platform/keyboard.h"
 #include "platform/qt/picture_widget.h"
 
 #include <QAction>
@@ -66,7 +61,9 @@ QString firstLocalFile(const QMimeData* data) {
 }
 } // namespace
 
-MainWindow::MainWindow() : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog) {
+MainWindow::MainWindow(const MachineChoices& choices)
+    : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog) {
+    control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
     setWindowIcon(appIcon());
     setCentralWidget(picture_);
@@ -77,8 +74,7 @@ MainWindow::MainWindow() : picture_(new PictureWidget(this)), chooseRom_(chooseR
 
 MainWindow::~MainWindow() {
     // Workers present to the picture widget: none may outlive it.
-    stopChip8();
-    stopChip16();
+    control_.closeRom();
     registerHostWindow(nullptr);
     setConsoleClosedHandler({});
 }
@@ -114,13 +110,13 @@ void MainWindow::buildMenus() {
         QAction* item = addCommand(machine, QString::fromUtf8(chip8VariantName(variant)),
                                    variantCommand(variant), true);
         variants->addAction(item);
-        item->setChecked(variant == chip8VariantChosen.load());
+        item->setChecked(variant == control_.choices().variant);
     }
     QMenu* speed = machine->addMenu(QStringLiteral("Speed"));
     auto* speeds = new QActionGroup(this);
     // A speed that is no step leaves every item unchecked until one is chosen.
     speeds->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    const int speedChecked = speedCommand(chip8SpeedChosen.load());
+    const int speedChecked = speedCommand(control_.choices().speed);
     speeds->addAction(addCommand(speed, QStringLiteral("Variant's Own"), command::speedOwn, true))
         ->setChecked(speedChecked == command::speedOwn);
     for (std::size_t i = 0; i < std::size(speedSteps); ++i) {
@@ -133,14 +129,14 @@ void MainWindow::buildMenus() {
     machine->addSeparator();
     addCommand(machine, QStringLiteral("Chip-16 Extended Instructions"), command::chip16Extended,
                true)
-        ->setChecked(chip16ExtendedChosen.load());
+        ->setChecked(control_.choices().chip16Extended);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
 
     // An open menu takes the keyboard, so key releases would never reach the window.
     for (QMenu* menu : {file, screen, machine, help}) {
-        connect(menu, &QMenu::aboutToShow, this, [] { releaseAllKeys(); });
+        connect(menu, &QMenu::aboutToShow, this, [this] { control_.releaseKeys(); });
     }
 }
 
@@ -155,15 +151,15 @@ void MainWindow::initialise() {
     if (const QScreen* shownOn = screen()) {
         move(shownOn->availableGeometry().center() - rect().center());
     }
-    applyWindowScale(windowScale.load());
+    applyWindowScale(windowScale_);
     toggleFlickerFilter();
     if (verboseConsole.load() != 0) {
         showConsole();
     }
-    if (!romPath.empty()) {
-        resetRom();
+    if (!control_.romPath().empty()) {
+        control_.resetRom();
         // The window was sized for the start-up mode; size it for the ROM's machine.
-        applyWindowScale(windowScale.load());
+        applyWindowScale(windowScale_);
     }
     picture_->setFocus();
 }
@@ -176,7 +172,7 @@ void MainWindow::handleCommand(int commandId) {
     case command::cancel:
     case command::exit: endWindow(commandId); break;
     case command::reset:
-        resetRom();
+        control_.resetRom();
         repaintClientArea();
         break;
     case command::load:
@@ -184,7 +180,7 @@ void MainWindow::handleCommand(int commandId) {
         repaintClientArea();
         break;
     case command::close:
-        closeRom();
+        control_.closeRom();
         repaintClientArea();
         break;
     case command::windowX1:
@@ -216,8 +212,8 @@ void MainWindow::handleCommand(int commandId) {
 
 void MainWindow::applyWindowScale(int scale) {
     const int s = std::clamp(scale, 1, 4);
-    windowScale = s;
-    if (EmulatorMode.load() == MachineKind::Chip8) {
+    windowScale_ = s;
+    if (control_.mode() == MachineKind::Chip8) {
         resizeClientArea(512 * s, 256 * s);
     } else {
         resizeClientArea(320 * s, 240 * s);
@@ -262,18 +258,18 @@ void MainWindow::loadRom() {
 
 void MainWindow::loadRomFile(const QString& path) {
     const QFileInfo file(path);
-    if (!startChosenRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
-                        QFile::encodeName(file.fileName()).toStdString())) {
+    if (!control_.startChosenRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
+                                 QFile::encodeName(file.fileName()).toStdString())) {
         return;
     }
-    applyWindowScale(windowScale.load());
+    applyWindowScale(windowScale_);
 }
 
 void MainWindow::loadDroppedFile(const QString& path) {
     const QFileInfo file(path);
-    startDroppedRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
-                    QFile::encodeName(file.fileName()).toStdString());
-    applyWindowScale(windowScale.load());
+    control_.startDroppedRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
+                             QFile::encodeName(file.fileName()).toStdString());
+    applyWindowScale(windowScale_);
 }
 
 QSize MainWindow::clientSize() const {
@@ -306,8 +302,7 @@ void MainWindow::endWindow(int result) {
     // The window goes at once; the machines stop behind it. No worker may outlive the
     // window it presents to, nor the process.
     hide();
-    stopChip8();
-    stopChip16();
+    control_.closeRom();
     registerHostWindow(nullptr);
     if (endedHandler_) {
         endedHandler_();
@@ -315,13 +310,16 @@ void MainWindow::endWindow(int result) {
 }
 
 void MainWindow::toggleFlickerFilter() {
-    const std::uint8_t value = flickerFilter.fetch_xor(1) ^ 1;
-    setMenuItemChecked(command::flickerFilter, value != 0);
+    const bool on = !control_.choices().flickerFilter;
+    control_.setFlickerFilter(on);
+    setMenuItemChecked(command::flickerFilter, on);
 }
 
 void MainWindow::chooseVariant(Chip8Variant variant) {
     // Takes effect at the next Load or Reset; a running machine keeps its rules.
-    chip8VariantChosen = variant;
+    MachineChoices choices = control_.choices();
+    choices.variant = variant;
+    control_.setChoices(choices);
     for (const Chip8Variant each : chip8Variants) {
         setMenuItemChecked(variantCommand(each), each == variant);
     }
@@ -329,18 +327,21 @@ void MainWindow::chooseVariant(Chip8Variant variant) {
 
 void MainWindow::chooseSpeed(int commandId) {
     // Like a variant, a speed takes effect at the next Load or Reset.
-    chip8SpeedChosen =
-        commandId == command::speedOwn
-            ? 0
-            : speedSteps[static_cast<std::size_t>(commandId - command::speedFirstStep)];
+    MachineChoices choices = control_.choices();
+    choices.speed = commandId == command::speedOwn
+                        ? 0
+                        : speedSteps[static_cast<std::size_t>(commandId - command::speedFirstStep)];
+    control_.setChoices(choices);
     for (int id = command::speedOwn; id <= command::speedLastStep; ++id) {
         setMenuItemChecked(id, id == commandId);
     }
 }
 
 void MainWindow::toggleChip16Extended() {
-    const bool chosen = !chip16ExtendedChosen.load();
-    chip16ExtendedChosen = chosen;
+    MachineChoices choices = control_.choices();
+    const bool chosen = !choices.chip16Extended;
+    choices.chip16Extended = chosen;
+    control_.setChoices(choices);
     setMenuItemChecked(command::chip16Extended, chosen);
 }
 
@@ -367,30 +368,24 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
-    const int virtualKey = heldKeys_.press(*event);
-    if (virtualKey < 0) {
+    if (!control_.setInputKey(heldKeys_.press(*event), true)) {
         QMainWindow::keyPressEvent(event);
-        return;
     }
-    setKeyDown(virtualKey, true);
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
-    const int virtualKey = heldKeys_.release(*event);
-    if (virtualKey < 0) {
+    if (!control_.setInputKey(heldKeys_.release(*event), false)) {
         QMainWindow::keyReleaseEvent(event);
-        return;
     }
-    setKeyDown(virtualKey, false);
 }
 
 void MainWindow::changeEvent(QEvent* event) {
     // Keys released while another window has the focus would stay down for good.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
-        releaseAllKeys();
+        control_.releaseKeys();
     }
     QMainWindow::changeEvent(event);
 }

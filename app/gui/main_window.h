@@ -4,6 +4,7 @@
 // box, Escape and the commands posted by workers arrive at handleCommand.
 
 #include "app/gui/key_mapping.h"
+#include "app/machine_control.h"
 #include "chip8/chip8_rules.h"
 #include "platform/qt/host_window.h"
 
@@ -21,12 +22,12 @@ class MainWindow final : public QMainWindow, public HostWindow {
     // Returns the chosen file, or an empty string when the user cancelled.
     using RomChooser = std::function<QString(QWidget* owner)>;
 
-    MainWindow();
+    explicit MainWindow(const MachineChoices& choices = {});
     ~MainWindow() override;
 
     // The initialisation, in this order: become the main window, size the client area
-    // for windowScale and the current mode, switch the flicker filter on, open the
-    // console when verboseConsole is set, start romPath when it is not empty.
+    // for the window scale and the current mode, switch the flicker filter on, open the
+    // console when verboseConsole is set, start the ROM named on the command line.
     void initialise();
 
     void handleCommand(int commandId) override;
@@ -51,6 +52,10 @@ class MainWindow final : public QMainWindow, public HostWindow {
     bool isMenuItemChecked(int commandId) const;
     QAction* menuAction(int commandId) const;
     PictureWidget* picture() const { return picture_; }
+    // The machine the window shows and the user's choices for it.
+    MachineControl& control() { return control_; }
+    // The scale of the last "Window xN" (2 at start).
+    int windowScale() const { return windowScale_; }
 
     // Ending the window (Exit, the close box, Escape) hides the window, stops both
     // machines and calls the handler; commands arriving later are ignored.
@@ -82,7 +87,9 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void toggleConsole();
     void showAbout();
 
+    MachineControl control_;
     PictureWidget* picture_;
+    int windowScale_ = 2;
     std::map<int, QAction*> actions_;
     RomChooser chooseRom_;
     HeldKeys heldKeys_;

@@ -6,8 +6,10 @@
 
 #include <QEventLoop>
 
-int runMainWindow() {
-    MainWindow window;
+int runMainWindow(const MachineChoices& choices, const std::optional<std::string>& rom) {
+    MainWindow window(choices);
+    const char* romArguments[] = {"quorvix", rom ? rom->c_str() : nullptr};
+    window.control().takeRomFromCommandLine(rom ? 2 : 1, romArguments);
     QEventLoop loop;
     window.setEndedHandler([&loop] { loop.quit(); });
     window.initialise();

@@ -2,6 +2,7 @@
 
 #include "platform/qt/pending_text.h"
 
+#include <QAction>
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -102,6 +103,11 @@ TEST_F(ConsoleWindowTest, WindowAnswersCommandsWhileUnknownInstructionsFloodTheC
     long residentAfterWarmUp = 0;
     QEventLoop loop;
     std::atomic<bool> probing{true};
+    // The filter's check mark changes on the GUI thread; the probe thread watches a count
+    // of the changes.
+    std::atomic<int> filterToggles{0};
+    QObject::connect(window->menuAction(command::flickerFilter), &QAction::toggled, &loop,
+                     [&filterToggles] { ++filterToggles; });
     // The probes post from another thread, as a worker does, while the GUI thread runs
     // a real event loop.
     std::thread prober([&] {
@@ -109,10 +115,10 @@ TEST_F(ConsoleWindowTest, WindowAnswersCommandsWhileUnknownInstructionsFloodTheC
         residentAfterWarmUp = residentKiB();
         for (int i = 0; i < 15 && !frozen; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            const std::uint8_t before = flickerFilter.load();
+            const int before = filterToggles.load();
             const auto sent = Clock::now();
             postCommand(command::flickerFilter);
-            while (flickerFilter.load() == before && !frozen) {
+            while (filterToggles.load() == before && !frozen) {
                 frozen = Clock::now() - sent > std::chrono::seconds(10);
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }

@@ -63,47 +63,48 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
 TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
     start();
     load(folder.write("spin.ch8", chip8Spin));
-    EXPECT_EQ(chip8.rules, quorvixRules);
+    EXPECT_EQ(chip8()->rules, quorvixRules);
 
     window->handleCommand(32802); // SUPER-CHIP (modern)
     EXPECT_EQ(variantChecks(), "00100");
-    EXPECT_EQ(chip8VariantChosen.load(), Chip8Variant::SuperChipModern);
-    EXPECT_EQ(chip8.rules, quorvixRules) << "the running machine keeps its rules";
+    EXPECT_EQ(control().choices().variant, Chip8Variant::SuperChipModern);
+    EXPECT_EQ(chip8()->rules, quorvixRules) << "the running machine keeps its rules";
     window->handleCommand(command::reset);
-    EXPECT_EQ(chip8.rules, chip8RulesFor(Chip8Variant::SuperChipModern));
-    EXPECT_NE(chip8.executeWorker, nullptr);
+    EXPECT_EQ(chip8()->rules, chip8RulesFor(Chip8Variant::SuperChipModern));
+    EXPECT_TRUE(anythingRuns());
 
     window->handleCommand(32801); // CHIP-8, then Load applies it too
     EXPECT_EQ(variantChecks(), "01000");
     load(folder.write("other.ch8", chip8Spin));
-    EXPECT_EQ(chip8.rules, chip8RulesFor(Chip8Variant::Chip8));
+    EXPECT_EQ(chip8()->rules, chip8RulesFor(Chip8Variant::Chip8));
     window->handleCommand(32804);
     EXPECT_EQ(variantChecks(), "00001");
-    EXPECT_EQ(chip8VariantChosen.load(), Chip8Variant::XoChip);
+    EXPECT_EQ(control().choices().variant, Chip8Variant::XoChip);
 
     // A speed step, then the variant's own speed again; a start applies the speed as it
     // applies the variant.
     window->handleCommand(32825);
     EXPECT_EQ(speedChecks(), "00000100");
-    EXPECT_EQ(chip8SpeedChosen.load(), 200u);
+    EXPECT_EQ(control().choices().speed, 200u);
     window->handleCommand(32820);
     EXPECT_EQ(speedChecks(), "10000000");
-    EXPECT_EQ(chip8SpeedChosen.load(), 0u);
+    EXPECT_EQ(control().choices().speed, 0u);
 
     window->handleCommand(32810);
-    EXPECT_TRUE(chip16ExtendedChosen.load());
+    EXPECT_TRUE(control().choices().chip16Extended);
     EXPECT_TRUE(window->isMenuItemChecked(32810));
     window->handleCommand(32810);
-    EXPECT_FALSE(chip16ExtendedChosen.load());
+    EXPECT_FALSE(control().choices().chip16Extended);
     EXPECT_FALSE(window->isMenuItemChecked(32810));
 }
 
 TEST_F(MachineMenuTest, CommandLineChoicesShowInTheMenu) {
     window.reset();
-    chip8VariantChosen = Chip8Variant::SuperChipLegacy;
-    chip8SpeedChosen = 15;
-    chip16ExtendedChosen = true;
-    window = std::make_unique<MainWindow>();
+    MachineChoices choices;
+    choices.variant = Chip8Variant::SuperChipLegacy;
+    choices.speed = 15;
+    choices.chip16Extended = true;
+    window = std::make_unique<MainWindow>(choices);
     start();
     EXPECT_EQ(variantChecks(), "00010");
     EXPECT_EQ(speedChecks(), "00100000");
@@ -111,8 +112,8 @@ TEST_F(MachineMenuTest, CommandLineChoicesShowInTheMenu) {
 
     // A speed that is no step checks none of them.
     window.reset();
-    chip8SpeedChosen = 64;
-    window = std::make_unique<MainWindow>();
+    choices.speed = 64;
+    window = std::make_unique<MainWindow>(choices);
     start();
     EXPECT_EQ(speedChecks(), "00000000");
 }

@@ -1,7 +1,7 @@
 #include "tests/gui/shell_fixture.h"
 
+#include "app/chip16_runtime.h"
 #include "app/gui/run_main_window.h"
-#include "chip16/chip16_machine.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
 #include "platform/qt/picture_widget.h"
@@ -16,11 +16,19 @@
 #include <QWindow>
 
 namespace {
-bool chip8Runs() {
-    return chip8.executeWorker != nullptr && chip8.renderWorker != nullptr;
+// Both workers of the window's CHIP-8 machine run.
+bool chip8Runs(MainWindow& window) {
+    auto* runtime = dynamic_cast<Chip8Runtime*>(window.control().machine());
+    return runtime != nullptr && runtime->running() && runtime->machine().renderWorker != nullptr;
 }
 
-using MainWindowTest = ShellTest;
+class MainWindowTest : public ShellTest {
+  protected:
+    bool chip8Runs() { return ::chip8Runs(*window); }
+    bool chip16Runs() {
+        return dynamic_cast<Chip16Runtime*>(machine()) != nullptr && anythingRuns();
+    }
+};
 
 TEST_F(MainWindowTest, StartsSizedForChip16AtScaleTwoWithTheFilterOn) {
     start();
@@ -28,7 +36,7 @@ TEST_F(MainWindowTest, StartsSizedForChip16AtScaleTwoWithTheFilterOn) {
     EXPECT_EQ(window->clientSize(), QSize(640, 480));
     EXPECT_EQ(checks(command::windowX1, command::windowX4), "0100");
     EXPECT_TRUE(window->isMenuItemChecked(command::flickerFilter));
-    EXPECT_EQ(flickerFilter.load(), 1);
+    EXPECT_TRUE(control().choices().flickerFilter);
     EXPECT_FALSE(window->isMenuItemChecked(command::showConsole));
     EXPECT_FALSE(isConsoleOpen());
     EXPECT_FALSE(window->picture()->hasPicture());
@@ -64,18 +72,18 @@ TEST_F(MainWindowTest, LoadingChip16StopsTheChip8MachineAndResizes) {
     start();
     const std::string path = folder.write("spin.ch8", chip8Spin);
     load(path);
-    WorkerThread* running = chip8.executeWorker.get();
+    const Machine* running = machine();
     load(""); // cancelled: nothing changes
-    EXPECT_EQ(chip8.executeWorker.get(), running);
-    EXPECT_EQ(romPath, path);
+    EXPECT_EQ(machine(), running);
+    EXPECT_TRUE(chip8Runs());
+    EXPECT_EQ(control().romPath(), path);
 
     load(folder.write("spin.c16", chip16Spin));
-    EXPECT_EQ(chip8.executeWorker, nullptr);
-    EXPECT_EQ(chip8.renderWorker, nullptr);
-    EXPECT_NE(chip16.executeWorker, nullptr);
-    EXPECT_EQ(EmulatorMode.load(), MachineKind::Chip16);
+    EXPECT_EQ(chip8(), nullptr);
+    EXPECT_TRUE(chip16Runs());
+    EXPECT_EQ(control().mode(), MachineKind::Chip16);
     EXPECT_EQ(window->clientSize(), QSize(640, 480));
-    EXPECT_EQ(romFileTitle, "spin.c16");
+    EXPECT_EQ(control().romFileTitle(), "spin.c16");
 }
 
 TEST_F(MainWindowTest, CloseStopsAndBlanksAndResetRestartsTheSameRom) {
@@ -84,7 +92,7 @@ TEST_F(MainWindowTest, CloseStopsAndBlanksAndResetRestartsTheSameRom) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->picture()->hasPicture(); }, 5000));
     window->handleCommand(command::close); // stops and blanks, as the stress test checks
     window->handleCommand(command::reset);
-    EXPECT_NE(chip16.executeWorker, nullptr);
+    EXPECT_TRUE(chip16Runs());
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->picture()->hasPicture(); }, 5000));
 }
 
@@ -108,8 +116,8 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeLoadEvenWithANameTheDialogRefuses) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(romPath, path);
-    EXPECT_EQ(romFileTitle, name);
+    EXPECT_EQ(control().romPath(), path);
+    EXPECT_EQ(control().romFileTitle(), name);
     EXPECT_TRUE(chip8Runs());
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
 }
@@ -117,10 +125,10 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeLoadEvenWithANameTheDialogRefuses) {
 TEST_F(MainWindowTest, FlickerFilterToggleTwiceRestoresFlagAndMark) {
     start();
     window->handleCommand(command::flickerFilter);
-    EXPECT_EQ(flickerFilter.load(), 0);
+    EXPECT_FALSE(control().choices().flickerFilter);
     EXPECT_FALSE(window->isMenuItemChecked(command::flickerFilter));
     window->menuAction(command::flickerFilter)->trigger(); // Qt toggles the mark itself too
-    EXPECT_EQ(flickerFilter.load(), 1);
+    EXPECT_TRUE(control().choices().flickerFilter);
     EXPECT_TRUE(window->isMenuItemChecked(command::flickerFilter));
 }
 
@@ -149,15 +157,17 @@ TEST_F(MainWindowTest, ConsoleOpensWithBannerEveryTimeAndFollowsItsCloseBox) {
 TEST_F(MainWindowTest, CommandsWithoutMenuItemsAreIgnored) {
     start();
     load(folder.write("spin.ch8", chip8Spin));
-    WorkerThread* running = chip8.executeWorker.get();
+    const Machine* running = machine();
     for (const int id : {32774, 32775, 32780, 32781, 0, 1, 103, 106, 32770, 32784, -1}) {
         window->handleCommand(id);
     }
     EXPECT_FALSE(window->hasEnded());
-    EXPECT_EQ(chip8.executeWorker.get(), running);
+    EXPECT_EQ(machine(), running);
+    EXPECT_TRUE(chip8Runs());
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
     EXPECT_EQ(checks(command::windowX1, command::windowX4), "0100");
-    EXPECT_EQ(flickerFilter.load() + verboseConsole.load(), 1);
+    EXPECT_TRUE(control().choices().flickerFilter);
+    EXPECT_EQ(verboseConsole.load(), 0);
 }
 
 // The About dialog found among the top-level widgets, or null.
@@ -184,9 +194,9 @@ TEST_F(MainWindowTest, AboutIsModalClosesOnOkOrEscapeAndTheMachineRunsMeanwhile)
                 return;
             }
             modal = dialog->isModal() && QApplication::activeModalWidget() == dialog;
-            const std::uint64_t before = chip8InstructionsExecuted();
-            ranWhileOpen =
-                QTest::qWaitFor([&] { return chip8InstructionsExecuted() >= before + 10'000; });
+            const std::uint64_t before = chip8InstructionsExecuted(*chip8());
+            ranWhileOpen = QTest::qWaitFor(
+                [&] { return chip8InstructionsExecuted(*chip8()) >= before + 10'000; });
             if (byEscape) {
                 QTest::keyClick(dialog, Qt::Key_Escape);
                 return;
@@ -208,20 +218,22 @@ TEST_F(MainWindowTest, AboutIsModalClosesOnOkOrEscapeAndTheMachineRunsMeanwhile)
 TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
     TempDirectory folder;
     for (const int way : {0, 1, 2}) {
-        romPath = romFileTitle = folder.write("spin.ch8", chip8Spin);
+        const std::string rom = folder.write("spin.ch8", chip8Spin);
         bool ranWhenHidden = false;
-        QTimer::singleShot(0, [way, &ranWhenHidden] {
+        bool ranWhenEnded = true;
+        QTimer::singleShot(0, [way, &ranWhenHidden, &ranWhenEnded] {
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 auto* window = dynamic_cast<MainWindow*>(widget);
                 if (window == nullptr || !window->isVisible()) {
                     continue;
                 }
                 // A command-line ROM runs at once, in a window sized for its machine.
-                EXPECT_TRUE(chip8Runs());
+                EXPECT_TRUE(chip8Runs(*window));
                 EXPECT_EQ(window->clientSize(), QSize(1024, 512));
                 QObject::connect(window->windowHandle(), &QWindow::visibleChanged, window,
-                                 [&ranWhenHidden](bool visible) {
-                                     ranWhenHidden = ranWhenHidden || (!visible && chip8Runs());
+                                 [window, &ranWhenHidden](bool visible) {
+                                     ranWhenHidden =
+                                         ranWhenHidden || (!visible && chip8Runs(*window));
                                  });
                 if (way == 0) {
                     QTest::keyClick(window->picture(), Qt::Key_Escape);
@@ -230,14 +242,15 @@ TEST(RunMainWindowTest, EscapeCloseBoxAndExitStopTheMachineAndReturnSeven) {
                 } else {
                     window->menuAction(command::exit)->trigger();
                 }
+                // The window has ended; it lives on until runMainWindow returns.
+                ranWhenEnded = chip8Runs(*window);
             }
         });
-        EXPECT_EQ(runMainWindow(), 7);
+        EXPECT_EQ(runMainWindow({}, rom), 7);
         // The window goes first; the machine stops behind it.
         EXPECT_TRUE(ranWhenHidden) << way;
-        EXPECT_FALSE(chip8Runs());
+        EXPECT_FALSE(ranWhenEnded) << way;
         EXPECT_FALSE(mainWindowExists());
     }
-    romPath = romFileTitle = "";
 }
 } // namespace

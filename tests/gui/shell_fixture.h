@@ -1,10 +1,9 @@
 #pragma once
 // A main window on a fresh shell state, with a Load dialog that answers from the test.
 
+#include "app/chip8_runtime.h"
 #include "app/console_control.h"
-#include "app/emulator_state.h"
 #include "app/gui/main_window.h"
-#include "chip8/chip8_machine.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
 #include "platform/qt/console_sink_qt.h"
@@ -25,13 +24,7 @@
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetChoices();
-        EmulatorMode = MachineKind::Chip16;
-        windowScale = 2;
-        flickerFilter = 0;
         verboseConsole = 0;
-        romPath.clear();
-        romFileTitle.clear();
         window = std::make_unique<MainWindow>();
         window->setRomChooser([this](QWidget*) { return nextChoice; });
     }
@@ -39,14 +32,16 @@ class ShellTest : public ::testing::Test {
         window.reset();
         hideConsole();
         verboseConsole = 0;
-        resetChoices();
     }
-    static void resetChoices() {
-        chip8VariantChosen = Chip8Variant::Quorvix;
-        chip8SpeedChosen = 0;
-        chip16ExtendedChosen = false;
-        chip8.rules = quorvixRules;
+    // The window's machine control, its running machine and the CHIP-8 one (null when
+    // another or none runs).
+    MachineControl& control() { return window->control(); }
+    Machine* machine() { return control().machine(); }
+    Chip8Machine* chip8() {
+        auto* runtime = dynamic_cast<Chip8Runtime*>(machine());
+        return runtime != nullptr ? &runtime->machine() : nullptr;
     }
+    bool anythingRuns() { return machine() != nullptr && machine()->running(); }
 
     // The window's initialisation, then shown as the program shows it.
     void start() {

@@ -7,7 +7,7 @@
 
 #include "tests/gui/shell_fixture.h"
 
-#include "chip16/chip16_machine.h"
+#include "app/chip16_runtime.h"
 #include "chip8/chip8_machine.h"
 #include "platform/qt/host_window.h"
 #include "platform/qt/picture_widget.h"
@@ -82,10 +82,19 @@ class StressTest : public ShellTest {
     bool waitForPicture() {
         return QTest::qWaitFor([this] { return window->picture()->hasPicture(); }, frameTimeoutMs);
     }
-    bool nothingRuns() const {
-        return chip8.executeWorker == nullptr && chip8.renderWorker == nullptr &&
-               chip16.executeWorker == nullptr && chip8.display == nullptr &&
-               chip16.display == nullptr;
+    // No worker runs and the machine has no display.
+    bool nothingRuns() {
+        if (machine() == nullptr) {
+            return true;
+        }
+        if (machine()->running()) {
+            return false;
+        }
+        if (auto* runtime = dynamic_cast<Chip8Runtime*>(machine())) {
+            return runtime->machine().renderWorker == nullptr && runtime->display() == nullptr;
+        }
+        auto* runtime = dynamic_cast<Chip16Runtime*>(machine());
+        return runtime != nullptr && runtime->machine().display == nullptr;
     }
 };
 
@@ -111,7 +120,7 @@ TEST_F(StressTest, LoadResetCloseCyclesNeitherHangNorLeak) {
         const bool chip16Cycle = cycle % 2 == 1;
         const bool exitCycle = cycle % 10 == 4;
         load(chip16Cycle ? chip16Rom : exitCycle ? exitRom : chip8Rom);
-        ASSERT_EQ(EmulatorMode.load(), chip16Cycle ? MachineKind::Chip16 : MachineKind::Chip8);
+        ASSERT_EQ(control().mode(), chip16Cycle ? MachineKind::Chip16 : MachineKind::Chip8);
         ASSERT_TRUE(waitForPicture()) << "no frame after Load";
         window->handleCommand(command::flickerFilter);
 

@@ -1,33 +1,30 @@
 #include "tools/quorvix_run/key_holds.h"
 
-#include "chip16/chip16_machine.h"
+#include "app/key_tables.h"
 #include "chip16/controller.h"
-#include "chip8/chip8_machine.h"
-#include "platform/keyboard.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <map>
 #include <string>
 
 namespace {
-std::optional<int> controllerKey(const std::string& name) {
-    for (const Chip16ControllerButton& button : chip16ControllerButtons) {
-        if (name == button.name) {
-            return Chip16Machine::keyMap[static_cast<std::size_t>(button.keyMapEntry)];
+// The key's PC key, by the tables of the machine that names it.
+std::optional<unsigned> controllerInputCode(const std::string& name) {
+    for (unsigned bit = 0; bit < 8; ++bit) {
+        if (name == chip16ControllerButtons[bit].name) {
+            return inputCodeOfChip16Button(bit);
         }
     }
     return std::nullopt;
 }
 
-std::optional<int> chip8Key(const std::string& name) {
+std::optional<unsigned> chip8InputCode(const std::string& name) {
     if (name.size() != 1 || !std::isxdigit(static_cast<unsigned char>(name[0]))) {
         return std::nullopt;
     }
-    const int key = std::stoi(name, nullptr, 16);
-    return Chip8Machine::keyMap[static_cast<std::size_t>(key)];
+    return inputCodeOfChip8Key(static_cast<unsigned>(std::stoi(name, nullptr, 16)));
 }
 
 std::optional<std::uint64_t> parseFrame(std::string_view text) {
@@ -49,31 +46,27 @@ std::optional<KeyHold> parseKeyHold(std::string_view text, MachineKind machine) 
     std::string name(text.substr(0, at));
     name = asciiLowerCase(name);
     const bool controllerFirst = machine == MachineKind::Chip16;
-    std::optional<int> key = controllerFirst ? controllerKey(name) : chip8Key(name);
-    if (!key) {
-        key = controllerFirst ? chip8Key(name) : controllerKey(name);
+    std::optional<unsigned> inputCode =
+        controllerFirst ? controllerInputCode(name) : chip8InputCode(name);
+    if (!inputCode) {
+        inputCode = controllerFirst ? chip8InputCode(name) : controllerInputCode(name);
     }
     const auto first = parseFrame(text.substr(at + 1, dash - at - 1));
     const auto last = parseFrame(text.substr(dash + 1));
-    if (!key || !first || !last || *last < *first) {
+    if (!inputCode || !first || !last || *last < *first) {
         return std::nullopt;
     }
-    return KeyHold{*key, *first, *last};
+    const std::optional<unsigned> key = machineKeyOfInputCode(machine, *inputCode);
+    return KeyHold{key.value_or(noMachineKey), *first, *last};
 }
 
-void applyKeyHolds(const std::vector<KeyHold>& holds, std::uint64_t frames) {
-    std::map<int, bool> down;
+void applyKeyHolds(const std::vector<KeyHold>& holds, std::uint64_t frames, Machine& machine) {
+    std::map<unsigned, bool> down;
     for (const KeyHold& hold : holds) {
-        down[hold.virtualKey] =
-            down[hold.virtualKey] || (frames >= hold.firstFrame && frames <= hold.lastFrame);
+        down[hold.machineKey] =
+            down[hold.machineKey] || (frames >= hold.firstFrame && frames <= hold.lastFrame);
     }
     for (const auto& [key, isDown] : down) {
-        setKeyDown(key, isDown);
-    }
-}
-
-void releaseKeyHolds(const std::vector<KeyHold>& holds) {
-    for (const KeyHold& hold : holds) {
-        setKeyDown(hold.virtualKey, false);
+        machine.setKey(key, isDown);
     }
 }

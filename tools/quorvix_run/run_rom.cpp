@@ -1,18 +1,15 @@
 #include "tools/quorvix_run/run_rom.h"
 
-#include "app/emulator_state.h"
-#include "chip16/extended_set.h"
+#include "app/machine_choices.h"
 #include "chip16/frame_pacer.h"
-#include "chip8/reset_request.h"
 #include "chip8/tick_pacer.h"
 #include "display/frame_device.h"
-#include "machine/machine_settings.h"
 #include "platform/clock.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
+#include "platform/rom_file.h"
 #include "tools/quorvix_run/png_writer.h"
-#include "tools/quorvix_run/runner_machine.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,7 +25,7 @@ struct RunResult {
     double seconds = 0;
 };
 
-bool pokesFit(const RunOptions& options, const RunnerMachine& machine) {
+bool pokesFit(const RunOptions& options, const Machine& machine) {
     for (const Poke& poke : options.pokes) {
         if (poke.address >= machine.memorySize()) {
             std::fprintf(stderr,
@@ -63,9 +60,29 @@ class DisplayClockCount {
     std::uint64_t start_;
 };
 
+// Stops whatever runs, reads and loads the ROM, writes the pokes and starts the
+// machine; false when the ROM could not be read (the machine then stays stopped).
+bool startRom(const RunOptions& options, const MachineChoices& choices, Machine& machine) {
+    machine.stop();
+    if (machine.kind() == MachineKind::Chip8) {
+        logMachineChoices(MachineKind::Chip8, choices);
+    }
+    const auto rom = readRomImage(options.romPath);
+    if (!rom) {
+        logMessage("Error: Rom not found!");
+        return false;
+    }
+    machine.load(*rom);
+    for (const Poke& poke : options.pokes) {
+        machine.poke(poke.address, poke.value);
+    }
+    machine.start();
+    return true;
+}
+
 // Runs until a limit is reached, acting on the commands the machine posts to the
 // window as the shell would: Reset starts the same ROM again.
-RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
+RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices, Machine& machine,
                         const headless::FrameSink& sink, const DisplayClockCount& clock) {
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
@@ -77,9 +94,9 @@ RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
         // Counted by the clock, so a program whose frames the flicker filter holds
         // back still ends and still gets its keys.
         const std::uint64_t frames = clock.periods(presented);
-        applyKeyHolds(options.keyHolds, frames);
+        applyKeyHolds(options.keyHolds, frames, machine);
         for (const int posted : headless::takePostedCommands()) {
-            if (posted == command::reset && !machine.start(options.romPath, options.pokes)) {
+            if (posted == command::reset && !startRom(options, choices, machine)) {
                 result.loaded = false;
                 result.seconds = elapsed();
                 return result;
@@ -95,7 +112,7 @@ RunResult runUntilLimit(const RunOptions& options, RunnerMachine& machine,
     return result;
 }
 
-bool writeOutputs(const RunOptions& options, const RunnerMachine& machine,
+bool writeOutputs(const RunOptions& options, const Machine& machine,
                   const headless::FrameSink& sink, const RunResult& result,
                   std::uint64_t instructions) {
     bool ok = true;
@@ -107,7 +124,7 @@ bool writeOutputs(const RunOptions& options, const RunnerMachine& machine,
             std::fprintf(stderr,
                          "quorvix-run: no frame was presented during the run, so no screenshot "
                          "was written%s\n",
-                         flickerFilter.load() != 0 ? " (the flicker filter was on)" : "");
+                         options.flickerFilter ? " (the flicker filter was on)" : "");
             ok = false;
         } else if (!writePng(options.screenshotPath, pixels, width, height)) {
             std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.screenshotPath.c_str());
@@ -134,14 +151,14 @@ int runRom(const RunOptions& options) {
     initClock();
     verboseConsole.store(options.log ? 1 : 0);
     const MachineKind kind = machineForRomName(options.romPath);
-    EmulatorMode.store(kind);
+    MachineChoices choices;
+    choices.variant = options.variant;
+    choices.speed = options.speed;
+    choices.chip16Extended = options.chip16Extended;
     // On by default, as the main window starts it.
-    flickerFilter.store(options.flickerFilter ? 1 : 0);
-    chooseChip16ExtendedSet(options.chip16Extended);
-    chip8VariantChosen.store(options.variant);
-    chip8SpeedChosen.store(options.speed);
+    choices.flickerFilter = options.flickerFilter;
 
-    const auto machine = makeRunner(kind);
+    const auto machine = makeMachine(kind, choices);
     if (!pokesFit(options, *machine)) {
         return 2; // a bad argument, as usage errors
     }
@@ -154,13 +171,12 @@ int runRom(const RunOptions& options) {
 
     RunResult result;
     const DisplayClockCount clock(options.noWait, elapsedNanoseconds());
-    if (machine->start(options.romPath, options.pokes)) {
-        result = runUntilLimit(options, *machine, sink, clock);
+    if (startRom(options, choices, *machine)) {
+        result = runUntilLimit(options, choices, *machine, sink, clock);
     } else {
         result.loaded = false;
     }
     machine->stop();
-    releaseKeyHolds(options.keyHolds);
     headless::setMainSurface(nullptr);
 
     if (!result.loaded) {

@@ -1,0 +1,199 @@
+#include "app/chip16_runtime.h"
+
+#include "chip16/rom_loader.h"
+#include "chip16/run_loop.h"
+#include "display/display_dx16.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+// How long a paused worker's step sleeps before it looks again.
+constexpr auto pausedPoll = std::chrono::milliseconds(5);
+} // namespace
+
+Chip16Runtime::Chip16Runtime(bool extendedInstructions)
+    : extendedInstructions_(extendedInstructions) {
+    machine_.extendedInstructions = extendedInstructions;
+}
+
+Chip16Runtime::~Chip16Runtime() {
+    stop();
+}
+
+void Chip16Runtime::load(std::span<const std::uint8_t> rom) {
+    stop();
+    rom_.assign(rom.begin(), rom.end());
+    loadChip16Rom(machine_, rom_);
+    machine_.extendedInstructions = extendedInstructions_;
+    resetChip16(machine_);
+    paused_.store(false, std::memory_order_release);
+}
+
+void Chip16Runtime::start() {
+    if (running()) {
+        return;
+    }
+    // The display exists before the first instruction runs; without one the run loop
+    // simply shows nothing.
+    display_ = createDisplayDx16(machine_);
+    machine_.display = display_.get();
+    executeWorker_ = makeWorker("tExecute", [this] { executeStep(); });
+    if (executeWorker_ && paused()) {
+        executeWorker_->yieldRequested.store(true, std::memory_order_release);
+    }
+}
+
+void Chip16Runtime::stop() {
+    stopWorker(executeWorker_);
+    // The worker has finished, so nothing uses the display any more.
+    machine_.display = nullptr;
+    display_.reset();
+}
+
+void Chip16Runtime::reset() {
+    const bool wasRunning = running();
+    const std::vector<std::uint8_t> rom = rom_;
+    load(rom);
+    if (wasRunning) {
+        start();
+    }
+}
+
+template <typename Work> void Chip16Runtime::withExecuteHeld(Work work) const {
+    WorkerThread* const worker = executeWorker_.get();
+    lockFromOutside(worker);
+    work();
+    unlockFromOutside(worker);
+}
+
+void Chip16Runtime::pause() {
+    if (paused()) {
+        return;
+    }
+    if (executeWorker_) {
+        executeWorker_->yieldRequested.store(true, std::memory_order_release);
+    }
+    // The frame clock is the instruction count, which stands still with the worker.
+    withExecuteHeld([this] { paused_.store(true, std::memory_order_release); });
+}
+
+void Chip16Runtime::resume() {
+    if (!paused()) {
+        return;
+    }
+    withExecuteHeld([this] {
+        paused_.store(false, std::memory_order_release);
+        if (executeWorker_) {
+            executeWorker_->yieldRequested.store(false, std::memory_order_release);
+        }
+    });
+}
+
+void Chip16Runtime::stepInstruction() {
+    withExecuteHeld([this] { stepChip16Instruction(machine_); });
+}
+
+void Chip16Runtime::stepFrame() {
+    withExecuteHeld([this] { stepChip16Frame(machine_); });
+}
+
+void Chip16Runtime::setKey(unsigned key, bool down) {
+    if (key < 8) {
+        machine_.keys.set(key, down);
+    }
+}
+
+std::any Chip16Runtime::takeState() const {
+    Chip16State state;
+    withExecuteHeld([this, &state] { state = static_cast<const Chip16State&>(machine_); });
+    return state;
+}
+
+bool Chip16Runtime::restoreState(const std::any& state) {
+    const auto* restored = std::any_cast<Chip16State>(&state);
+    if (restored == nullptr) {
+        return false;
+    }
+    withExecuteHeld([this, restored] { static_cast<Chip16State&>(machine_) = *restored; });
+    return true;
+}
+
+void Chip16Runtime::poke(std::uint32_t address, std::uint8_t value) {
+    machine_.memory[address % chip16MemorySize] = value;
+}
+
+MachineView Chip16Runtime::view() const {
+    MachineView view;
+    withExecuteHeld([this, &view] {
+        const Chip16Machine& m = machine_;
+        char name[8];
+        for (unsigned i = 0; i < 16; ++i) {
+            std::snprintf(name, sizeof name, "R%X", i);
+            view.registers.push_back({name, m.R[i], 4});
+        }
+        view.registers.push_back({"PC", m.pc, 4});
+        view.registers.push_back({"SP", m.sp, 4});
+        view.registers.push_back({"C", m.carry, 1});
+        view.registers.push_back({"Z", m.zero, 1});
+        view.registers.push_back({"O", m.overflow, 1});
+        view.registers.push_back({"N", m.negative, 1});
+        view.registers.push_back({"SPRW", static_cast<std::uint32_t>(m.spriteWidth), 2});
+        view.registers.push_back({"SPRH", static_cast<std::uint32_t>(m.spriteHeight), 2});
+        view.registers.push_back({"HFLIP", m.flipHorizontal, 1});
+        view.registers.push_back({"VFLIP", m.flipVertical, 1});
+        view.registers.push_back({"BG", m.backgroundColour, 1});
+        view.pc = m.pc;
+        view.memory.assign(m.memory.begin(), m.memory.end());
+        view.instructionsExecuted = chip16InstructionsExecuted(m);
+    });
+    return view;
+}
+
+std::string Chip16Runtime::screenText() const {
+    return chip16ScreenText(machine_);
+}
+
+std::string Chip16Runtime::statsText() const {
+    return chip16UnknownOpcodeText(machine_);
+}
+
+std::uint64_t Chip16Runtime::instructionsExecuted() const {
+    return chip16InstructionsExecuted(machine_);
+}
+
+void Chip16Runtime::executeStep() {
+    if (paused()) {
+        std::this_thread::sleep_for(pausedPoll);
+        return;
+    }
+    runChip16Batch(machine_);
+}
+
+std::string chip16ScreenText(const Chip16State& machine) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text = "chip-16 screen: 320x240 colour indices (hex), background ";
+    text += digits[machine.backgroundColour & 0xF];
+    text += '\n';
+    for (std::uint32_t y = 0; y < chip16ScreenHeight; ++y) {
+        for (std::uint32_t x = 0; x < chip16ScreenWidth; ++x) {
+            text += digits[machine.screen[y * chip16ScreenWidth + x] & 0xF];
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::string chip16UnknownOpcodeText(const Chip16Machine& machine) {
+    std::string text;
+    char line[64];
+    for (std::size_t opcode = 0; opcode < machine.unknownOpcodeCounts.size(); ++opcode) {
+        if (machine.unknownOpcodeCounts[opcode] != 0) {
+            std::snprintf(line, sizeof line, "unknown opcode 0x%02zx: %llu times\n", opcode,
+                          static_cast<unsigned long long>(machine.unknownOpcodeCounts[opcode]));
+            text += line;
+        }
+    }
+    return text.empty() ? "unknown opcodes: none\n" : text;
+}

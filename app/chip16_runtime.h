@@ -1,0 +1,61 @@
+#pragma once
+// A Chip-16 machine with what runs it: the "tExecute" worker that steps it and shows
+// its frames, and the display.
+
+#include "chip16/chip16_machine.h"
+#include "machine/machine.h"
+#include "workers/worker_thread.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class Chip16Runtime final : public Machine {
+  public:
+    explicit Chip16Runtime(bool extendedInstructions);
+    ~Chip16Runtime() override;
+    Chip16Runtime(const Chip16Runtime&) = delete;
+    Chip16Runtime& operator=(const Chip16Runtime&) = delete;
+
+    MachineKind kind() const override { return MachineKind::Chip16; }
+    void load(std::span<const std::uint8_t> rom) override;
+    void start() override;
+    void stop() override;
+    void reset() override;
+    bool running() const override { return executeWorker_ != nullptr; }
+    void pause() override;
+    void resume() override;
+    bool paused() const override { return paused_.load(std::memory_order_acquire); }
+    void stepInstruction() override;
+    void stepFrame() override;
+    void setKey(unsigned key, bool down) override;
+    void releaseKeys() override { machine_.keys.releaseAll(); }
+    std::any takeState() const override;
+    bool restoreState(const std::any& state) override;
+    std::uint32_t memorySize() const override { return chip16MemorySize; }
+    void poke(std::uint32_t address, std::uint8_t value) override;
+    MachineView view() const override;
+    std::string screenText() const override;
+    std::string statsText() const override;
+    std::uint64_t instructionsExecuted() const override;
+    void setSoundHook(SoundHook hook) override { machine_.soundHook = std::move(hook); }
+
+    Chip16Machine& machine() { return machine_; }
+    const Chip16Machine& machine() const { return machine_; }
+
+  private:
+    void executeStep();
+    template <typename Work> void withExecuteHeld(Work work) const;
+
+    bool extendedInstructions_;
+    std::vector<std::uint8_t> rom_;
+    Chip16Machine machine_;
+    std::unique_ptr<Displayc16> display_;
+    std::unique_ptr<WorkerThread> executeWorker_;
+    std::atomic<bool> paused_{false};
+};
+
+// The Chip-16 screen as 240 rows of 320 hex colour digits ('0' shows the background).
+std::string chip16ScreenText(const Chip16State& machine);
+// Every unknown opcode the Chip-16 machine met since it started, with its count.
+std::string chip16UnknownOpcodeText(const Chip16Machine& machine);

@@ -1,0 +1,80 @@
+#pragma once
+// A CHIP-8 machine with what runs it: the "tExecute" worker that steps it, the
+// "tRender" worker that shows its screen, and the display.
+
+#include "chip8/chip8_machine.h"
+#include "machine/display_interfaces.h"
+#include "machine/machine.h"
+#include "workers/worker_thread.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class Chip8Runtime final : public Machine {
+  public:
+    explicit Chip8Runtime(const Chip8Rules& rules);
+    ~Chip8Runtime() override;
+    Chip8Runtime(const Chip8Runtime&) = delete;
+    Chip8Runtime& operator=(const Chip8Runtime&) = delete;
+
+    MachineKind kind() const override { return MachineKind::Chip8; }
+    void load(std::span<const std::uint8_t> rom) override;
+    void start() override;
+    void stop() override;
+    void reset() override;
+    bool running() const override { return executeWorker_ != nullptr; }
+    void pause() override;
+    void resume() override;
+    bool paused() const override { return paused_.load(std::memory_order_acquire); }
+    void stepInstruction() override;
+    void stepFrame() override;
+    void setKey(unsigned key, bool down) override;
+    void releaseKeys() override { machine_.keys.releaseAll(); }
+    std::any takeState() const override;
+    bool restoreState(const std::any& state) override;
+    std::uint32_t memorySize() const override;
+    void poke(std::uint32_t address, std::uint8_t value) override;
+    MachineView view() const override;
+    std::string screenText() const override;
+    std::uint64_t instructionsExecuted() const override;
+    void setSoundHook(SoundHook hook) override { machine_.soundHook = std::move(hook); }
+    void setFlickerFilter(bool on) override { flickerFilter_.store(on, std::memory_order_relaxed); }
+
+    // The rules the next load() starts the machine with.
+    void setRules(const Chip8Rules& rules) { rules_ = rules; }
+
+    // The machine itself, its display and the "tRender" worker's callbacks, for tests
+    // and tools that look closer than the interface.
+    Chip8Machine& machine() { return machine_; }
+    const Chip8Machine& machine() const { return machine_; }
+    std::unique_ptr<Displayc8>& display() { return display_; }
+    // Create the display (before the worker's first step), convert and present one frame
+    // unless the flicker filter holds it back, destroy the display.
+    void renderStart();
+    void renderStep();
+    void renderStop();
+
+  private:
+    void executeStep();
+    // The host clock's reading at which the machine's time stands while paused.
+    std::uint64_t machineNow() const;
+    // Runs `work` with "tExecute" held between two steps (or with no worker running).
+    template <typename Work> void withExecuteHeld(Work work) const;
+
+    Chip8Rules rules_;
+    std::vector<std::uint8_t> rom_;
+    Chip8Machine machine_;
+    std::unique_ptr<Displayc8> display_;
+    std::unique_ptr<WorkerThread> renderWorker_;
+    std::unique_ptr<WorkerThread> executeWorker_;
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> flickerFilter_{true};
+    // When the pause began (nanoseconds since program start).
+    std::uint64_t pausedAt_ = 0;
+};
+
+// The Chip-8 screen as text: the 128 x 64 buffer in high resolution, the 64 x 32
+// logical pixels (top-left cell of each 2 x 2 block) in low resolution; '.' dark, '#'
+// lit, and under XO-CHIP rules '+' lit in plane 2 only and '@' in both planes.
+std::string chip8ScreenText(const Chip8State& machine);
