@@ -3,6 +3,9 @@
 # Quality gates: `make lint`, `make coverage`, `make bench`, `make fuzz` (FUZZ_SECONDS
 # per harness, 60 by default), `make mutate` (the planted faults of scripts/mutants.py
 # must all be caught by the tests); each builds in a folder of its own.
+# `make package` builds the Debian package build/quorvix_<version>_<arch>.deb;
+# `make package-check` builds it and checks its contents, lintian's verdict, the
+# desktop data and the programs run from it (scripts/check-package.sh).
 
 comma := ,
 SANITIZE ?=
@@ -18,7 +21,8 @@ BUILD_DIR := build-$(subst $(comma),-,$(SANITIZE))
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build test run clean lint coverage bench fuzz mutate
+.PHONY: all deps configure build test run clean lint coverage bench fuzz mutate package \
+	package-check
 
 all: build
 
@@ -38,6 +42,12 @@ test: build
 run: build
 	@# The emulator always ends with exit code 7, which is not a failure.
 	@$(BUILD_DIR)/quorvix "$(if $(ROM),$(ROM),$(BUILD_DIR)/roms/demo.ch8)" || [ $$? -eq 7 ]
+
+package: build
+	@cmake --build $(BUILD_DIR) --target package
+
+package-check: package
+	@scripts/check-package.sh $(BUILD_DIR)
 
 lint: deps
 	@scripts/lint.sh

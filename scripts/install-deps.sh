@@ -10,6 +10,7 @@ packages=(
     libpng-dev zlib1g-dev libcli11-dev
     xvfb xauth x11-utils imagemagick
     clang libclang-rt-14-dev llvm clang-tidy cppcheck gcovr python3
+    dpkg-dev file lintian appstream desktop-file-utils shared-mime-info groff-base man-db
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "app/gui/about_dialog.h"
 
 #include "app/gui/app_icon.h"
+#include "quorvix_version.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -24,7 +25,8 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
 
     auto* icon = new QLabel(this);
     icon->setPixmap(appIcon().pixmap(32, 32));
-    auto* version = new QLabel(QStringLiteral("Quorvix, Version 1.0"), this);
+    auto* version = new QLabel(
+        QStringLiteral("Quorvix, Version %1").arg(QString::fromLatin1(quorvixVersion)), this);
     version->setTextFormat(Qt::PlainText);
     auto* notice = new QLabel(QStringLiteral("Copyright (C) 2025 Tavrin"), this);
     notice->setTextFormat(Qt::PlainText);

@@ -4,6 +4,7 @@
 #include "app/gui/command_line.h"
 #include "app/gui/run_main_window.h"
 #include "app/machine_control.h"
+#include "quorvix_version.h"
 
 #include <QApplication>
 
@@ -13,7 +14,7 @@ int main(int argc, char* argv[]) {
     initStartUp();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvix"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(quorvixVersion));
     QApplication::setDesktopFileName(QStringLiteral("quorvix"));
     // What Qt's own options (-platform, -style, ...) leave of the command line.
     const CommandLineOutcome commandLine = parseWindowCommandLine(argc, argv);

@@ -1,6 +1,7 @@
 #include "tools/quorvix_run/run_options.h"
 
 #include "machine/machine_settings.h"
+#include "quorvix_version.h"
 #include "tools/quorvix_run/run_limits.h"
 
 #include <CLI/CLI.hpp>
@@ -78,7 +79,7 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                        "instructions per 1/60 s for a paced variant, 1 to 100000 (xochip runs "
                        "1000, the others their own)")
             ->type_name("N");
-    app.set_version_flag("--version", "quorvix-run 1.0");
+    app.set_version_flag("--version", std::string("quorvix-run ") + quorvixVersion);
     app.add_option("ROM", options.romPath, "the ROM file (after -- when its name starts with -)")
         ->required();
 
