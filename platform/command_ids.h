@@ -3,29 +3,33 @@
 // the Escape key send. Workers post them too (the exit instruction posts Reset).
 
 namespace command {
-constexpr int cancel = 2;
-constexpr int about = 104;
-constexpr int exit = 105;
-constexpr int load = 32771;
-constexpr int reset = 32772;
-constexpr int close = 32773;
-// "Window x1" to "Window x4" are windowScaleBase + 1 to windowScaleBase + 4.
-constexpr int windowScaleBase = 32775;
-constexpr int windowX1 = 32776;
-constexpr int windowX4 = 32779;
-constexpr int flickerFilter = 32782;
-constexpr int showConsole = 32783;
-// The Machine menu: the CHIP-8 variants, one radio group in the order of Chip8Variant
-// (variantQuorvix + its value), the Speed submenu (the variant's own speed, then the
-// steps 7, 15, 30, 100, 200, 500 and 1000 instructions per 1/60 s) and the Chip-16
-// instruction set.
-constexpr int variantQuorvix = 32800;
-constexpr int variantChip8 = 32801;
-constexpr int variantSuperChip = 32802;
-constexpr int variantSuperChipLegacy = 32803;
-constexpr int variantXoChip = 32804;
-constexpr int speedOwn = 32820;
-constexpr int speedFirstStep = 32821;
-constexpr int speedLastStep = 32827;
-constexpr int chip16Extended = 32810;
+// An unscoped enumeration: the ids are ints on the wire (posted commands, QAction data),
+// and the ranges below are computed with.
+enum Id : int {
+    cancel = 2,
+    about = 104,
+    exit = 105,
+    load = 32771,
+    reset = 32772,
+    close = 32773,
+    // "Window x1" to "Window x4" are windowScaleBase + 1 to windowScaleBase + 4.
+    windowScaleBase = 32775,
+    windowX1 = 32776,
+    windowX4 = 32779,
+    flickerFilter = 32782,
+    showConsole = 32783,
+    // The Machine menu: the CHIP-8 variants, one radio group in the order of Chip8Variant
+    // (variantQuorvix + its value), the Speed submenu (the variant's own speed, then the
+    // steps 7, 15, 30, 100, 200, 500 and 1000 instructions per 1/60 s) and the Chip-16
+    // instruction set.
+    variantQuorvix = 32800,
+    variantChip8 = 32801,
+    variantSuperChip = 32802,
+    variantSuperChipLegacy = 32803,
+    variantXoChip = 32804,
+    chip16Extended = 32810,
+    speedOwn = 32820,
+    speedFirstStep = 32821,
+    speedLastStep = 32827,
+};
 } // namespace command
