@@ -32,9 +32,13 @@ void logMachineChoices(MachineKind kind, const MachineChoices& choices) {
 std::unique_ptr<Machine> makeMachine(MachineKind kind, const MachineChoices& choices) {
     std::unique_ptr<Machine> machine;
     if (kind == MachineKind::Chip16) {
-        machine = std::make_unique<Chip16Runtime>(choices.chip16Extended);
+        auto chip16 = std::make_unique<Chip16Runtime>(choices.chip16Extended);
+        chip16->machine().framePacing = choices.realTimePacing;
+        machine = std::move(chip16);
     } else {
-        machine = std::make_unique<Chip8Runtime>(chip8RulesChosen(choices));
+        auto chip8 = std::make_unique<Chip8Runtime>(chip8RulesChosen(choices));
+        chip8->machine().tickPacing = choices.realTimePacing;
+        machine = std::move(chip8);
     }
     machine->setFlickerFilter(choices.flickerFilter);
     return machine;

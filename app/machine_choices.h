@@ -15,6 +15,9 @@ struct MachineChoices {
     bool chip16Extended = false;
     // Skip CHIP-8 frames in which the last sprite drawn erased a pixel.
     bool flickerFilter = false;
+    // Hold the machine to real time (60 frames or ticks a second); a headless run at
+    // full speed turns it off.
+    bool realTimePacing = true;
 };
 
 // The rules of the chosen variant, at the chosen speed when the variant is paced.

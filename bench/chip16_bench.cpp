@@ -26,8 +26,8 @@ Chip16Machine& benchMachine() {
 
 Chip16Machine& loadProgram(const Chip16Program& program, bool extendedInstructions = false) {
     initClock();
-    setFramePacingEnabled(false);
     Chip16Machine& chip16 = benchMachine();
+    chip16.framePacing = false;
     chip16.display = nullptr;
     chip16.memory.fill(0);
     std::copy(program.image().begin(), program.image().end(), chip16.memory.begin());

@@ -323,8 +323,8 @@ std::unique_ptr<Chip16Machine> machineWith(const Chip16Program& program) {
 // instructions from the same start, or empty.
 std::string differenceFromExecutor(const Chip16Program& program) {
     constexpr int batches = 200; // twelve frame boundaries
-    setFramePacingEnabled(false);
     auto real = machineWith(program);
+    real->framePacing = false;
     auto floor = machineWith(program);
     for (int i = 0; i < batches; ++i) {
         runChip16Batch(*real);

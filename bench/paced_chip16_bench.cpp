@@ -51,7 +51,6 @@ void BM_PacedChip16CpuShare(benchmark::State& state) {
     sink.setRefreshPeriod(refreshPeriod);
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(true);
-    setFramePacingEnabled(true);
     const auto runtime = std::make_unique<Chip16Runtime>(false);
     const std::filesystem::path rom = std::filesystem::temp_directory_path() / "quorvix-paced.c16";
     {

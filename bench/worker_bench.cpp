@@ -108,8 +108,9 @@ void startAndStop(benchmark::State& state, MachineKind kind, const std::string& 
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(false);
-    setFramePacingEnabled(false);
-    const std::unique_ptr<Machine> machine = makeMachine(kind, MachineChoices{});
+    MachineChoices choices;
+    choices.realTimePacing = false;
+    const std::unique_ptr<Machine> machine = makeMachine(kind, choices);
     for (auto _ : state) {
         const std::uint64_t framesBefore = sink.framesShown();
         const auto image = readRomImage(rom);
@@ -124,7 +125,6 @@ void startAndStop(benchmark::State& state, MachineKind kind, const std::string& 
         }
         machine->stop();
     }
-    setFramePacingEnabled(true);
     setRefreshWaitEnabled(true);
     headless::setMainSurface(nullptr);
     std::remove(rom.c_str());

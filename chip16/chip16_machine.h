@@ -76,6 +76,9 @@ struct Chip16Machine : Chip16State {
     MachineKeys keys;
     // Where sound events go; empty = nobody listens.
     SoundHook soundHook;
+    // Frames are held to 60 a second of real time; a headless run at full speed turns
+    // this off.
+    bool framePacing = true;
     // How often each unknown opcode was met since the machine started; diagnostics only.
     std::array<std::uint64_t, 256> unknownOpcodeCounts{};
 };

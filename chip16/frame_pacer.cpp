@@ -3,16 +3,12 @@
 #include "platform/clock.h"
 #include "workers/worker_thread.h"
 
-#include <atomic>
-
 namespace {
 // Kept for the whole process, not per machine: a new machine's first frame follows the
 // previous machine's last one. Only the "tExecute" thread of the running machine uses it.
 bool pacerStarted = false;
 std::uint64_t lastTick = 0;
 std::uint64_t frequency = 0;
-
-std::atomic<bool> pacingEnabled{true};
 } // namespace
 
 void FramePacer() {
@@ -40,12 +36,4 @@ void FramePacer() {
             1'000'000'000);
         sleepUntilCounterUnlessStopping(lastTick + periodCounts);
     }
-}
-
-void setFramePacingEnabled(bool enabled) {
-    pacingEnabled.store(enabled, std::memory_order_relaxed);
-}
-
-bool framePacingEnabled() {
-    return pacingEnabled.load(std::memory_order_relaxed);
 }

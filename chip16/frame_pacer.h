@@ -10,8 +10,3 @@ constexpr std::uint64_t framePeriodNanoseconds = 16'639'488;
 // up: the next period counts from this return. Returns early, as soon as the worker it
 // runs on is being stopped.
 void FramePacer();
-
-// The program always paces; a headless run that wants full speed turns pacing off, and
-// the run loop then skips FramePacer.
-void setFramePacingEnabled(bool enabled);
-bool framePacingEnabled();

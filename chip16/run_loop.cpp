@@ -30,7 +30,7 @@ bool waitsForVerticalBlank(const Chip16Machine& m) {
         m.display->present();
     }
     m.memory[chip16ControllerAddress] = sampleChip16Controller(m);
-    if (pace && framePacingEnabled()) {
+    if (pace && m.framePacing) {
         FramePacer();
     }
     // The instruction that sees the vertical blank: a waiting VBLNK passes here.

@@ -84,6 +84,9 @@ struct Chip8Machine : Chip8State {
     // Paced rules: the performance counter, in nanoseconds, at which the last 1/60 s
     // tick began; 0 = no tick yet.
     std::uint64_t lastTickStart = 0;
+    // Paced rules wait for real time between ticks; a headless run at full speed turns
+    // this off, and each tick then starts at once (the timers still step once a tick).
+    bool tickPacing = true;
     // Set by "tExecute" while a paced tick holds the "tRender" mutex, so that the tick's
     // draws do not take it again. Touched by no other thread.
     bool tickHoldsRender = false;

@@ -503,7 +503,7 @@ void runTickInstructions(Chip8Machine& m, std::uint32_t most) {
 // its instructions.
 void runPacedTick(Chip8Machine& m) {
     if (m.tickInstructionsDone == 0) {
-        waitForChip8Tick(m.lastTickStart);
+        waitForChip8Tick(m.lastTickStart, m.tickPacing);
     }
     runTickInstructions(m, m.rules.instructionsPerTick);
 }

@@ -2,11 +2,7 @@
 
 #include "platform/clock.h"
 
-#include <atomic>
-
 namespace {
-std::atomic<bool> pacingEnabled{true};
-
 // The counter in nanoseconds. A clock that was never initialised has no frequency; its
 // counter still runs in nanoseconds, and a wait on it must end all the same.
 std::uint64_t nowNanoseconds() {
@@ -15,9 +11,9 @@ std::uint64_t nowNanoseconds() {
 }
 } // namespace
 
-void waitForChip8Tick(std::uint64_t& lastTickStart) {
+void waitForChip8Tick(std::uint64_t& lastTickStart, bool pacing) {
     std::uint64_t now = nowNanoseconds();
-    if (lastTickStart == 0 || !pacingEnabled.load(std::memory_order_relaxed)) {
+    if (lastTickStart == 0 || !pacing) {
         // 0 means "no tick yet", so a tick at the counter's very start counts as 1 ns.
         lastTickStart = now != 0 ? now : 1;
         return;
@@ -30,12 +26,4 @@ void waitForChip8Tick(std::uint64_t& lastTickStart) {
     // A sleep that overshoots a little is made up by the next tick; a tick a whole
     // period late (the host was busy) starts the count afresh instead of racing.
     lastTickStart = now - due < chip8TickNanoseconds ? due : now;
-}
-
-void setChip8TickPacingEnabled(bool enabled) {
-    pacingEnabled.store(enabled, std::memory_order_relaxed);
-}
-
-bool chip8TickPacingEnabled() {
-    return pacingEnabled.load(std::memory_order_relaxed);
 }

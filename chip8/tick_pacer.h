@@ -8,10 +8,6 @@ constexpr std::uint64_t chip8TickNanoseconds = 16'666'667;
 // Returns when the tick after the one that started at `lastTickStart` (the performance
 // counter in nanoseconds; 0 = no tick yet, and the first tick starts at once) is due, and
 // moves `lastTickStart` to it. A tick that starts a little late does not delay the
-// ones after it; one that starts a whole tick late starts the count afresh.
-void waitForChip8Tick(std::uint64_t& lastTickStart);
-
-// Ticks always wait; a headless run that wants full speed turns the wait off, and each
-// tick then starts at once (the timers still step once per tick).
-void setChip8TickPacingEnabled(bool enabled);
-bool chip8TickPacingEnabled();
+// ones after it; one that starts a whole tick late starts the count afresh. Without
+// `pacing` (a headless run at full speed) every tick starts at once.
+void waitForChip8Tick(std::uint64_t& lastTickStart, bool pacing);

@@ -73,6 +73,7 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size) {
                 m.memory.begin());
     resetChip16(m);
     m.random = fuzzRandom();
+    m.framePacing = false;
     // Some inputs run with the later instructions (MOD, REM, NOT, NEG, PAL) as well.
     m.extendedInstructions = (options & 4u) != 0;
     m.cycles = framePhase;

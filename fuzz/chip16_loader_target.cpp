@@ -38,6 +38,7 @@ int fuzzChip16Loader(const std::uint8_t* data, std::size_t size) {
 
     resetChip16(m);
     m.random = fuzzRandom();
+    m.framePacing = false;
     FUZZ_CHECK(m.pc == m.startAddress);
     runChip16Batch(m);
     closeFuzzConsole();

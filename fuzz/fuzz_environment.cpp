@@ -30,7 +30,6 @@ void prepareFuzzEnvironment() {
     static const bool prepared = [] {
         initClock();
         useManualClock(1);
-        setFramePacingEnabled(false);
         setRefreshWaitEnabled(false);
         headless::setMainSurface(&fuzzFrameSink());
         headless::captureConsole(true);

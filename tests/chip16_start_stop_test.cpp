@@ -4,13 +4,13 @@
 // A headed image starts at the header's address on a fresh machine; a stop ends the
 // worker and the display, and a reset starts the image again from its beginning.
 TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressAndAResetStartsAgain) {
-    setFramePacingEnabled(false);
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     // From 0 the program marks R1, from 8 (the header's start address) R2; then it loops.
     Chip16Program program;
     program.ldi(1, 0xAAAA).jmp(4).at(8).ldi(2, 0x5555).jmp(12);
     Chip16Runtime runtime(false);
+    runtime.machine().framePacing = false;
     runtime.machine().R.fill(0xBEEF); // a load resets the machine
 
     runtime.load(withChip16Header(program.image(), 8));
@@ -32,5 +32,4 @@ TEST(Chip16StartStop, FreshMachineFromTheHeadersStartAddressAndAResetStartsAgain
     runtime.stop();
     EXPECT_EQ(m.R[1], 0xAAAA);
     headless::setMainSurface(nullptr);
-    setFramePacingEnabled(true);
 }

@@ -61,11 +61,8 @@ class Chip16Frames : public ::testing::Test {
         void present() override {}
         Chip16Frames& test;
     };
-    void SetUp() override { setFramePacingEnabled(false); }
-    void TearDown() override {
-        m.display = nullptr;
-        setFramePacingEnabled(true);
-    }
+    void SetUp() override { m.framePacing = false; }
+    void TearDown() override { m.display = nullptr; }
     // A machine start over what memory holds, or over the program's image from 0.
     void restart() {
         // The same random numbers every run.

@@ -91,7 +91,7 @@ TEST_F(Chip8PacingTest, AStopEndsADrawingBatchAtTheNextInstruction) {
 // frame, where a draw per render step would allow 3.
 TEST_F(Chip8PacingTest, APacedTickDrawsWithoutWaitingForRenderSteps) {
     runtime->setFlickerFilter(false);
-    setChip8TickPacingEnabled(false);
+    m.tickPacing = false;
     m.rules = chip8RulesFor(Chip8Variant::XoChip);
     m.rules.instructionsPerTick = 300;
     const Run run = runUntilPresented({0x00, 0xE0, 0xD0, 0x15, 0x12, 0x00}, 20);

@@ -39,7 +39,7 @@ class Chip8RomSuiteTest : public Chip8ProgramTest {
     std::string runVariant(const std::string& rom, Chip8Variant variant, std::uint8_t mode,
                            int ticks = 900) {
         m.rules = chip8RulesFor(variant);
-        setChip8TickPacingEnabled(false);
+        m.tickPacing = false;
         loadRom((roms / rom).string());
         m.memory[0x1FF] = mode;
         for (int i = 0; i < ticks; ++i) {

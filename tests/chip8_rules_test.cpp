@@ -149,7 +149,7 @@ TEST_F(Chip8RulesTest, PacedTicksRunAFixedCountAndStepTheTimersOnce) {
 
     // Without the wait (a headless full-speed run) ticks follow at once, and the timers
     // still step once per tick.
-    setChip8TickPacingEnabled(false);
+    m.tickPacing = false;
     const std::uint64_t now = elapsedNanoseconds();
     runChip8Batch(m);
     EXPECT_EQ(ints(elapsedNanoseconds() - now, m.delayTimer), ints(0, 3));
@@ -161,9 +161,9 @@ TEST(Chip8TickPacerTest, TicksEndOnAClockThatWasNeverInitialised) {
     const std::uint64_t frequency = clockFrequency;
     clockFrequency = 0;
     std::uint64_t lastTickStart = 0;
-    waitForChip8Tick(lastTickStart);
+    waitForChip8Tick(lastTickStart, true);
     const std::uint64_t first = lastTickStart;
-    waitForChip8Tick(lastTickStart);
+    waitForChip8Tick(lastTickStart, true);
     clockFrequency = frequency;
     EXPECT_EQ(lastTickStart - first, 16'666'667u);
 }
@@ -189,7 +189,7 @@ TEST_F(Chip8RulesTest, DisplayWaitAllowsOneDrawPerTick) {
         }
         return m.V[2] / 3;
     };
-    setChip8TickPacingEnabled(false);
+    m.tickPacing = false;
     EXPECT_EQ(loopsPerTick(Chip8DisplayWait::Never, false), 10);
     EXPECT_EQ(loopsPerTick(Chip8DisplayWait::Never, true), 10);
     EXPECT_EQ(loopsPerTick(Chip8DisplayWait::Always, false), 1);

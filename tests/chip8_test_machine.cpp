@@ -68,7 +68,6 @@ void Chip8Harness::SetUp() {
 }
 
 void Chip8Harness::TearDown() {
-    setChip8TickPacingEnabled(true);
     useRealClock();
     headless::takePostedCommands();
 }

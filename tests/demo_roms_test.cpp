@@ -43,9 +43,9 @@ TEST(DemoRomsTest, Chip8DemoGoldenFrames) {
 // edge.
 TEST(DemoRomsTest, XoChipDemoGoldenFramesShowAllFourColours) {
     initClock();
-    setChip8TickPacingEnabled(false);
     auto m = std::make_unique<Chip8Machine>();
     m->rules = chip8RulesFor(Chip8Variant::XoChip);
+    m->tickPacing = false;
     loadChip8Rom(*m, xoChipDemoRom());
     resetChip8Machine(*m);
     std::string text;
@@ -55,7 +55,6 @@ TEST(DemoRomsTest, XoChipDemoGoldenFramesShowAllFourColours) {
             text += "tick " + std::to_string(tick) + ": " + chip8ScreenText(*m);
         }
     }
-    setChip8TickPacingEnabled(true);
     expectGolden("xochip_demo.txt", text);
 }
 } // namespace

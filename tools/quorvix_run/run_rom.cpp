@@ -157,6 +157,7 @@ int runRom(const RunOptions& options) {
     choices.chip16Extended = options.chip16Extended;
     // On by default, as the main window starts it.
     choices.flickerFilter = options.flickerFilter;
+    choices.realTimePacing = !options.noWait;
 
     const auto machine = makeMachine(kind, choices);
     if (!pokesFit(options, *machine)) {
@@ -165,8 +166,6 @@ int runRom(const RunOptions& options) {
     headless::FrameSink sink;
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
     setRefreshWaitEnabled(!options.noWait);
-    setFramePacingEnabled(!options.noWait);
-    setChip8TickPacingEnabled(!options.noWait);
     headless::setMainSurface(&sink);
 
     RunResult result;
