@@ -131,8 +131,8 @@ MUTANTS = [
     # Rule switches, the programs database, the paced flicker filter.
     ("chip8/interpreter.cpp", "const unsigned step = rules.loadStoreMovesIByX ? x : x + 1;",
      "const unsigned step = rules.loadStoreMovesIByX ? x + 1 : x;"),
-    ("chip8/interpreter.cpp", "    } else if (!chip8KeyDown(m.keyWaited)) {",
-     "    } else if (chip8KeyDown(m.keyWaited)) {"),
+    ("chip8/interpreter.cpp", "    } else if (!chip8KeyDown(m, m.keyWaited)) {",
+     "    } else if (chip8KeyDown(m, m.keyWaited)) {"),
     ("chip8/interpreter.cpp", "    if (rulesOf<Variant>(m).resolutionSwitchClears) {", "    if (false) {"),
     ("chip8/program_database.cpp", "    rules.clipsSprites = !has(programquirk::wrap);",
      "    rules.clipsSprites = has(programquirk::wrap);"),
