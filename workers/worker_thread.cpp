@@ -10,6 +10,7 @@
 #include <functional>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace {
 constexpr std::chrono::milliseconds mutexPatience{1000};
@@ -76,7 +77,8 @@ WorkerThread* createWorker(WorkerThread& record, const char* name, StepFunction 
 std::unique_ptr<WorkerThread> makeWorker(const char* name, StepFunction step, StepFunction onStart,
                                          StepFunction onStop) {
     std::unique_ptr<WorkerThread> worker(new (std::nothrow) WorkerThread);
-    if (worker && createWorker(*worker, name, step, onStart, onStop) == nullptr) {
+    if (worker && createWorker(*worker, name, std::move(step), std::move(onStart),
+                               std::move(onStop)) == nullptr) {
         worker.reset();
     }
     return worker;
