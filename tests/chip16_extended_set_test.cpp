@@ -219,3 +219,16 @@ TEST(Chip16ExtendedSet, DivisionIsSignedOnlyWithTheLaterSet) {
         }
     }
 }
+
+// The same as a program: -12345 / 32 and -100 / 7 into R4, signed only with the later set.
+TEST(Chip16ExtendedSet, AProgramDividesSignedWithTheLaterSet) {
+    Chip16Program p;
+    p.ldi(1, 0xCFC7).divi(1, 0x20).ldi(2, 0xFF9C).ldi(3, 7).div(2, 3, 4);
+    for (const bool extended : {false, true}) {
+        auto m = machineWith(p);
+        m->extendedInstructions = extended;
+        step(*m, 5);
+        EXPECT_EQ(ints(m->R[1], m->R[4]), extended ? ints(0xFE7F, 0xFFF2) : ints(0x067E, 0x2484))
+            << (extended ? "signed" : "unsigned");
+    }
+}
