@@ -22,7 +22,8 @@ void moveOn(std::uint64_t& timestamp, std::uint64_t by) {
 }
 } // namespace
 
-Chip8Runtime::Chip8Runtime(const Chip8Rules& rules) : rules_(rules) {
+Chip8Runtime::Chip8Runtime(const Chip8Rules& rules, std::uint16_t rotation)
+    : rules_(rules), rotation_(rotation) {
     machine_.rules = rules;
 }
 
@@ -207,13 +208,33 @@ void Chip8Runtime::executeStep() {
 }
 
 void Chip8Runtime::renderStart() {
-    display_.reset(new (std::nothrow) DisplayDx8(machine_));
+    framesHeldBack_ = 0;
+    display_.reset(new (std::nothrow) DisplayDx8(machine_, rotation_));
+}
+
+// The filter holds back a frame whose last draw erased a pixel. Under paced rules a
+// program may draw and erase within every tick, so every frame would be held back and
+// the window would never show the screen: there it holds back one frame in a row at
+// most.
+bool Chip8Runtime::flickerFilterHoldsBack() const {
+    if (!flickerFilter_.load(std::memory_order_relaxed) || machine_.eraseFlag == 0) {
+        return false;
+    }
+    return machine_.rules.instructionsPerTick == 0 || framesHeldBack_ == 0;
 }
 
 void Chip8Runtime::renderStep() {
-    if (flickerFilter_.load(std::memory_order_relaxed) && machine_.eraseFlag != 0) {
+    if (flickerFilterHoldsBack()) {
+        ++framesHeldBack_;
+        // Under paced rules the held-back frame's refresh passes with the shown frame up,
+        // so the next tick can put right what this one left erased.
+        const auto* display = dynamic_cast<const DisplayDx8*>(display_.get());
+        if (machine_.rules.instructionsPerTick != 0 && display != nullptr) {
+            display->skipRefresh();
+        }
         return;
     }
+    framesHeldBack_ = 0;
     if (display_) {
         display_->convert();
         display_->present();

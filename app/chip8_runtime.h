@@ -13,7 +13,8 @@
 
 class Chip8Runtime final : public Machine {
   public:
-    explicit Chip8Runtime(const Chip8Rules& rules);
+    // `rotation`: degrees clockwise the picture is turned (0, 90, 180 or 270).
+    explicit Chip8Runtime(const Chip8Rules& rules, std::uint16_t rotation = 0);
     ~Chip8Runtime() override;
     Chip8Runtime(const Chip8Runtime&) = delete;
     Chip8Runtime& operator=(const Chip8Runtime&) = delete;
@@ -43,6 +44,8 @@ class Chip8Runtime final : public Machine {
 
     // The rules the next load() starts the machine with.
     void setRules(const Chip8Rules& rules) { rules_ = rules; }
+    // The picture's rotation from the next start() on.
+    void setRotation(std::uint16_t degrees) { rotation_ = degrees; }
 
     // The machine itself, its display and the "tRender" worker's callbacks, for tests
     // and tools that look closer than the interface.
@@ -62,7 +65,13 @@ class Chip8Runtime final : public Machine {
     // Runs `work` with "tExecute" held between two steps (or with no worker running).
     template <typename Work> void withExecuteHeld(Work work) const;
 
+    // The flicker filter holds this frame back.
+    bool flickerFilterHoldsBack() const;
+
     Chip8Rules rules_;
+    std::uint16_t rotation_;
+    // Frames the flicker filter held back since the last one shown; "tRender" only.
+    std::uint32_t framesHeldBack_ = 0;
     std::vector<std::uint8_t> rom_;
     Chip8Machine machine_;
     std::unique_ptr<Displayc8> display_;

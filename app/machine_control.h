@@ -65,6 +65,9 @@ class MachineControl {
     const std::string& romFileTitle() const { return romFileTitle_; }
 
     const MachineChoices& choices() const { return choices_; }
+    // What the last CHIP-8 start (or any start since) ran by: under Automatic the
+    // programs database's rules, and the picture's rotation.
+    const Chip8Plan& chip8Plan() const { return chip8Plan_; }
     // Reach the machine at its next start.
     void setChoices(const MachineChoices& choices) { choices_ = choices; }
     // Takes effect at once, on the running machine too.
@@ -80,6 +83,7 @@ class MachineControl {
     std::string romFileTitle_;
     MachineKind mode_ = MachineKind::Chip16;
     MachineChoices choices_;
+    Chip8Plan chip8Plan_;
     std::unique_ptr<Machine> machine_;
     std::set<int> heldInputKeys_;
 };

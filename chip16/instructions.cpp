@@ -89,6 +89,27 @@ std::uint16_t divide(HotState& h, std::uint16_t x, std::uint16_t y) {
     return result;
 }
 
+// The later instruction set divides signed, truncating toward zero; the flags follow
+// as for the unsigned division. -32768 / -1, whose quotient does not fit in 16 bits,
+// gives 0, as a zero divisor does.
+std::uint16_t divideSigned(HotState& h, std::uint16_t x, std::uint16_t y) {
+    const std::int32_t dividend = static_cast<std::int16_t>(x);
+    const std::int32_t divisor = static_cast<std::int16_t>(y);
+    if (divisor == 0 || (dividend == -32768 && divisor == -1)) {
+        h.carry = 0;
+        setZeroNegative(h, 0);
+        return 0;
+    }
+    const auto result = static_cast<std::uint16_t>(dividend / divisor);
+    h.carry = dividend % divisor != 0;
+    setZeroNegative(h, result);
+    return result;
+}
+
+std::uint16_t divideBy(const Chip16Machine& m, HotState& h, std::uint16_t x, std::uint16_t y) {
+    return m.extendedInstructions ? divideSigned(h, x, y) : divide(h, x, y);
+}
+
 std::uint16_t shiftLeft(std::uint16_t x, unsigned n) {
     return static_cast<std::uint16_t>(x << n);
 }
@@ -258,9 +279,9 @@ void unpackFlags(HotState& h, std::uint16_t word) {
     case 0x90: rx = multiply(h, rx, immediate); break;
     case 0x91: rx = multiply(h, rx, ry); break;
     case 0x92: m.R[z] = multiply(h, rx, ry); break;
-    case 0xA0: rx = divide(h, rx, immediate); break;
-    case 0xA1: rx = divide(h, rx, ry); break;
-    case 0xA2: m.R[z] = divide(h, rx, ry); break;
+    case 0xA0: rx = divideBy(m, h, rx, immediate); break;
+    case 0xA1: rx = divideBy(m, h, rx, ry); break;
+    case 0xA2: m.R[z] = divideBy(m, h, rx, ry); break;
 
     // Logic and shifts: carry and overflow keep their values.
     case 0x60: rx = logic(h, rx & immediate); break;

@@ -48,6 +48,7 @@ void resetChip8Machine(Chip8State& m) {
     m.soundTimer = 0;
     m.sp = 0;
     m.rplFlags.fill(0);
+    m.keyWaited = chip8NoKeyWaited;
     m.planes = 1;
     m.audioPattern.fill(0);
     m.pitch = chip8DefaultPitch;

@@ -23,6 +23,7 @@ constexpr std::uint16_t chip8ProgramStart = 512;
 constexpr std::uint16_t chip8BigFontStart = 80;
 // The XO-CHIP pitch register at start: the pattern plays at 4,000 bits a second.
 constexpr std::uint8_t chip8DefaultPitch = 64;
+constexpr std::uint8_t chip8NoKeyWaited = 0xFF;
 
 // The emulated CHIP-8 / SCHIP / XO-CHIP machine as a plain value: what a save state
 // holds and a debugger shows.
@@ -39,6 +40,9 @@ struct Chip8State {
     std::uint16_t pc = 0;
     std::uint8_t sp = 0;
     std::array<std::uint8_t, 16> rplFlags{};
+    // Fx0A completing on release: the key seen pressed while waiting, until it goes up;
+    // noKeyWaited while none is.
+    std::uint8_t keyWaited = chip8NoKeyWaited;
     // XO-CHIP: the planes that clear, scroll and draw act on (bit 0 plane 1, bit 1
     // plane 2), and the sound: a 16-byte bit pattern and its pitch register.
     std::uint8_t planes = 1;

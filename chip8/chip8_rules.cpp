@@ -12,6 +12,7 @@ Chip8Rules chip8RulesFor(Chip8Variant variant) {
         rules.flagLast = true;
         rules.addToILeavesVF = true;
         rules.displayWait = Chip8DisplayWait::Always;
+        rules.keyWaitEndsOnRelease = true;
         rules.instructionsPerTick = 15;
         break;
     case Chip8Variant::SuperChipModern:
@@ -26,6 +27,8 @@ Chip8Rules chip8RulesFor(Chip8Variant variant) {
         // The legacy interpreter scrolled the calculator's own pixels: half a CHIP-8
         // pixel in low resolution, which is the machine's rule.
         rules.wholePixelLowResolutionScroll = !legacy;
+        rules.resolutionSwitchClears = !legacy;
+        rules.keyWaitEndsOnRelease = true;
         rules.instructionsPerTick = 30;
         break;
     }
@@ -36,6 +39,8 @@ Chip8Rules chip8RulesFor(Chip8Variant variant) {
         rules.addToILeavesVF = true;
         rules.wideLowResolutionSprite = true;
         rules.wholePixelLowResolutionScroll = true;
+        rules.resolutionSwitchClears = true;
+        rules.keyWaitEndsOnRelease = true;
         rules.instructionsPerTick = 1000;
         rules.addressMask = 0xFFFF;
         rules.xoChipInstructions = true;

@@ -16,6 +16,9 @@ struct Chip8Rules {
     bool logicResetsVF = false;
     // Fx55 and Fx65 leave I = I + x + 1.
     bool loadStoreMovesI = false;
+    // With loadStoreMovesI, I moves by x only (I = I + x), as CHIP-48 and SUPER-CHIP 1.0
+    // did.
+    bool loadStoreMovesIByX = false;
     // 8xy6 and 8xyE shift Vy into Vx instead of shifting Vx.
     bool shiftReadsVy = false;
     // Bnnn jumps to xnn + Vx (x = the high nibble of nnn) instead of nnn + V0.
@@ -31,6 +34,12 @@ struct Chip8Rules {
     Chip8DisplayWait displayWait = Chip8DisplayWait::Never;
     // In low resolution the scrolls move whole CHIP-8 pixels (2 buffer pixels each).
     bool wholePixelLowResolutionScroll = false;
+    // 00FE and 00FF clear the screen (all planes) as they switch the resolution.
+    bool resolutionSwitchClears = false;
+    // Fx0A completes when the pressed key is released (with that key), as the original
+    // interpreters did, instead of when a key goes down: one held key then answers one
+    // Fx0A, not every one that follows while it is held.
+    bool keyWaitEndsOnRelease = false;
     // Instructions per 1/60 s tick, the timers stepping once per tick; 0 = unpaced, as
     // fast as the host runs with the timers following real time.
     std::uint32_t instructionsPerTick = 0;

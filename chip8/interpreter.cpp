@@ -82,6 +82,18 @@ bool chip8KeyDown(const Chip8Machine& m, std::uint8_t key) {
     return m.keys.isDown(key);
 }
 
+// 00FE / 00FF. Where the rules say so the switch clears every plane, whichever are
+// selected: a picture drawn for one resolution means nothing in the other.
+template <bool Variant> void switchResolution(Chip8Machine& m, std::uint8_t hiRes) {
+    m.hiRes = hiRes;
+    if (rulesOf<Variant>(m).resolutionSwitchClears) {
+        const std::uint8_t selected = m.planes;
+        m.planes = 3;
+        clearChip8Screen(m);
+        m.planes = selected;
+    }
+}
+
 template <bool Variant> void executeSystem(Chip8Machine& m, std::uint16_t opcode) {
     if (rulesOf<Variant>(m).xoChipInstructions && (opcode & 0xFFF0) == 0x00D0) {
         scrollChip8Up(m, opcode & 0xF);
@@ -111,11 +123,11 @@ template <bool Variant> void executeSystem(Chip8Machine& m, std::uint16_t opcode
         break;
     case 0x00FE:
         logMessage("Mode = Chip-8");
-        m.hiRes = 0;
+        switchResolution<Variant>(m, 0);
         break;
     case 0x00FF:
         logMessage("Mode = Super Chip-8");
-        m.hiRes = 1;
+        switchResolution<Variant>(m, 1);
         break;
     default: reportUnknown(opcode); break;
     }
@@ -222,14 +234,41 @@ template <bool Variant> void executeKeySkip(Chip8Machine& m, std::uint16_t opcod
     }
 }
 
-void waitForKey(Chip8Machine& m, unsigned x) {
+std::uint8_t firstKeyDown(const Chip8Machine& m) {
     for (std::uint8_t key = 0; key <= 0xF; ++key) {
         if (chip8KeyDown(m, key)) {
+            return key;
+        }
+    }
+    return chip8NoKeyWaited;
+}
+
+// Fx0A runs again (pc steps back) until it completes: at a key press, or, where the
+// rules say so, when the key seen pressed goes up again.
+template <bool Variant> void waitForKey(Chip8Machine& m, unsigned x) {
+    if (!rulesOf<Variant>(m).keyWaitEndsOnRelease) {
+        const std::uint8_t key = firstKeyDown(m);
+        if (key != chip8NoKeyWaited) {
             m.V[x] = key;
             return;
         }
+    } else if (m.keyWaited == chip8NoKeyWaited) {
+        m.keyWaited = firstKeyDown(m);
+    } else if (!chip8KeyDown(m, m.keyWaited)) {
+        m.V[x] = m.keyWaited;
+        m.keyWaited = chip8NoKeyWaited;
+        return;
     }
     m.pc = static_cast<std::uint16_t>(m.pc - 2);
+}
+
+// Fx55 / Fx65 afterwards: I stays, or moves past the registers (x + 1), or by x only.
+template <bool Variant> void moveIPastRegisters(Chip8Machine& m, unsigned x) {
+    const Chip8Rules& rules = rulesOf<Variant>(m);
+    if (rules.loadStoreMovesI) {
+        const unsigned step = rules.loadStoreMovesIByX ? x : x + 1;
+        m.I = static_cast<std::uint16_t>((m.I + step) & rules.addressMask);
+    }
 }
 
 // F000 nnnn, Fn01, F002 and Fx3A; false when the opcode is none of them.
@@ -282,7 +321,7 @@ template <bool Variant> void executeMisc(Chip8Machine& m, std::uint16_t opcode) 
     auto& V = m.V;
     switch (opcode & 0xFF) {
     case 0x07: V[x] = m.delayTimer; break;
-    case 0x0A: waitForKey(m, x); break;
+    case 0x0A: waitForKey<Variant>(m, x); break;
     case 0x15: m.delayTimer = V[x]; break;
     case 0x18: {
         const bool wasSounding = m.soundTimer != 0;
@@ -309,17 +348,13 @@ template <bool Variant> void executeMisc(Chip8Machine& m, std::uint16_t opcode) 
         for (unsigned i = 0; i <= x; ++i) {
             memoryAt<Variant>(m, m.I + i) = V[i];
         }
-        if (rules.loadStoreMovesI) {
-            m.I = static_cast<std::uint16_t>((m.I + x + 1) & rules.addressMask);
-        }
+        moveIPastRegisters<Variant>(m, x);
         break;
     case 0x65:
         for (unsigned i = 0; i <= x; ++i) {
             V[i] = memoryAt<Variant>(m, m.I + i);
         }
-        if (rules.loadStoreMovesI) {
-            m.I = static_cast<std::uint16_t>((m.I + x + 1) & rules.addressMask);
-        }
+        moveIPastRegisters<Variant>(m, x);
         break;
     case 0x75:
         if (x < flagCount) {

@@ -1,6 +1,7 @@
 #include "display/display_dx8.h"
 
 #include "chip8/screen_cells.h"
+#include "machine/machine_settings.h"
 
 #include <algorithm>
 #include <array>
@@ -284,10 +285,34 @@ void convertChip8Screen(const Chip8Machine& machine, const LockedImage& image, s
     converter(machine, image, width, height);
 }
 
-DisplayDx8::DisplayDx8(Chip8Machine& machine) : machine(machine) {
-    constructDirectDisplay(direct,
-                           chip8CellTexels * std::min(machine.screenWidth, chip8ScreenWidth),
-                           chip8CellTexels * std::min(machine.screenHeight, chip8ScreenHeight));
+DisplayDx8::DisplayDx8(Chip8Machine& machine, std::uint16_t rotation)
+    : machine(machine), rotation_(rotation) {
+    const std::uint32_t width = chip8CellTexels * std::min(machine.screenWidth, chip8ScreenWidth);
+    const std::uint32_t height =
+        chip8CellTexels * std::min(machine.screenHeight, chip8ScreenHeight);
+    if (rotation_ != 0) {
+        unturned_.resize(std::size_t{width} * height);
+    }
+    if (rotationTurnsSideways(rotation_)) {
+        constructDirectDisplay(direct, height, width);
+    } else {
+        constructDirectDisplay(direct, width, height);
+    }
+}
+
+void turnTexels(const std::vector<std::uint32_t>& from, std::uint32_t width, std::uint32_t height,
+                std::uint16_t degrees, const LockedImage& to) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const std::uint32_t* row = from.data() + std::size_t{y} * width;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            switch (degrees) {
+            case 90: to.row(x)[height - 1 - y] = row[x]; break;
+            case 180: to.row(height - 1 - y)[width - 1 - x] = row[x]; break;
+            case 270: to.row(width - 1 - x)[y] = row[x]; break;
+            default: to.row(y)[x] = row[x]; break;
+            }
+        }
+    }
 }
 
 DisplayDx8::~DisplayDx8() {
@@ -299,7 +324,17 @@ void DisplayDx8::convert() {
     if (!beginConvert(direct, image)) {
         return;
     }
-    convertChip8Screen(machine, image, direct.width, direct.height);
+    if (rotation_ == 0) {
+        convertChip8Screen(machine, image, direct.width, direct.height);
+    } else {
+        // A turned picture is rare and small: converted as it stands, then turned.
+        const bool sideways = rotationTurnsSideways(rotation_);
+        const std::uint32_t width = sideways ? direct.height : direct.width;
+        const std::uint32_t height = sideways ? direct.width : direct.height;
+        const LockedImage unturned{unturned_.data(), static_cast<std::int32_t>(width * 4)};
+        convertChip8Screen(machine, unturned, width, height);
+        turnTexels(unturned_, width, height, rotation_, image);
+    }
     // Every look is opaque and the conversion fills the whole texture, so the window may
     // show the texture itself.
     endConvert(direct, {true, 1});
@@ -312,4 +347,10 @@ void DisplayDx8::present() {
         return;
     }
     presentDirectDisplay(direct);
+}
+
+void DisplayDx8::skipRefresh() const {
+    if (direct.device != nullptr) {
+        waitForDeviceRefresh(*direct.device);
+    }
 }

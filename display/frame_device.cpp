@@ -39,14 +39,6 @@ std::uint32_t blend(std::uint32_t texel, std::uint32_t diffuse, std::uint32_t de
            blendChannel(texel, destination, alpha, 8) | blendChannel(texel, destination, alpha, 0);
 }
 
-void waitForRefresh(const PictureSurface& surface) {
-    const std::uint64_t period = surface.refreshPeriodNanoseconds();
-    if (period == 0 || !refreshWaitEnabled.load(std::memory_order_relaxed)) {
-        return;
-    }
-    const std::uint64_t now = elapsedNanoseconds();
-    sleepNanoseconds(period - now % period);
-}
 // False when the buffer cannot be had: too large to address or no memory left.
 template <typename Buffer> bool resizeOrFail(Buffer& buffer, std::size_t size) {
     try {
@@ -263,6 +255,21 @@ void drawQuad(FrameDevice& device) {
         }
     }
     device.pendingClear.reset();
+}
+
+void waitForRefresh(const PictureSurface& surface) {
+    const std::uint64_t period = surface.refreshPeriodNanoseconds();
+    if (period == 0 || !refreshWaitEnabled.load(std::memory_order_relaxed)) {
+        return;
+    }
+    const std::uint64_t now = elapsedNanoseconds();
+    sleepNanoseconds(period - now % period);
+}
+
+void waitForDeviceRefresh(const FrameDevice& device) {
+    if (device.surface != nullptr) {
+        waitForRefresh(*device.surface);
+    }
 }
 
 void presentBackBuffer(FrameDevice& device) {

@@ -116,6 +116,9 @@ void drawQuad(FrameDevice& device);
 // As with a discarding swap chain, the back buffer's content after a present is not
 // defined: a frame begins with a clear.
 void presentBackBuffer(FrameDevice& device);
+// Waits for the surface's next refresh tick without presenting: the frame shown stays
+// up for that refresh.
+void waitForDeviceRefresh(const FrameDevice& device);
 
 void releaseFrameVertexBuffer(FrameVertexBuffer*& buffer);
 void releaseFrameTexture(FrameTexture*& texture);

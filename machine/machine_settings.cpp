@@ -1,5 +1,14 @@
 #include "machine/machine_settings.h"
 
+std::optional<std::uint16_t> parseRotation(std::string_view text) {
+    for (const std::uint16_t degrees : {0, 90, 180, 270}) {
+        if (text == std::to_string(degrees)) {
+            return degrees;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string asciiLowerCase(std::string_view text) {
     std::string lowered(text);
     for (char& c : lowered) {

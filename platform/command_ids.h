@@ -27,6 +27,10 @@ enum Id : int {
     variantSuperChip = 32802,
     variantSuperChipLegacy = 32803,
     variantXoChip = 32804,
+    // "Automatic (from the programs database)", the group's first item, and "Custom...",
+    // the dialog of the CHIP-8 rule switches.
+    variantAutomatic = 32805,
+    customSwitches = 32806,
     chip16Extended = 32810,
     speedOwn = 32820,
     speedFirstStep = 32821,

@@ -50,6 +50,8 @@ ROWS = [
      "BM_Chip8StartToFirstFrameAndStop", "time", None),
     ("Chip-16 start (load, display, worker), first frame, stop",
      "BM_Chip16StartToFirstFrameAndStop", "time", None),
+    ("Automatic at a CHIP-8 start: the SHA-1 of a 65,024-byte ROM and the table lookup",
+     "BM_IdentifyLargestChip8Rom", "time", None),
     ("CPU share of a paced Chip-16 game loop over 10 s (process CPU / wall)",
      "BM_PacedChip16CpuShare", "share", None),
 ]

@@ -173,3 +173,62 @@ TEST(Chip16ExtendedSet, TheChoiceIsTheMachinesAndSurvivesAReset) {
         EXPECT_EQ(m.extendedInstructions, runtime == &extended);
     }
 }
+
+// With the later set on, DIV and DIVI divide signed, truncating toward zero, as its test
+// program expects (0xCFC7 / 0x20 = -12345 / 32 = 0xFE7F); off, they divide the unsigned
+// values as before. Carry says a remainder was left.
+TEST(Chip16ExtendedSet, DivisionIsSignedOnlyWithTheLaterSet) {
+    const struct {
+        const char* form;
+        std::uint32_t word; // R1 is x, R2 is y, R3 is z
+        std::uint16_t r1, r2;
+        int target;
+        std::uint16_t signedResult, unsignedResult;
+        std::vector<int> signedFlags, unsignedFlags; // carry, zero, negative
+    } cases[] = {
+        {"DIVI -12345 / 32", 0x002001A0, 0xCFC7, 0, 1, 0xFE7F, 0x067E, {1, 0, 1}, {1, 0, 0}},
+        {"DIV -100 / 7", 0x000021A1, 0xFF9C, 0x0007, 1, 0xFFF2, 0x2484, {1, 0, 1}, {0, 0, 0}},
+        {"DIV 100 / -5 into R3",
+         0x000321A2,
+         0x0064,
+         0xFFFB,
+         3,
+         0xFFEC,
+         0x0000,
+         {0, 0, 1},
+         {1, 1, 0}},
+        {"DIV -32768 / -1", 0x000021A1, 0x8000, 0xFFFF, 1, 0x0000, 0x0000, {0, 1, 0}, {1, 1, 0}},
+        {"DIV by 0", 0x000021A1, 0x8000, 0x0000, 1, 0x0000, 0x0000, {0, 1, 0}, {0, 1, 0}},
+    };
+    for (const auto& c : cases) {
+        for (const bool extended : {false, true}) {
+            auto m = extended ? extendedMachine() : machineWith(Chip16Program());
+            m->R = numberedRegisters;
+            m->R[1] = c.r1;
+            m->R[2] = c.r2;
+            m->overflow = 1;
+            auto expected = m->R;
+            expected[c.target] = extended ? c.signedResult : c.unsignedResult;
+            executeChip16Instruction(*m, c.word);
+            EXPECT_EQ(m->R, expected) << c.form << (extended ? " (signed)" : " (unsigned)");
+            EXPECT_EQ(ints(m->carry, m->zero, m->negative, m->overflow),
+                      ints((extended ? c.signedFlags : c.unsignedFlags)[0],
+                           (extended ? c.signedFlags : c.unsignedFlags)[1],
+                           (extended ? c.signedFlags : c.unsignedFlags)[2], 1))
+                << c.form << (extended ? " (signed)" : " (unsigned)");
+        }
+    }
+}
+
+// The same as a program: -12345 / 32 and -100 / 7 into R4, signed only with the later set.
+TEST(Chip16ExtendedSet, AProgramDividesSignedWithTheLaterSet) {
+    Chip16Program p;
+    p.ldi(1, 0xCFC7).divi(1, 0x20).ldi(2, 0xFF9C).ldi(3, 7).div(2, 3, 4);
+    for (const bool extended : {false, true}) {
+        auto m = machineWith(p);
+        m->extendedInstructions = extended;
+        step(*m, 5);
+        EXPECT_EQ(ints(m->R[1], m->R[4]), extended ? ints(0xFE7F, 0xFFF2) : ints(0x067E, 0x2484))
+            << (extended ? "signed" : "unsigned");
+    }
+}

@@ -1,6 +1,7 @@
 // The CHIP-8 display: the cell looks of the two planes, the screen quad and the render
 // worker's callbacks.
 
+#include "chip8/tick_pacer.h"
 #include "display/direct_display.h"
 #include "display/display_dx8.h"
 #include "tests/chip8_test_machine.h"
@@ -139,5 +140,87 @@ TEST_F(Chip8DisplayTest, RenderStepSkipsWithoutASurfaceAndFollowsTheFlickerFilte
     runtime->renderStop();
     EXPECT_EQ(runtime->display(), nullptr);
     runtime->renderStep(); // without a display nothing happens
+}
+} // namespace
+
+namespace {
+// Under paced rules the flicker filter holds back one frame in a row at most: a program
+// that draws and erases its cursor within every tick still shows its screen, every
+// other refresh. Under the machine's own rules it holds back every such frame.
+TEST_F(Chip8DisplayTest, PacedRulesHoldBackAtMostOneFrameInARow) {
+    using namespace chip8reg;
+    m.tickPacing = false;
+    runtime->setFlickerFilter(true);
+    Chip8Program p;
+    const auto loop = p.label();
+    p.bind(loop).drw(V0, V0, 1).drw(V0, V0, 1).jp(loop);
+    for (const Chip8Variant variant : {Chip8Variant::XoChip, Chip8Variant::SuperChipModern}) {
+        m.rules = chip8RulesFor(variant);
+        // Whole loops per tick, so that every tick ends after the erase.
+        m.rules.instructionsPerTick = 30;
+        load(p.bytes());
+        poke(0x300, {0xF0});
+        m.I = 0x300;
+        runtime->renderStart();
+        const std::uint64_t before = sink.framesShown();
+        for (int tick = 0; tick < 8; ++tick) {
+            runChip8Batch(m);
+            ASSERT_EQ(m.eraseFlag, 1);
+            runtime->renderStep();
+        }
+        EXPECT_EQ(sink.framesShown() - before, 4u) << chip8VariantName(variant);
+        runtime->renderStop();
+    }
+
+    m.rules = quorvixRules;
+    runtime->renderStart();
+    const std::uint64_t before = sink.framesShown();
+    m.eraseFlag = 1;
+    for (int step = 0; step < 8; ++step) {
+        runtime->renderStep();
+    }
+    EXPECT_EQ(sink.framesShown() - before, 0u);
+    runtime->renderStop();
+}
+
+// A 3 x 2 picture turned each way: 90 degrees puts its left column on top, read from
+// the bottom up.
+TEST(Chip8TurnedPictureTest, TexelsTurnClockwise) {
+    const std::vector<std::uint32_t> picture = {1, 2, 3, 4, 5, 6};
+    const struct {
+        std::uint16_t degrees;
+        std::uint32_t pitch;
+        std::vector<std::uint32_t> turned;
+    } cases[] = {{0, 3, {1, 2, 3, 4, 5, 6}},
+                 {90, 2, {4, 1, 5, 2, 6, 3}},
+                 {180, 3, {6, 5, 4, 3, 2, 1}},
+                 {270, 2, {3, 6, 2, 5, 1, 4}}};
+    for (const auto& c : cases) {
+        std::vector<std::uint32_t> texels(6);
+        turnTexels(picture, 3, 2, c.degrees,
+                   LockedImage{texels.data(), static_cast<std::int32_t>(c.pitch * 4)});
+        EXPECT_EQ(texels, c.turned) << c.degrees;
+    }
+}
+
+// A display started with the picture turned on its side is 256 x 512 texels: the frame
+// it presents is the machine's 512 x 256 turned.
+TEST_F(Chip8DisplayTest, ATurnedDisplayPresentsTheTurnedFrame) {
+    m.screen[0] = 1; // the top-left cell
+    for (const auto& [degrees, size, litCorner] :
+         {std::tuple{std::uint16_t{90}, std::pair{256u, 512u}, std::pair{255u, 0u}},
+          std::tuple{std::uint16_t{270}, std::pair{256u, 512u}, std::pair{0u, 511u}},
+          std::tuple{std::uint16_t{180}, std::pair{512u, 256u}, std::pair{511u, 255u}}}) {
+        runtime->setRotation(degrees);
+        runtime->renderStart();
+        runtime->renderStep();
+        std::uint32_t frameWidth = 0;
+        std::uint32_t frameHeight = 0;
+        const auto frame = sink.lastFrame(&frameWidth, &frameHeight);
+        ASSERT_EQ(std::pair(frameWidth, frameHeight), size) << degrees;
+        // The cell's rim, blue, at the turned corner.
+        EXPECT_EQ(frame[litCorner.second * frameWidth + litCorner.first], 0xFF0000FFu) << degrees;
+        runtime->renderStop();
+    }
 }
 } // namespace

@@ -203,19 +203,23 @@ TEST(Chip8VariantTest, VariantsTurnTheirOwnSwitches) {
     EXPECT_EQ(chip8RulesFor(Chip8Variant::Quorvix), Chip8Rules{});
     EXPECT_EQ(chip8VariantForOption("quorvix"), Chip8Variant::Quorvix);
     EXPECT_STREQ(chip8VariantName(Chip8Variant::Quorvix), "Quorvix rules");
-    // The switches in the order the expectation below reads them.
+    // The switches in the order the expectation below reads them: logic, load/store moves
+    // I, by x only, shift Vy, jump Vx, clip, flag last, Fx1E leaves VF, wide Dxy0, display
+    // wait (0 never, 1 always, 2 low resolution only), whole-pixel scroll, 00FE/00FF clear,
+    // Fx0A on release, instructions per tick, address mask, XO-CHIP instructions.
     const std::tuple<Chip8Variant, const char*, const char*, std::vector<int>> table[] = {
         // clang-format off
-        {Chip8Variant::Chip8, "chip8", "CHIP-8", {1, 1, 1, 0, 1, 1, 1, 0, 1, 0, 15, 0xFFF, 0}},
-        {Chip8Variant::SuperChipModern, "schip", "SUPER-CHIP (modern)", {0, 0, 0, 1, 1, 1, 1, 1, 0, 1, 30, 0xFFF, 0}},
-        {Chip8Variant::SuperChipLegacy, "schip-legacy", "SUPER-CHIP 1.1 (legacy)", {0, 0, 0, 1, 1, 1, 1, 1, 2, 0, 30, 0xFFF, 0}},
-        {Chip8Variant::XoChip, "xochip", "XO-CHIP", {0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1000, 0xFFFF, 1}}};
+        {Chip8Variant::Chip8, "chip8", "CHIP-8", {1, 1, 0, 1, 0, 1, 1, 1, 0, 1, 0, 0, 1, 15, 0xFFF, 0}},
+        {Chip8Variant::SuperChipModern, "schip", "SUPER-CHIP (modern)", {0, 0, 0, 0, 1, 1, 1, 1, 1, 0, 1, 1, 1, 30, 0xFFF, 0}},
+        {Chip8Variant::SuperChipLegacy, "schip-legacy", "SUPER-CHIP 1.1 (legacy)", {0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 0, 0, 1, 30, 0xFFF, 0}},
+        {Chip8Variant::XoChip, "xochip", "XO-CHIP", {0, 1, 0, 1, 0, 0, 1, 1, 1, 0, 1, 1, 1, 1000, 0xFFFF, 1}}};
     // clang-format on
     for (const auto& [variant, option, name, switches] : table) {
         const Chip8Rules r = chip8RulesFor(variant);
-        EXPECT_EQ(ints(r.logicResetsVF, r.loadStoreMovesI, r.shiftReadsVy, r.jumpAddsVx,
-                       r.clipsSprites, r.flagLast, r.addToILeavesVF, r.wideLowResolutionSprite,
-                       r.displayWait, r.wholePixelLowResolutionScroll, r.instructionsPerTick,
+        EXPECT_EQ(ints(r.logicResetsVF, r.loadStoreMovesI, r.loadStoreMovesIByX, r.shiftReadsVy,
+                       r.jumpAddsVx, r.clipsSprites, r.flagLast, r.addToILeavesVF,
+                       r.wideLowResolutionSprite, r.displayWait, r.wholePixelLowResolutionScroll,
+                       r.resolutionSwitchClears, r.keyWaitEndsOnRelease, r.instructionsPerTick,
                        r.addressMask, r.xoChipInstructions),
                   switches)
             << name;

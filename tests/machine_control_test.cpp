@@ -3,6 +3,7 @@
 #include "app/chip8_runtime.h"
 #include "platform/headless/headless_host.h"
 #include "tests/support/captured_console.h"
+#include "tests/support/golden.h"
 #include "tests/support/temp_file.h"
 
 #include <gtest/gtest.h>
@@ -162,5 +163,65 @@ TEST_F(MachineControlTest, StartAppliesTheChosenVariantAndNamesIt) {
             EXPECT_EQ(chip8->machine().rules, expected) << c.logged;
         }
     }
+}
+
+// The rules the running CHIP-8 machine was made with.
+Chip8Rules runningRules(MachineControl& control) {
+    const auto* chip8 = dynamic_cast<Chip8Runtime*>(control.machine());
+    return chip8 != nullptr ? chip8->machine().rules : Chip8Rules{};
+}
+
+// Automatic names the program or says it is unknown; a Chip-16 ROM is not looked up. The
+// user's switches go on top of the variant and are named after it; a rotation is named
+// last.
+TEST_F(MachineControlTest, StartUnderAutomaticWithSwitchesAndRotation) {
+    const std::string chip8Rom = folder.write("a.ch8", {0x12, 0x00});
+    const std::string chip16Rom = folder.write("a.c16", {0x10, 0x00, 0x00, 0x00});
+    const std::string chip8Mode = "Loading: a.ch8\nEmulator Mode: Chip-8\n";
+    MachineChoices choices;
+    choices.automatic = true;
+    choices.speed = 200; // the machine's own rules are unpaced: no speed
+    control.setChoices(choices);
+    ASSERT_TRUE(control.startChosenRom(chip8Rom, "a.ch8"));
+    EXPECT_EQ(console.take(),
+              chip8Mode + "Program: not in the programs database; running by Quorvix rules\n");
+    EXPECT_EQ(runningRules(control), quorvixRules);
+    ASSERT_TRUE(control.startChosenRom(chip16Rom, "a.c16"));
+    EXPECT_EQ(console.take(), "Loading: a.c16\nEmulator Mode: Chip-16\n");
+
+    choices = {};
+    choices.variant = Chip8Variant::SuperChipModern;
+    choices.overrides.set(5, false); // clip
+    choices.overrides.set(0, true);  // logic-resets-vf
+    choices.rotation = 270;
+    control.setChoices(choices);
+    ASSERT_TRUE(control.startChosenRom(chip8Rom, "a.ch8"));
+    EXPECT_EQ(console.take(), chip8Mode +
+                                  "Variant: SUPER-CHIP (modern)\nSwitches: logic-resets-vf=on, "
+                                  "clip=off\nRotation: 270 degrees\n");
+    Chip8Rules expected = chip8RulesFor(Chip8Variant::SuperChipModern);
+    expected.clipsSprites = false;
+    expected.logicResetsVF = true;
+    EXPECT_EQ(runningRules(control), expected);
+    EXPECT_EQ(control.chip8Plan().rotation, 270);
+}
+
+// The scrolling test of the Timendus suite is a SUPER-CHIP 1.1 program, whose platform
+// in the database has no display wait; its tick rate is the platform's 30.
+TEST_F(MachineControlTest, AutomaticRunsAKnownRomByItsPlatform) {
+    QUORVIX_REQUIRE_SHARED_ROMS();
+    MachineChoices choices;
+    choices.automatic = true;
+    control.setChoices(choices);
+    const auto rom = sharedRomFolder() / "chip8" / "timendus" / "8-scrolling.ch8";
+    ASSERT_TRUE(control.startChosenRom(rom.string(), "8-scrolling.ch8"));
+    EXPECT_EQ(console.take(),
+              "Loading: 8-scrolling.ch8\nEmulator Mode: Chip-8\n"
+              "Program: CHIP-8 test suite: Scrolling test by Timendus (Superchip 1.1)\n"
+              "Variant: SUPER-CHIP 1.1 (legacy)\n"
+              "Switches: display-wait=off, display-wait-lores-only=off\n");
+    Chip8Rules expected = chip8RulesFor(Chip8Variant::SuperChipLegacy);
+    expected.displayWait = Chip8DisplayWait::Never;
+    EXPECT_EQ(runningRules(control), expected);
 }
 } // namespace

@@ -128,14 +128,90 @@ TEST_F(QuorvixRunTest, VariantChoosesTheRulesAndUnknownNamesEndWithStatusTwo) {
     EXPECT_EQ(xoStatus, 0) << xoLog;
     EXPECT_NE(xoLog.find("Variant: XO-CHIP\nSpeed: 7 instructions per 1/60 s\n"), std::string::npos)
         << xoLog;
-    for (const char* bad : {"--variant bogus -- ", "--variant 1 -- ", "--bogus -- ", "",
-                            "--variant xochip --poke 0x10000=1 -- ", "--speed 100 -- ",
-                            "--variant schip --speed 100001 -- "}) {
+    // A switch on top of the machine's rules: 8xy1 clears VF as under CHIP-8.
+    const auto [quirkStatus, quirkOutput] =
+        runTool("--quirk logic-resets-vf=on --log --seconds 0.3 --screen-text -- " + rom);
+    EXPECT_EQ(quirkStatus, 0) << quirkOutput;
+    EXPECT_NE(quirkOutput.find("Switches: logic-resets-vf=on\n"), std::string::npos) << quirkOutput;
+    const std::string quirkRows = quirkOutput.substr(quirkOutput.find("chip-8 screen"));
+    EXPECT_EQ(cut(quirkRows.substr(quirkRows.find('\n') + 1), {0, 0, 5, 5}),
+              "####.\n#..#.\n#..#.\n#..#.\n####.\n");
+    // Automatic: a ROM the database does not know runs by the machine's own rules.
+    const auto [autoStatus, autoLog] = runTool("--variant auto --log --seconds 0.2 -- " + rom);
+    EXPECT_EQ(autoStatus, 0) << autoLog;
+    EXPECT_NE(autoLog.find("Program: not in the programs database; running by Quorvix rules\n"),
+              std::string::npos)
+        << autoLog;
+    EXPECT_EQ(autoLog.find("Variant:"), std::string::npos) << autoLog;
+    for (const char* bad :
+         {"--variant bogus -- ", "--variant 1 -- ", "--bogus -- ", "",
+          "--variant xochip --poke 0x10000=1 -- ", "--speed 100 -- ",
+          "--variant schip --speed 100001 -- ", "--variant Auto -- ", "--quirk clip -- ",
+          "--quirk clip=yes -- ", "--quirk clipping=on -- ", "--quirk =on -- ",
+          "--quirk clip=on --quirk shift=on -- ", "--rotate 45 -- ", "--rotate -90 -- "}) {
         const auto [status, output] = runTool(bad + rom);
         EXPECT_EQ(status, 2) << bad << output;
         EXPECT_FALSE(output.empty()) << bad;
     }
     std::filesystem::current_path(workingFolder);
+}
+
+// Automatic on the Timendus suite: each ROM is named in the log and runs under the first
+// platform the database lists for it, the COSMAC VIP's CHIP-8 for all but the scrolling
+// test (SUPER-CHIP 1.1). The flags test then shows all its ticks, and the quirks test, in
+// its CHIP-8 mode, a tick in every row.
+TEST_F(QuorvixRunTest, AutomaticNamesEachSuiteProgramAndRunsItsFirstPlatform) {
+    QUORVIX_REQUIRE_SHARED_ROMS();
+    const auto suite = sharedRomFolder() / "chip8" / "timendus";
+    const std::pair<const char*, const char*> programs[] = {{"1-chip8-logo.ch8", "splash screen"},
+                                                            {"2-ibm-logo.ch8", "IBM logo"},
+                                                            {"3-corax+.ch8", "Corax+ opcode test"},
+                                                            {"4-flags.ch8", "Flags test"},
+                                                            {"5-quirks.ch8", "Quirks test"},
+                                                            {"6-keypad.ch8", "Keypad test"},
+                                                            {"7-beep.ch8", "Beep test"},
+                                                            {"8-scrolling.ch8", "Scrolling test"}};
+    for (const auto& [file, title] : programs) {
+        const bool scrolling = std::string_view(file) == "8-scrolling.ch8";
+        // Only the pictures of these two are compared, after time enough to draw them.
+        const bool checked =
+            std::string_view(file) == "4-flags.ch8" || std::string_view(file) == "5-quirks.ch8";
+        const auto [status, output] =
+            runTool("--variant auto --log --no-wait --poke 0x1FF=1 --screen-text --seconds " +
+                    std::string(checked ? "1 " : "0.2 ") + (suite / file).string());
+        EXPECT_EQ(status, 0) << output;
+        const std::string named =
+            std::string("Program: CHIP-8 test suite: ") + title + " by Timendus (" +
+            (scrolling ? "Superchip 1.1" : "Cosmac VIP CHIP-8") + ")\n" +
+            "Variant: " + (scrolling ? "SUPER-CHIP 1.1 (legacy)" : "CHIP-8") + "\n";
+        EXPECT_NE(output.find(named), std::string::npos) << file << "\n" << output;
+        const std::string screen = output.substr(output.find("chip-8 screen"));
+        const std::string rows = screen.substr(screen.find('\n') + 1);
+        if (std::string_view(file) == "4-flags.ch8") {
+            EXPECT_EQ(rows, pictureRows(suite / "expected-screens" / "flags.png", 64, 32)) << rows;
+        }
+        if (std::string_view(file) == "5-quirks.ch8") {
+            const std::string tick =
+                cut(pictureRows(suite / "expected-screens" / "quirks.png", 64, 32), {59, 2, 3, 3});
+            for (std::uint32_t row = 0; row < 6; ++row) {
+                EXPECT_EQ(cut(rows, {59, 2 + 5 * row, 3, 3}), tick) << "quirks row " << row << "\n"
+                                                                    << rows;
+            }
+        }
+    }
+}
+
+// --rotate turns the screenshot too: on its side the picture is 256 x 512.
+TEST_F(QuorvixRunTest, RotateTurnsTheScreenshot) {
+    const std::string rom =
+        folder.write("dot.ch8", Chip8Program().ldi(0x300).drw(V0, V0, 1).jp(0x204).bytes());
+    const std::string png = (folder.path() / "turned.png").string();
+    const auto [status, output] =
+        runTool("--rotate 90 --log --frames 5 --screenshot " + png + " " + rom);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("Rotation: 90 degrees\n"), std::string::npos) << output;
+    const PngPixels picture = readPng(png);
+    EXPECT_EQ(ints(picture.width, picture.height), ints(256, 512));
 }
 
 TEST(QuorvixRunArgumentsTest, KeysAndPokes) {

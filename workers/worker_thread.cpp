@@ -10,6 +10,7 @@
 #include <functional>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace {
 constexpr std::chrono::milliseconds mutexPatience{1000};

@@ -1,5 +1,8 @@
 #include "app/gui/command_line.h"
 
+#include "chip8/program_database.h"
+#include "machine/machine_settings.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -11,6 +14,8 @@ constexpr int usageErrorStatus = 2;
 const QString variantName = QStringLiteral("variant");
 const QString chip16ExtendedName = QStringLiteral("chip16-extended");
 const QString speedName = QStringLiteral("speed");
+const QString quirkName = QStringLiteral("quirk");
+const QString rotateName = QStringLiteral("rotate");
 
 QString variantList() {
     QStringList names;
@@ -36,7 +41,8 @@ std::optional<std::string> rawRomArgument(int argc, const char* const* argv) {
         if (argument == "--") {
             return i + 1 < argc ? std::optional<std::string>(argv[i + 1]) : std::nullopt;
         }
-        if (argument == "--variant" || argument == "--speed") {
+        if (argument == "--variant" || argument == "--speed" || argument == "--quirk" ||
+            argument == "--rotate") {
             ++i;
         } else if (argument.size() < 2 || argument.front() != '-') {
             return std::string(argument);
@@ -55,9 +61,19 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption({variantName,
                       QStringLiteral("The CHIP-8 rule set: %1 (quorvix, the machine's own "
-                                     "rules, is the default).")
+                                     "rules, is the default), or auto (each ROM's rules from "
+                                     "the programs database, by its SHA-1).")
                           .arg(variantList()),
                       QStringLiteral("name")});
+    parser.addOption({quirkName,
+                      QStringLiteral("Turn one CHIP-8 rule switch on top of the variant; "
+                                     "repeatable. Names: %1.")
+                          .arg(QString::fromStdString(chip8SwitchNames())),
+                      QStringLiteral("name=on|off")});
+    parser.addOption({rotateName,
+                      QStringLiteral("Turn the CHIP-8 picture clockwise by 0, 90, 180 or 270 "
+                                     "degrees."),
+                      QStringLiteral("degrees")});
     parser.addOption({speedName,
                       QStringLiteral("Instructions per 1/60 s for a paced variant (%1 to %2; "
                                      "xochip runs 1000, the others their own).")
@@ -89,11 +105,14 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
     }
 
     WindowCommandLine choices;
-    if (parser.isSet(variantName)) {
+    if (parser.isSet(variantName) &&
+        parser.value(variantName) == QLatin1String(automaticVariantOption)) {
+        choices.automatic = true;
+    } else if (parser.isSet(variantName)) {
         const QString name = parser.value(variantName);
         const auto variant = chip8VariantForOption(name.toStdString());
         if (!variant) {
-            return usageError(QStringLiteral("unknown variant \"%1\" (choose one of %2).")
+            return usageError(QStringLiteral("unknown variant \"%1\" (choose one of %2, auto).")
                                   .arg(name, variantList()));
         }
         choices.variant = *variant;
@@ -108,12 +127,29 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
                                   .arg(chip8MaximumSpeed)
                                   .arg(text.left(32)));
         }
-        if (chip8RulesFor(choices.variant).instructionsPerTick == 0) {
+        if (!choices.automatic && chip8RulesFor(choices.variant).instructionsPerTick == 0) {
             return usageError(QStringLiteral("--speed needs a paced variant (the %1 rules run "
                                              "as fast as the host).")
                                   .arg(QString::fromUtf8(chip8VariantOption(choices.variant))));
         }
         choices.speed = *speed;
+    }
+    for (const QString& text : parser.values(quirkName)) {
+        const auto quirk = parseChip8Quirk(text.toStdString());
+        if (!quirk) {
+            return usageError(QStringLiteral("--quirk expects NAME=on or NAME=off with a switch "
+                                             "name of --help, got \"%1\".")
+                                  .arg(text.left(64)));
+        }
+        choices.overrides.set(quirk->first, quirk->second);
+    }
+    if (parser.isSet(rotateName)) {
+        const QString text = parser.value(rotateName);
+        choices.rotation = parseRotation(text.toStdString());
+        if (!choices.rotation) {
+            return usageError(QStringLiteral("--rotate expects 0, 90, 180 or 270, got \"%1\".")
+                                  .arg(text.left(32)));
+        }
     }
     choices.chip16Extended = parser.isSet(chip16ExtendedName);
     if (!parser.positionalArguments().isEmpty()) {

@@ -1,5 +1,6 @@
 // quorvix: the desktop emulator.
-// Usage: quorvix [--variant NAME] [--speed N] [--chip16-extended] [ROM]   (quorvix --help)
+// Usage: quorvix [--variant NAME|auto] [--quirk NAME=on|off]... [--speed N] [--rotate DEGREES]
+//        [--chip16-extended] [ROM]   (quorvix --help)
 
 #include "app/gui/command_line.h"
 #include "app/gui/run_main_window.h"
@@ -25,6 +26,9 @@ int main(int argc, char* argv[]) {
     const WindowCommandLine& options = *commandLine.choices;
     MachineChoices choices;
     choices.variant = options.variant;
+    choices.automatic = options.automatic;
+    choices.overrides = options.overrides;
+    choices.rotation = options.rotation;
     choices.speed = options.speed;
     choices.chip16Extended = options.chip16Extended;
     return runMainWindow(choices, options.rom);

@@ -3,6 +3,9 @@
 #include "app/console_control.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
+#include "app/gui/switches_dialog.h"
+#include "chip8/chip8_switches.h"
+#include "machine/machine_settings.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
 #include "platform/qt/picture_widget.h"
@@ -52,6 +55,15 @@ int speedCommand(std::uint32_t speed) {
     return speed == 0 ? command::speedOwn : 0;
 }
 
+std::optional<Chip8Rules> editSwitchesWithDialog(QWidget* owner, const QString& variantName,
+                                                 const Chip8Rules& shown) {
+    SwitchesDialog dialog(owner, variantName, shown);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.rules();
+}
+
 QString firstLocalFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) {
         return {};
@@ -62,7 +74,8 @@ QString firstLocalFile(const QMimeData* data) {
 } // namespace
 
 MainWindow::MainWindow(const MachineChoices& choices)
-    : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog) {
+    : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog),
+      editSwitches_(editSwitchesWithDialog) {
     control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
     setWindowIcon(appIcon());
@@ -106,12 +119,15 @@ void MainWindow::buildMenus() {
 
     QMenu* machine = menuBar()->addMenu(QStringLiteral("&Machine"));
     auto* variants = new QActionGroup(this);
+    variants->addAction(addCommand(machine,
+                                   QStringLiteral("Automatic (from the programs database)"),
+                                   command::variantAutomatic, true));
     for (const Chip8Variant variant : chip8Variants) {
-        QAction* item = addCommand(machine, QString::fromUtf8(chip8VariantName(variant)),
-                                   variantCommand(variant), true);
-        variants->addAction(item);
-        item->setChecked(variant == control_.choices().variant);
+        variants->addAction(addCommand(machine, QString::fromUtf8(chip8VariantName(variant)),
+                                       variantCommand(variant), true));
     }
+    checkVariantItems();
+    addCommand(machine, QStringLiteral("Custom..."), command::customSwitches, false);
     QMenu* speed = machine->addMenu(QStringLiteral("Speed"));
     auto* speeds = new QActionGroup(this);
     // A speed that is no step leaves every item unchecked until one is chosen.
@@ -171,10 +187,16 @@ void MainWindow::handleCommand(int commandId) {
     switch (commandId) {
     case command::cancel:
     case command::exit: endWindow(commandId); break;
-    case command::reset:
+    case command::reset: {
+        const bool sideways = rotationTurnsSideways(control_.chip8Plan().rotation);
         control_.resetRom();
+        // A new rotation may stand the picture on its side, or back.
+        if (rotationTurnsSideways(control_.chip8Plan().rotation) != sideways) {
+            applyWindowScale(windowScale_);
+        }
         repaintClientArea();
         break;
+    }
     case command::load:
         loadRom();
         repaintClientArea();
@@ -196,6 +218,8 @@ void MainWindow::handleCommand(int commandId) {
     case command::variantXoChip:
         chooseVariant(static_cast<Chip8Variant>(commandId - command::variantQuorvix));
         break;
+    case command::variantAutomatic: chooseAutomatic(); break;
+    case command::customSwitches: editSwitches(); break;
     case command::speedOwn:
     case command::speedFirstStep:
     case command::speedFirstStep + 1:
@@ -213,7 +237,10 @@ void MainWindow::handleCommand(int commandId) {
 void MainWindow::applyWindowScale(int scale) {
     const int s = std::clamp(scale, 1, 4);
     windowScale_ = s;
-    if (control_.mode() == MachineKind::Chip8) {
+    if (control_.mode() == MachineKind::Chip8 &&
+        rotationTurnsSideways(control_.chip8Plan().rotation)) {
+        resizeClientArea(256 * s, 512 * s);
+    } else if (control_.mode() == MachineKind::Chip8) {
         resizeClientArea(512 * s, 256 * s);
     } else {
         resizeClientArea(320 * s, 240 * s);
@@ -316,12 +343,47 @@ void MainWindow::toggleFlickerFilter() {
 }
 
 void MainWindow::chooseVariant(Chip8Variant variant) {
-    // Takes effect at the next Load or Reset; a running machine keeps its rules.
+    // Takes effect at the next Load or Reset; a running machine keeps its rules. A
+    // variant means its own switches: the Custom changes go.
     MachineChoices choices = control_.choices();
     choices.variant = variant;
+    choices.automatic = false;
+    choices.overrides = {};
     control_.setChoices(choices);
+    checkVariantItems();
+}
+
+void MainWindow::chooseAutomatic() {
+    // A ROM the database does not know runs by the machine's own rules.
+    MachineChoices choices = control_.choices();
+    choices.variant = Chip8Variant::Quorvix;
+    choices.automatic = true;
+    choices.overrides = {};
+    control_.setChoices(choices);
+    checkVariantItems();
+}
+
+void MainWindow::checkVariantItems() {
+    const MachineChoices& choices = control_.choices();
+    setMenuItemChecked(command::variantAutomatic, choices.automatic);
     for (const Chip8Variant each : chip8Variants) {
-        setMenuItemChecked(variantCommand(each), each == variant);
+        setMenuItemChecked(variantCommand(each), !choices.automatic && each == choices.variant);
+    }
+}
+
+void MainWindow::editSwitches() {
+    // Under Automatic the switches shown are those the last CHIP-8 start got from the
+    // programs database (the machine's own rules before any).
+    MachineChoices choices = control_.choices();
+    const Chip8Rules base =
+        choices.automatic ? control_.chip8Plan().baseRules : chip8RulesFor(choices.variant);
+    const QString name = choices.automatic
+                             ? QStringLiteral("the last program (Automatic)")
+                             : QString::fromUtf8(chip8VariantName(choices.variant));
+    const auto edited = editSwitches_(this, name, withChip8Overrides(base, choices.overrides));
+    if (edited) {
+        choices.overrides = chip8OverridesBetween(base, *edited);
+        control_.setChoices(choices);
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 class PictureWidget;
 class QAction;
@@ -21,6 +22,10 @@ class MainWindow final : public QMainWindow, public HostWindow {
   public:
     // Returns the chosen file, or an empty string when the user cancelled.
     using RomChooser = std::function<QString(QWidget* owner)>;
+    // Shows the rule switches of the named rules and returns the edited rules, or
+    // nothing when the user cancelled.
+    using SwitchEditor = std::function<std::optional<Chip8Rules>(
+        QWidget* owner, const QString& variantName, const Chip8Rules& shown)>;
 
     explicit MainWindow(const MachineChoices& choices = {});
     ~MainWindow() override;
@@ -32,8 +37,9 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
     void handleCommand(int commandId) override;
 
-    // Client area of (512 s x 256 s) for Chip-8, (320 s x 240 s) for Chip-16; exactly one
-    // "Window xN" item carries the check mark.
+    // Client area of (512 s x 256 s) for Chip-8 (256 s x 512 s when its picture is turned
+    // on its side), (320 s x 240 s) for Chip-16; exactly one "Window xN" item carries the
+    // check mark.
     void applyWindowScale(int scale);
     // Makes the client area exactly width x height, keeping the top-left corner.
     void resizeClientArea(int width, int height);
@@ -47,6 +53,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void loadRomFile(const QString& path);
     void loadDroppedFile(const QString& path);
     void setRomChooser(RomChooser chooser) { chooseRom_ = std::move(chooser); }
+    void setSwitchEditor(SwitchEditor editor) { editSwitches_ = std::move(editor); }
 
     QSize clientSize() const;
     bool isMenuItemChecked(int commandId) const;
@@ -82,6 +89,9 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void endWindow(int result);
     void toggleFlickerFilter();
     void chooseVariant(Chip8Variant variant);
+    void chooseAutomatic();
+    void checkVariantItems();
+    void editSwitches();
     void chooseSpeed(int commandId);
     void toggleChip16Extended();
     void toggleConsole();
@@ -92,6 +102,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     int windowScale_ = 2;
     std::map<int, QAction*> actions_;
     RomChooser chooseRom_;
+    SwitchEditor editSwitches_;
     HeldKeys heldKeys_;
     std::function<void()> endedHandler_;
     bool ended_ = false;

@@ -3,16 +3,21 @@
 #include "tests/gui/shell_fixture.h"
 
 #include "app/gui/command_line.h"
+#include "app/gui/switches_dialog.h"
 #include "chip8/chip8_machine.h"
+#include "chip8/chip8_switches.h"
+#include "tests/support/ints.h"
 
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QMenuBar>
 
 namespace {
 class MachineMenuTest : public ShellTest {
   protected:
-    // The five variant items; the Speed submenu's own speed and its seven steps.
-    std::string variantChecks() const { return checks(32800, 32804); }
+    // The five variant items, then Automatic; the Speed submenu's own speed and its
+    // seven steps.
+    std::string variantChecks() const { return checks(32800, 32805); }
     std::string speedChecks() const { return checks(32820, 32827); }
 };
 
@@ -33,18 +38,21 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
                       : item->text() + QLatin1Char('=') + QString::number(item->data().toInt()));
     }
     EXPECT_EQ(items,
-              QStringList({"Quorvix rules=32800", "CHIP-8=32801", "SUPER-CHIP (modern)=32802",
-                           "SUPER-CHIP 1.1 (legacy)=32803", "XO-CHIP=32804", "Speed=0", "-",
-                           "Chip-16 Extended Instructions=32810"}));
+              QStringList({"Automatic (from the programs database)=32805", "Quorvix rules=32800",
+                           "CHIP-8=32801", "SUPER-CHIP (modern)=32802",
+                           "SUPER-CHIP 1.1 (legacy)=32803", "XO-CHIP=32804", "Custom...=32806",
+                           "Speed=0", "-", "Chip-16 Extended Instructions=32810"}));
     const QActionGroup* group = window->menuAction(32800)->actionGroup();
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->isExclusive());
-    EXPECT_EQ(group->actions().size(), 5);
-    EXPECT_EQ(variantChecks(), "10000");
+    EXPECT_EQ(group->actions().size(), 6);
+    EXPECT_EQ(window->menuAction(32805)->actionGroup(), group);
+    EXPECT_FALSE(window->menuAction(32806)->isCheckable());
+    EXPECT_EQ(variantChecks(), "100000");
     EXPECT_TRUE(window->menuAction(32810)->isCheckable());
     EXPECT_FALSE(window->isMenuItemChecked(32810));
 
-    const QMenu* speed = machine->actions().at(5)->menu();
+    const QMenu* speed = machine->actions().at(7)->menu();
     ASSERT_NE(speed, nullptr);
     QStringList steps;
     for (const QAction* item : speed->actions()) {
@@ -66,7 +74,7 @@ TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
     EXPECT_EQ(chip8()->rules, quorvixRules);
 
     window->handleCommand(32802); // SUPER-CHIP (modern)
-    EXPECT_EQ(variantChecks(), "00100");
+    EXPECT_EQ(variantChecks(), "001000");
     EXPECT_EQ(control().choices().variant, Chip8Variant::SuperChipModern);
     EXPECT_EQ(chip8()->rules, quorvixRules) << "the running machine keeps its rules";
     window->handleCommand(command::reset);
@@ -74,11 +82,11 @@ TEST_F(MachineMenuTest, AChoiceReachesTheMachineAtTheNextReset) {
     EXPECT_TRUE(anythingRuns());
 
     window->handleCommand(32801); // CHIP-8, then Load applies it too
-    EXPECT_EQ(variantChecks(), "01000");
+    EXPECT_EQ(variantChecks(), "010000");
     load(folder.write("other.ch8", chip8Spin));
     EXPECT_EQ(chip8()->rules, chip8RulesFor(Chip8Variant::Chip8));
     window->handleCommand(32804);
-    EXPECT_EQ(variantChecks(), "00001");
+    EXPECT_EQ(variantChecks(), "000010");
     EXPECT_EQ(control().choices().variant, Chip8Variant::XoChip);
 
     // A speed step, then the variant's own speed again; a start applies the speed as it
@@ -106,7 +114,7 @@ TEST_F(MachineMenuTest, CommandLineChoicesShowInTheMenu) {
     choices.chip16Extended = true;
     window = std::make_unique<MainWindow>(choices);
     start();
-    EXPECT_EQ(variantChecks(), "00010");
+    EXPECT_EQ(variantChecks(), "000100");
     EXPECT_EQ(speedChecks(), "00100000");
     EXPECT_TRUE(window->isMenuItemChecked(32810));
 
@@ -116,6 +124,109 @@ TEST_F(MachineMenuTest, CommandLineChoicesShowInTheMenu) {
     window = std::make_unique<MainWindow>(choices);
     start();
     EXPECT_EQ(speedChecks(), "00000000");
+}
+
+// Automatic looks each CHIP-8 ROM up at Load and Reset: a known ROM runs by its
+// platform's rules and the log names it; an unknown one runs by the machine's own. A
+// variant item turns Automatic off again.
+TEST_F(MachineMenuTest, AutomaticChoosesTheRulesOfEachRomAtItsStart) {
+    start();
+    window->handleCommand(command::showConsole);
+    window->handleCommand(32805);
+    EXPECT_EQ(variantChecks(), "000001");
+    EXPECT_TRUE(control().choices().automatic);
+    load(folder.write("unknown.ch8", chip8Spin));
+    EXPECT_EQ(chip8()->rules, quorvixRules);
+    EXPECT_TRUE(
+        consoleText().contains("Program: not in the programs database; running by Quorvix rules"))
+        << consoleText().toStdString();
+
+    if (!sharedRomFolder().empty()) {
+        load((sharedRomFolder() / "chip8/timendus/2-ibm-logo.ch8").string());
+        EXPECT_EQ(chip8()->rules, chip8RulesFor(Chip8Variant::Chip8));
+        EXPECT_TRUE(consoleText().contains(
+            "Program: CHIP-8 test suite: IBM logo by Timendus (Cosmac VIP CHIP-8)\n"
+            "Variant: CHIP-8\n"))
+            << consoleText().toStdString();
+    }
+    // A Chip-16 ROM is not looked up.
+    load(folder.write("spin.c16", chip16Spin));
+    EXPECT_EQ(consoleText().count("Program:"), sharedRomFolder().empty() ? 1 : 2);
+
+    window->handleCommand(32800);
+    EXPECT_EQ(variantChecks(), "100000");
+    EXPECT_FALSE(control().choices().automatic);
+}
+
+// Custom... shows the chosen variant's switches with the user's changes on top; what the
+// user changes there reaches the machine at the next start, and a variant item drops it.
+TEST_F(MachineMenuTest, CustomSwitchesApplyAtTheNextStart) {
+    start();
+    QString shownName;
+    Chip8Rules shown;
+    std::optional<Chip8Rules> answer;
+    window->setSwitchEditor([&](QWidget*, const QString& name, const Chip8Rules& rules) {
+        shownName = name;
+        shown = rules;
+        return answer;
+    });
+    window->handleCommand(32802); // SUPER-CHIP (modern)
+    Chip8Rules edited = chip8RulesFor(Chip8Variant::SuperChipModern);
+    edited.clipsSprites = false;
+    edited.logicResetsVF = true;
+    answer = edited;
+    window->handleCommand(32806);
+    EXPECT_EQ(shownName, "SUPER-CHIP (modern)");
+    EXPECT_EQ(shown, chip8RulesFor(Chip8Variant::SuperChipModern));
+    load(folder.write("spin.ch8", chip8Spin));
+    EXPECT_EQ(chip8()->rules, edited);
+    EXPECT_EQ(variantChecks(), "001000");
+
+    answer = std::nullopt; // cancelled: the changes stay
+    window->handleCommand(32806);
+    EXPECT_EQ(shown, edited);
+    window->handleCommand(command::reset);
+    EXPECT_EQ(chip8()->rules, edited);
+
+    window->handleCommand(32801);
+    window->handleCommand(32806);
+    EXPECT_EQ(shown, chip8RulesFor(Chip8Variant::Chip8));
+}
+
+// The dialog has a box per switch, set as the shown rules have it.
+TEST_F(MachineMenuTest, SwitchesDialogShowsAndEditsEachSwitch) {
+    const Chip8Rules chip8Rules = chip8RulesFor(Chip8Variant::Chip8);
+    SwitchesDialog dialog(window.get(), QStringLiteral("CHIP-8"), chip8Rules);
+    std::string boxes;
+    for (std::size_t i = 0; i < 14; ++i) {
+        boxes += dialog.box(i)->isChecked() ? '1' : '0';
+    }
+    // logic, moves I, by x, shift Vy, jump Vx, clip, flag last, Fx1E, wide Dxy0, wait, wait
+    // in low resolution only, whole-pixel scroll, 00FE/00FF clear, Fx0A on release.
+    EXPECT_EQ(boxes, "11010111010001");
+    EXPECT_EQ(dialog.box(5)->text(), "Sprites are clipped at the screen edges  (clip)");
+    dialog.box(5)->setChecked(false);
+    dialog.box(12)->setChecked(true);
+    Chip8Rules expected = chip8Rules;
+    expected.clipsSprites = false;
+    expected.resolutionSwitchClears = true;
+    EXPECT_EQ(dialog.rules(), expected);
+}
+
+// A picture turned on its side makes the window as tall as it was wide.
+TEST_F(MachineMenuTest, ATurnedPictureTurnsTheWindow) {
+    window.reset();
+    MachineChoices choices;
+    choices.rotation = 90;
+    window = std::make_unique<MainWindow>(choices);
+    window->setRomChooser([this](QWidget*) { return nextChoice; });
+    start();
+    load(folder.write("spin.ch8", chip8Spin));
+    EXPECT_EQ(window->clientSize(), QSize(512, 1024));
+    choices.rotation = 180;
+    control().setChoices(choices);
+    window->handleCommand(command::reset);
+    EXPECT_EQ(window->clientSize(), QSize(1024, 512));
 }
 
 CommandLineOutcome parse(std::vector<const char*> arguments) {
@@ -153,6 +264,24 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
     }
 }
 
+TEST(WindowCommandLineTest, AutomaticQuirksAndRotation) {
+    const CommandLineOutcome outcome =
+        parse({"--variant", "auto", "--speed", "50", "--quirk", "clip=off", "--quirk",
+               "fx0a-on-release=on", "--rotate", "270", "a.ch8"});
+    ASSERT_TRUE(outcome.choices) << outcome.text;
+    EXPECT_TRUE(outcome.choices->automatic);
+    EXPECT_EQ(outcome.choices->speed, 50u);
+    EXPECT_EQ(outcome.choices->rom, "a.ch8");
+    EXPECT_EQ(outcome.choices->rotation, 270);
+    // clip (bit 5) off, fx0a-on-release (bit 13) on.
+    EXPECT_EQ(outcome.choices->overrides.chosen, (1u << 5) | (1u << 13));
+    EXPECT_EQ(outcome.choices->overrides.on, 1u << 13);
+    const CommandLineOutcome plain = parse({"a.ch8"});
+    EXPECT_EQ(ints(plain.choices->automatic, plain.choices->overrides.chosen,
+                   plain.choices->rotation.has_value()),
+              ints(0, 0, 0));
+}
+
 TEST(WindowCommandLineTest, UnknownOptionsAndVariantsAreUsageErrors) {
     const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{"--variant", "bogus", "a.ch8"}, "unknown variant \"bogus\""},
@@ -164,6 +293,11 @@ TEST(WindowCommandLineTest, UnknownOptionsAndVariantsAreUsageErrors) {
         {{"--variant", "xochip", "--speed", "-5"}, "from 1 to 100000"},
         {{"--variant", "xochip", "--speed", "1e3"}, "from 1 to 100000"},
         {{"--speed", "100", "a.ch8"}, "--speed needs a paced variant (the quorvix rules"},
+        {{"--variant", "Auto"}, "unknown variant \"Auto\""},
+        {{"--quirk", "bogus=on"}, "--quirk expects NAME=on or NAME=off"},
+        {{"--quirk", "clip=maybe"}, "got \"clip=maybe\""},
+        {{"--quirk", "clip"}, "--quirk expects"},
+        {{"--rotate", "45"}, "--rotate expects 0, 90, 180 or 270, got \"45\""},
     };
     for (const auto& [arguments, message] : cases) {
         const CommandLineOutcome outcome = parse(arguments);
@@ -175,8 +309,10 @@ TEST(WindowCommandLineTest, UnknownOptionsAndVariantsAreUsageErrors) {
     const CommandLineOutcome help = parse({"--help", "a.ch8"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_FALSE(help.choices);
-    for (const char* text : {"--variant <name>", "chip8, schip, schip-legacy,", "xochip",
-                             "--speed <N>", "--chip16-extended", "--version", "[ROM]"}) {
+    for (const char* text :
+         {"--variant <name>", "quorvix, chip8, schip,", "schip-legacy, xochip", "auto",
+          "--speed <N>", "--quirk <name=on|off>", "logic-resets-vf", "fx0a-on-release",
+          "--rotate <degrees>", "--chip16-extended", "--version", "[ROM]"}) {
         EXPECT_NE(help.text.find(text), std::string::npos) << text << "\n" << help.text;
     }
     const CommandLineOutcome version = parse({"--version"});

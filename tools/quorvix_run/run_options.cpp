@@ -1,5 +1,6 @@
 #include "tools/quorvix_run/run_options.h"
 
+#include "chip8/program_database.h"
 #include "machine/machine_settings.h"
 #include "quorvix_version.h"
 #include "tools/quorvix_run/run_limits.h"
@@ -71,8 +72,19 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
     auto* variantOption =
         app.add_option("--variant", variantText,
                        "the CHIP-8 rule set: quorvix (the default), chip8, schip, schip-legacy, "
-                       "xochip")
+                       "xochip, or auto (from the programs database by the ROM's SHA-1)")
             ->type_name("NAME");
+    std::vector<std::string> quirks;
+    app.add_option("--quirk", quirks,
+                   "turn one CHIP-8 rule switch on top of the variant; repeatable. NAME: " +
+                       chip8SwitchNames())
+        ->type_name("NAME=on|off")
+        ->allow_extra_args(false);
+    std::string rotateText;
+    auto* rotateOption = app.add_option("--rotate", rotateText,
+                                        "turn the CHIP-8 picture (and the screenshot) clockwise "
+                                        "by 0, 90, 180 or 270 degrees")
+                             ->type_name("DEGREES");
     std::string speedText;
     auto* speedOption =
         app.add_option("--speed", speedText,
@@ -107,7 +119,9 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
         }
         // Only the names: the rule sets have no numbers a user could know.
-        if (variantOption->count() > 0) {
+        if (variantOption->count() > 0 && variantText == automaticVariantOption) {
+            options.automatic = true;
+        } else if (variantOption->count() > 0) {
             const auto variant = chip8VariantForOption(variantText);
             if (!variant) {
                 throw CLI::ValidationError("--variant",
@@ -122,13 +136,29 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                                                       "got " +
                                                           quotedArgument(speedText));
             }
-            if (chip8RulesFor(options.variant).instructionsPerTick == 0) {
+            if (!options.automatic && chip8RulesFor(options.variant).instructionsPerTick == 0) {
                 throw CLI::ValidationError("--speed",
                                            "needs a paced variant (the " +
                                                std::string(chip8VariantOption(options.variant)) +
                                                " rules run as fast as the host)");
             }
             options.speed = *speed;
+        }
+        for (const std::string& text : quirks) {
+            const auto quirk = parseChip8Quirk(text);
+            if (!quirk) {
+                throw CLI::ValidationError("--quirk", "expected NAME=on or NAME=off with a "
+                                                      "switch name of --help, got " +
+                                                          quotedArgument(text));
+            }
+            options.overrides.set(quirk->first, quirk->second);
+        }
+        if (rotateOption->count() > 0) {
+            options.rotation = parseRotation(rotateText);
+            if (!options.rotation) {
+                throw CLI::ValidationError("--rotate", "expected 0, 90, 180 or 270, got " +
+                                                           quotedArgument(rotateText));
+            }
         }
         const MachineKind machine = machineForRomName(options.romPath);
         for (const std::string& text : presses) {

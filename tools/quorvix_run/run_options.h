@@ -2,6 +2,7 @@
 // The command line of quorvix-run.
 
 #include "chip8/chip8_rules.h"
+#include "chip8/chip8_switches.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 
@@ -27,6 +28,11 @@ struct RunOptions {
     bool flickerFilter = true;
     bool chip16Extended = false;
     Chip8Variant variant = Chip8Variant::Quorvix;
+    // --variant auto: the rules from the programs database.
+    bool automatic = false;
+    Chip8SwitchOverrides overrides;
+    // --rotate: degrees clockwise; nothing = the programs database's (Automatic) or 0.
+    std::optional<std::uint16_t> rotation;
     // Instructions per 1/60 s for a paced variant; 0 = the variant's own.
     std::uint32_t speed = 0;
 };

@@ -1,5 +1,6 @@
 #include "tools/quorvix_run/run_rom.h"
 
+#include "app/chip8_runtime.h"
 #include "app/machine_choices.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/tick_pacer.h"
@@ -25,12 +26,17 @@ struct RunResult {
     double seconds = 0;
 };
 
-bool pokesFit(const RunOptions& options, const Machine& machine) {
+// Under Automatic the rules, and with them the memory, come with the ROM: a poke may
+// address the largest memory any program gets.
+bool pokesFit(const RunOptions& options, const MachineChoices& choices, const Machine& machine) {
+    const std::uint32_t size = choices.automatic && machine.kind() == MachineKind::Chip8
+                                   ? chip8LargestMemorySize
+                                   : machine.memorySize();
     for (const Poke& poke : options.pokes) {
-        if (poke.address >= machine.memorySize()) {
+        if (poke.address >= size) {
             std::fprintf(stderr,
                          "quorvix-run: --poke address 0x%X is outside the %u bytes of memory\n",
-                         poke.address, machine.memorySize());
+                         poke.address, size);
             return false;
         }
     }
@@ -64,10 +70,16 @@ class DisplayClockCount {
 // machine; false when the ROM could not be read (the machine then stays stopped).
 bool startRom(const RunOptions& options, const MachineChoices& choices, Machine& machine) {
     machine.stop();
-    if (machine.kind() == MachineKind::Chip8) {
-        logMachineChoices(MachineKind::Chip8, choices);
-    }
     const auto rom = readRomImage(options.romPath);
+    if (auto* chip8 = dynamic_cast<Chip8Runtime*>(&machine)) {
+        // At each start, as the window's Load and Reset: under Automatic the ROM is
+        // looked up again.
+        const Chip8Plan plan = planChip8Start(
+            choices, rom ? std::optional<std::span<const std::uint8_t>>(*rom) : std::nullopt);
+        logMachineChoices(MachineKind::Chip8, choices, plan);
+        chip8->setRules(plan.rules);
+        chip8->setRotation(plan.rotation);
+    }
     if (!rom) {
         logMessage("Error: Rom not found!");
         return false;
@@ -153,6 +165,9 @@ int runRom(const RunOptions& options) {
     const MachineKind kind = machineForRomName(options.romPath);
     MachineChoices choices;
     choices.variant = options.variant;
+    choices.automatic = options.automatic;
+    choices.overrides = options.overrides;
+    choices.rotation = options.rotation;
     choices.speed = options.speed;
     choices.chip16Extended = options.chip16Extended;
     // On by default, as the main window starts it.
@@ -160,7 +175,7 @@ int runRom(const RunOptions& options) {
     choices.realTimePacing = !options.noWait;
 
     const auto machine = makeMachine(kind, choices);
-    if (!pokesFit(options, *machine)) {
+    if (!pokesFit(options, choices, *machine)) {
         return 2; // a bad argument, as usage errors
     }
     headless::FrameSink sink;
