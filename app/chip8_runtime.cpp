@@ -3,7 +3,7 @@
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
 #include "chip8/screen_cells.h"
-#include "display/display_dx8.h"
+#include "display/chip8_display.h"
 #include "platform/clock.h"
 
 #include <chrono>
@@ -207,7 +207,7 @@ void Chip8Runtime::executeStep() {
 }
 
 void Chip8Runtime::renderStart() {
-    display_.reset(new (std::nothrow) DisplayDx8(machine_));
+    display_.reset(new (std::nothrow) Chip8Display(machine_));
 }
 
 void Chip8Runtime::renderStep() {
