@@ -77,8 +77,8 @@ MUTANTS = [
     # Displays.
     ("display/chip8_display.cpp", "return {rim, core, core, rim};", "return {core, core, core, rim};"),
     ("display/chip8_display.cpp", "            last = cells;\n", ""),
-    ("display/chip8_display.cpp", "    noteConverted(drawn_ ? changes_.data() : nullptr);",
-     "    noteConverted(changes_.data());"),
+    ("display/chip8_display.cpp", "    noteConverted(drawn_ ? changedColumns_.data() : nullptr);",
+     "    noteConverted(changedColumns_.data());"),
     ("display/chip8_display.cpp", "_mm512_store_si512(rows[1] + at, middle);", "_mm512_store_si512(rows[1] + at, edge);"),
     ("display/chip8_display.h", "chip8UnlitColour = 0xFFBBCCFF;", "chip8UnlitColour = 0xFFBBCCFE;"),
     ("display/chip16_display.cpp", "last->valid && last->colours == colours;", "last->valid;"),
