@@ -2,7 +2,7 @@
 
 #include "chip16/rom_loader.h"
 #include "chip16/run_loop.h"
-#include "display/display_dx16.h"
+#include "display/chip16_display.h"
 
 #include <chrono>
 #include <cstdio>
@@ -37,7 +37,7 @@ void Chip16Runtime::start() {
     }
     // The display exists before the first instruction runs; without one the run loop
     // simply shows nothing.
-    display_ = createDisplayDx16(machine_);
+    display_ = createChip16Display(machine_);
     machine_.display = display_.get();
     executeWorker_ = makeWorker("tExecute", [this] { executeStep(); });
     if (executeWorker_ && paused()) {

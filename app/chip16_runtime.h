@@ -50,7 +50,7 @@ class Chip16Runtime final : public Machine {
     bool extendedInstructions_;
     std::vector<std::uint8_t> rom_;
     Chip16Machine machine_;
-    std::unique_ptr<Displayc16> display_;
+    std::unique_ptr<MachineDisplay> display_;
     std::unique_ptr<WorkerThread> executeWorker_;
     std::atomic<bool> paused_{false};
 };

@@ -3,7 +3,7 @@
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
 #include "chip8/screen_cells.h"
-#include "display/display_dx8.h"
+#include "display/chip8_display.h"
 #include "platform/clock.h"
 
 #include <chrono>
@@ -209,7 +209,7 @@ void Chip8Runtime::executeStep() {
 
 void Chip8Runtime::renderStart() {
     framesHeldBack_ = 0;
-    display_.reset(new (std::nothrow) DisplayDx8(machine_, rotation_));
+    display_.reset(new (std::nothrow) Chip8Display(machine_, rotation_));
 }
 
 // The filter holds back a frame whose last draw erased a pixel. Under paced rules a
@@ -228,7 +228,7 @@ void Chip8Runtime::renderStep() {
         ++framesHeldBack_;
         // Under paced rules the held-back frame's refresh passes with the shown frame up,
         // so the next tick can put right what this one left erased.
-        const auto* display = dynamic_cast<const DisplayDx8*>(display_.get());
+        const auto* display = dynamic_cast<const Chip8Display*>(display_.get());
         if (machine_.rules.instructionsPerTick != 0 && display != nullptr) {
             display->skipRefresh();
         }

@@ -3,8 +3,8 @@
 // "tRender" worker that shows its screen, and the display.
 
 #include "chip8/chip8_machine.h"
-#include "machine/display_interfaces.h"
 #include "machine/machine.h"
+#include "machine/machine_display.h"
 #include "workers/worker_thread.h"
 
 #include <atomic>
@@ -51,7 +51,7 @@ class Chip8Runtime final : public Machine {
     // and tools that look closer than the interface.
     Chip8Machine& machine() { return machine_; }
     const Chip8Machine& machine() const { return machine_; }
-    std::unique_ptr<Displayc8>& display() { return display_; }
+    std::unique_ptr<MachineDisplay>& display() { return display_; }
     // Create the display (before the worker's first step), convert and present one frame
     // unless the flicker filter holds it back, destroy the display.
     void renderStart();
@@ -74,7 +74,7 @@ class Chip8Runtime final : public Machine {
     std::uint32_t framesHeldBack_ = 0;
     std::vector<std::uint8_t> rom_;
     Chip8Machine machine_;
-    std::unique_ptr<Displayc8> display_;
+    std::unique_ptr<MachineDisplay> display_;
     std::unique_ptr<WorkerThread> renderWorker_;
     std::unique_ptr<WorkerThread> executeWorker_;
     std::atomic<bool> paused_{false};

@@ -4,8 +4,7 @@
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
 #include "chip16/run_loop.h"
-#include "display/display_dx16.h"
-#include "display/frame_device.h"
+#include "display/chip16_display.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "tools/program_builders/chip16_program.h"
@@ -82,31 +81,31 @@ void randomScreen(Chip16Machine& m) {
     m.backgroundColour = 9;
 }
 
-// The whole 960 x 720 texture, written through a LockedImage with a padded pitch.
-void BM_DisplayDx16ConvertImage(benchmark::State& state) {
+// The whole 960 x 720 picture, written into rows with room to spare after each.
+void BM_Chip16ConvertPicture(benchmark::State& state) {
     auto m = std::make_unique<Chip16Machine>();
     randomScreen(*m);
-    constexpr std::int32_t pitch = 4 * 960 + 64;
-    std::vector<std::uint32_t> texels(std::size_t{720} * pitch / 4);
-    const LockedImage image{texels.data(), pitch};
+    constexpr std::size_t stride = 960 + 16;
+    std::vector<std::uint32_t> texels(720 * stride);
+    const PixelRows rows{texels.data(), stride};
     for (auto _ : state) {
-        convertChip16Screen(*m, image);
+        convertChip16Screen(*m, rows);
         benchmark::ClobberMemory();
     }
     benchmark::DoNotOptimize(texels.data());
 }
-BENCHMARK(BM_DisplayDx16ConvertImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Chip16ConvertPicture)->Unit(benchmark::kMillisecond);
 
-// The display's convert with its texture lock, on the headless frame device. The
+// The display's convert into its own picture, for the headless frame sink. The
 // background changes every frame, so every row is converted again (a display skips the
 // rows that did not change).
-void BM_DisplayDx16Convert(benchmark::State& state) {
+void BM_Chip16DisplayConvert(benchmark::State& state) {
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     Chip16Machine& chip16 = benchMachine();
     randomScreen(chip16);
     {
-        DisplayDx16 display(chip16);
+        Chip16Display display(chip16);
         for (auto _ : state) {
             chip16.backgroundColour ^= 1;
             display.convert();
@@ -115,18 +114,18 @@ void BM_DisplayDx16Convert(benchmark::State& state) {
     }
     headless::setMainSurface(nullptr);
 }
-BENCHMARK(BM_DisplayDx16Convert)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Chip16DisplayConvert)->Unit(benchmark::kMillisecond);
 
 // One frame's display work as the run loop does it: convert, then present without the
 // refresh wait.
-void BM_DisplayDx16ConvertAndPresent(benchmark::State& state) {
+void BM_Chip16DisplayConvertAndPresent(benchmark::State& state) {
     headless::FrameSink sink;
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(false);
     Chip16Machine& chip16 = benchMachine();
     randomScreen(chip16);
     {
-        DisplayDx16 display(chip16);
+        Chip16Display display(chip16);
         for (auto _ : state) {
             display.convert();
             display.present();
@@ -135,5 +134,5 @@ void BM_DisplayDx16ConvertAndPresent(benchmark::State& state) {
     setRefreshWaitEnabled(true);
     headless::setMainSurface(nullptr);
 }
-BENCHMARK(BM_DisplayDx16ConvertAndPresent)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Chip16DisplayConvertAndPresent)->Unit(benchmark::kMillisecond);
 } // namespace

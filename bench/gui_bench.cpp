@@ -8,7 +8,7 @@
 #include "app/machine_control.h"
 #include "platform/qt/frame_spans.h"
 #include "platform/qt/picture_widget.h"
-#include "platform/qt/x11_presenter.h"
+#include "platform/qt/window_presenter.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -87,9 +87,9 @@ void putAtScale4(benchmark::State& state, QSize client) {
     picture.resize(client);
     picture.show();
     QApplication::processEvents();
-    std::unique_ptr<X11Presenter> presenter;
-    if (QApplication::platformName() == QLatin1String("xcb")) {
-        presenter = X11Presenter::connect(nullptr, std::uint32_t(picture.winId()));
+    std::unique_ptr<WindowPresenter> presenter;
+    if (windowPresenterPossible()) {
+        presenter = connectWindowPresenter(picture.winId());
     }
     const auto width = std::uint32_t(client.width());
     const auto height = std::uint32_t(client.height());
@@ -122,7 +122,7 @@ void BM_PutChip16FrameAtScale4(benchmark::State& state) {
 }
 BENCHMARK(BM_PutChip16FrameAtScale4)->Unit(benchmark::kMillisecond);
 
-// The worker's side of a frame: copying the back buffer into the widget.
+// The worker's side of a frame: copying a display's picture into the widget.
 void BM_ShowChip16Frame(benchmark::State& state) {
     PictureWidget picture;
     // Two frames in turn, so that each one differs from the one before everywhere.

@@ -5,7 +5,7 @@
 #include "app/chip16_runtime.h"
 #include "chip16/chip16_machine.h"
 #include "chip16/frame_pacer.h"
-#include "display/frame_device.h"
+#include "display/picture_display.h"
 #include "machine/machine_settings.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"

@@ -5,7 +5,7 @@
 #include "chip16/frame_pacer.h"
 #include "chip8/chip8_machine.h"
 #include "chip8/interpreter.h"
-#include "display/frame_device.h"
+#include "display/picture_display.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "platform/rom_file.h"

@@ -2,7 +2,7 @@
 // The Chip-16 console: 64 KiB of memory, sixteen 16-bit registers, four flags, the
 // 320 x 240 screen with its sprite settings.
 
-#include "machine/display_interfaces.h"
+#include "machine/machine_display.h"
 #include "machine/machine_keys.h"
 #include "machine/sound_event.h"
 #include "platform/random.h"
@@ -70,7 +70,7 @@ struct Chip16State {
 // shared with its worker.
 struct Chip16Machine : Chip16State {
     // Shows each frame at its boundary; none = frames are not shown. Owned by the runtime.
-    Displayc16* display = nullptr;
+    MachineDisplay* display = nullptr;
     // The controller: bit b held = bit b of the controller byte (Up, Down, Left, Right,
     // Select, Start, A, B in bits 0 to 7).
     MachineKeys keys;

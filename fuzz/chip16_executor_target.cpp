@@ -5,7 +5,7 @@
 
 #include "chip16/chip16_machine.h"
 #include "chip16/run_loop.h"
-#include "display/display_dx16.h"
+#include "display/chip16_display.h"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +22,7 @@ constexpr std::array<unsigned, 8> buttonOfBit = {0, 1, 2, 3, 6, 7, 4, 5};
 // display costs more than a whole input's instructions.
 struct FuzzChip16 {
     Chip16Machine machine;
-    std::unique_ptr<Displayc16> display;
+    std::unique_ptr<MachineDisplay> display;
 };
 
 FuzzChip16& fuzzChip16() {
@@ -64,7 +64,7 @@ int fuzzChip16Executor(const std::uint8_t* data, std::size_t size) {
         chip16.display.reset();
     } else {
         if (!chip16.display) {
-            chip16.display = createDisplayDx16(m);
+            chip16.display = createChip16Display(m);
         }
         m.display = chip16.display.get();
     }

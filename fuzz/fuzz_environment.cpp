@@ -1,7 +1,7 @@
 #include "fuzz/fuzz_environment.h"
 
 #include "chip16/frame_pacer.h"
-#include "display/frame_device.h"
+#include "display/picture_display.h"
 #include "platform/clock.h"
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"

@@ -35,9 +35,9 @@ struct FrameView {
     std::uint32_t height = 0;
     std::size_t stride = 0;
     std::uint32_t rowRepeat = 1;
-    // Frames that come from one texture carry its process-wide number (`source`, 0 for
-    // none) and the texture's content version (`sequence`). When the frame before it
-    // from the same source had version sequence - 1, `changedGroups` (when not null)
+    // Frames that come from one display carry its process-wide number (`source`, 0 for
+    // none) and the number of its picture (`sequence`). When the frame before it
+    // from the same source had number sequence - 1, `changedGroups` (when not null)
     // gives for each group of rowRepeat rows the columns outside which it equals that
     // frame (an empty span: the group did not change). Without it everything counts as
     // changed.

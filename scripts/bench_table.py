@@ -18,7 +18,7 @@ START, END = "<!-- bench:start -->", "<!-- bench:end -->"
 
 # (row label, benchmark name, how to read it, the floor's benchmark or None). A floor is
 # the least this machine can take for the same work: a one-function switch interpreter
-# with the same behaviour, or a memset of the same texture rows.
+# with the same behaviour, or a memset of the same picture rows.
 ROWS = [
     ("CHIP-8 interpreter, register arithmetic, skips, calls", "BM_Chip8AluBatch", "rate",
      "BM_Chip8FloorAlu"),
@@ -35,12 +35,12 @@ ROWS = [
      "BM_Chip16FloorMixed"),
     ("Chip-16 executor, mixed program with sprites", "BM_Chip16ExecutorMixedWithSprites", "rate",
      "BM_Chip16FloorMixedWithSprites"),
-    ("DisplayDx8 convert, 128 x 64 cells to 512 x 256 texels", "BM_Chip8ConvertFullScreen", "cpu",
-     "BM_DisplayDx8TextureMemset"),
-    ("DisplayDx8 convert, the four looks of two planes", "BM_Chip8ConvertFourColours", "cpu",
-     "BM_DisplayDx8TextureMemset"),
-    ("DisplayDx16 convert, 320 x 240 pixels to 960 x 720 texels, every row changed",
-     "BM_DisplayDx16Convert", "cpu", "BM_DisplayDx16TextureMemset"),
+    ("CHIP-8 display, 128 x 64 cells drawn into the 512 x 256 picture", "BM_Chip8ConvertFullScreen",
+     "cpu", "BM_Chip8PictureMemset"),
+    ("CHIP-8 display, the four looks of two planes", "BM_Chip8ConvertFourColours", "cpu",
+     "BM_Chip8PictureMemset"),
+    ("Chip-16 display convert, 320 x 240 pixels to the 960 x 720 picture, every row changed",
+     "BM_Chip16DisplayConvert", "cpu", "BM_Chip16PictureMemset"),
     ("Fair mutex hand-over: a waiting thread gets the mutex from a worker stepping CHIP-8 batches "
      "in a loop, from the end of the worker's step", "BM_FairHandOverFromChip8Worker", "handover",
      None),

@@ -75,18 +75,19 @@ MUTANTS = [
      "createWorker only ever gets a newly made record, whose keepLocked is already 0"),
     ("workers/fair_mutex.cpp", "? nextTicket_ - nowServing_ - 1 : 0;", "? nextTicket_ - nowServing_ : 0;"),
     # Displays.
-    ("display/display_dx8.cpp", "return {rim, core, core, rim};", "return {core, core, core, rim};"),
-    ("display/display_dx8.cpp", "writeCell(rows, cells.data(), chip8ScreenWidth - 1);", ""),
-    ("display/display_dx8.cpp", "_mm512_store_si512(rows[1] + at, middle);", "_mm512_store_si512(rows[1] + at, edge);"),
-    ("display/display_dx8.h", "chip8UnlitColour = 0xFFBBCCFF;", "chip8UnlitColour = 0xFFBBCCFE;"),
-    ("display/display_dx16.cpp", "last->valid && last->colours == colours;", "last->valid;"),
-    ("display/frame_device.cpp", "maps.rowsOneToOne && texture.content.allOpaque &&",
-     "maps.rowsOneToOne &&"),
-    ("display/display_dx16.cpp", "colours[0] = machine.palette[machine.backgroundColour & 0x0F];",
+    ("display/chip8_display.cpp", "return {rim, core, core, rim};", "return {core, core, core, rim};"),
+    ("display/chip8_display.cpp", "            last = cells;\n", ""),
+    ("display/chip8_display.cpp", "    noteConverted(drawn_ ? changedColumns_.data() : nullptr);",
+     "    noteConverted(changedColumns_.data());"),
+    ("display/chip8_display.cpp", "_mm512_store_si512(rows[1] + at, middle);", "_mm512_store_si512(rows[1] + at, edge);"),
+    ("display/chip8_display.h", "chip8UnlitColour = 0xFFBBCCFF;", "chip8UnlitColour = 0xFFBBCCFE;"),
+    ("display/chip16_display.cpp", "last->valid && last->colours == colours;", "last->valid;"),
+    ("display/chip16_display.cpp", "colours[0] = machine.palette[machine.backgroundColour & 0x0F];",
      "colours[0] = machine.palette[0];"),
-    ("display/display_dx16.cpp", "_mm512_storeu_si512(at + 2 * step, texels);",
+    ("display/chip16_display.cpp", "_mm512_storeu_si512(at + 2 * step, texels);",
      "_mm512_storeu_si512(at + step + step / 2, texels);"),
-    ("display/display_dx16.cpp", "_mm512_setr_epi32(5, 5, 6, 6, 6, 7,", "_mm512_setr_epi32(5, 6, 6, 6, 6, 7,"),
+    ("display/chip16_display.cpp", "_mm512_setr_epi32(5, 5, 6, 6, 6, 7,", "_mm512_setr_epi32(5, 6, 6, 6, 6, 7,"),
+    ("display/picture_display.cpp", "    sleepNanoseconds(period - now % period);", "    sleepNanoseconds(period);"),
     # Start, stop and the shell's machine control.
     ("app/chip8_runtime.cpp", "    stopWorker(executeWorker_);\n    // The machine",
      "    stopWorker(renderWorker_);\n    stopWorker(executeWorker_);\n    // The machine"),  # stop order
@@ -108,12 +109,9 @@ MUTANTS = [
      "state.value = state.value * 214013u + 2531013u;"),
     ("platform/rom_file.cpp", "if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {",
      "if (::fstat(file, &status) != 0) {"),
-    # The picture widget's comparison of frames that do not say what changed.
-    ("platform/qt/picture_widget.cpp", "        lastFrameRows_.kept = false;\n", ""),
-    ("platform/qt/picture_widget.cpp", "        while (last[changed.end - 1] == row[changed.end - 1]) {",
-     "        while (changed.end > changed.first + 1) {"),
-    ("platform/qt/picture_widget.cpp", "                            kept.rowRepeat == rowRepeat;",
-     "                            true;"),
+    # The picture widget takes a frame's changes only when they follow the frame before.
+    ("platform/qt/picture_widget.cpp", "frame.sequence == lastSequence_ + 1 &&",
+     "frame.sequence > lastSequence_ &&"),
     # Frames put into the X window through shared memory.
     ("platform/qt/x11_presenter.cpp", "                    --image.puts;", "                    (void)0;"),
     ("platform/qt/x11_presenter.cpp", "    if (shown_ != nullptr && shown_->puts == 0) {",
@@ -127,6 +125,7 @@ MUTANTS = [
     ("platform/qt/picture_widget.cpp", "        windowCleared_ = true;\n", ""),
     ("platform/qt/picture_widget.cpp", "    if (shown->width != width || shown->height != height) {",
      "    if (false) {"),
+    ("platform/qt/picture_widget.cpp", "    if (!cleared_ && putWhole(newest)) {", "    if (false) {"),
     ("platform/qt/picture_widget.cpp", "    takeFrameShownBefore();\n", ""),
     # Rule switches, the programs database, the paced flicker filter.
     ("chip8/interpreter.cpp", "const unsigned step = rules.loadStoreMovesIByX ? x : x + 1;",

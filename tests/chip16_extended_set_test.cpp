@@ -2,7 +2,7 @@
 // cases, PAL's wrap-around, and when the choice and a loaded palette take effect.
 
 #include "chip16/extended_set.h"
-#include "display/display_dx16.h"
+#include "display/chip16_display.h"
 #include "tests/chip16_test_support.h"
 
 namespace {
@@ -130,7 +130,7 @@ TEST(Chip16ExtendedSet, PaletteShowsFromTheNextConversionAndAStartRestoresTheDef
     m->screen[1] = 15;
     std::vector<std::uint32_t> texels(std::size_t{720} * 960);
     const auto shown = [&] {
-        convertChip16Screen(*m, LockedImage{texels.data(), 4 * 960});
+        convertChip16Screen(*m, PixelRows{texels.data(), 960});
         return std::vector<std::uint32_t>{texels[0], texels[3], texels[6]};
     };
     EXPECT_EQ(shown(), (std::vector<std::uint32_t>{0xFFBF3932, 0xFFFFFFFF, 0xFF000000}));

@@ -50,7 +50,7 @@ class Chip16Frames : public ::testing::Test {
         std::uint16_t r0, r1;
         std::uint8_t vblank;
     };
-    struct Recorder final : Displayc16 {
+    struct Recorder final : MachineDisplay {
         explicit Recorder(Chip16Frames& test) : test(test) {}
         void convert() override {
             const Chip16Machine& m = test.m;

@@ -1,117 +1,134 @@
-// The CHIP-8 display: the cell looks of the two planes, the screen quad and the render
-// worker's callbacks.
+// The CHIP-8 display: the cell looks of the two planes, what each picture says it
+// changed, and the render worker's callbacks.
 
-#include "chip8/tick_pacer.h"
-#include "display/direct_display.h"
-#include "display/display_dx8.h"
+#include "display/chip8_display.h"
 #include "tests/chip8_test_machine.h"
 
 #include <algorithm>
-#include <array>
-#include <numeric>
-#include <tuple>
+#include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace {
 constexpr std::uint32_t width = 512;
 constexpr std::uint32_t height = 256;
 using Chip8DisplayTest = Chip8MachineTest;
 
-// Texels of a `stride`-wide image that differ from the look of the machine's screen: a
-// lit cell is 4 x 4 texels of rim around a 2 x 2 core, its colours chosen by the
-// cell's planes (bit 0 plane 1, bit 1 plane 2). Texels past `width` in a row must still
-// hold what they held `before`.
-int wrongTexels(const Chip8State& m, const std::uint32_t* texels, std::uint32_t stride,
-                const std::vector<std::uint32_t>& before = {}) {
+// Pixels of a 512 x 256 picture that differ from the look of the machine's screen: a
+// lit cell is 4 x 4 pixels of rim around a 2 x 2 core, its colours chosen by the
+// cell's planes (bit 0 plane 1, bit 1 plane 2).
+int wrongPixels(const Chip8State& m, const std::uint32_t* pixels) {
     int wrong = 0;
     for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < stride; ++x) {
-            std::uint32_t expected = 0;
-            if (x >= width) {
-                expected = before[y * stride + x];
-            } else {
-                const bool core = (x % 4 == 1 || x % 4 == 2) && (y % 4 == 1 || y % 4 == 2);
-                // Pale blue when dark; plane 1: a blue rim around a cyan core; plane 2: red
-                // around amber; both: purple around pink.
-                const std::uint32_t rims[] = {0xFFBBCCFF, 0xFF0000FF, 0xFFC00000, 0xFF600080};
-                const std::uint32_t cores[] = {0xFFBBCCFF, 0xFF00FFFF, 0xFFFFC000, 0xFFFF80FF};
-                const int look = m.screen[y / 4 * chip8ScreenWidth + x / 4] & 3;
-                expected = core ? cores[look] : rims[look];
-            }
-            wrong += texels[y * stride + x] != expected ? 1 : 0;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const bool core = (x % 4 == 1 || x % 4 == 2) && (y % 4 == 1 || y % 4 == 2);
+            // Pale blue when dark; plane 1: a blue rim around a cyan core; plane 2: red
+            // around amber; both: purple around pink.
+            const std::uint32_t rims[] = {0xFFBBCCFF, 0xFF0000FF, 0xFFC00000, 0xFF600080};
+            const std::uint32_t cores[] = {0xFFBBCCFF, 0xFF00FFFF, 0xFFFFC000, 0xFFFF80FF};
+            const int look = m.screen[y / 4 * 128 + x / 4] & 3;
+            wrong += pixels[y * width + x] != (core ? cores[look] : rims[look]) ? 1 : 0;
         }
     }
     return wrong;
 }
 
-TEST_F(Chip8DisplayTest, ConvertDrawsLitCellsAsRimAndCoreAndStaysInsideEachRow) {
+// Every cell with a different look from its neighbours, and cells of each look at the
+// corners, in both ways of writing rows: catches a cell written to its neighbour's
+// place or with a wrong look.
+TEST_F(Chip8DisplayTest, DrawShowsEveryCellAsRimAndCore) {
+    for (std::size_t i = 0; i < m.screen.size(); ++i) {
+        m.screen[i] = static_cast<std::uint8_t>((i * 5 + i / 128 + i / 7) % 7);
+    }
     m.screen[0] = 1;
     m.screen[63 * 128 + 127] = 2;
     m.screen[10 * 128 + 20] = 3;
     m.screen[10 * 128 + 21] = 4; // the bits above the planes are not read: dark
-    constexpr std::uint32_t stride = width + 24;
-    std::vector<std::uint32_t> before(stride * height); // a different value in every texel
-    std::iota(before.begin(), before.end(), 0xDEAD0000u);
-    // Rows starting on a 32-byte boundary, 16 bytes past one, and 4 bytes past one.
-    alignas(32) static std::array<std::uint32_t, stride * height + 8> buffer;
-    for (const std::size_t offset : {0, 4, 1}) {
-        std::uint32_t* const shifted = buffer.data() + offset;
-        std::copy(before.begin(), before.end(), shifted);
-        convertChip8Screen(m, LockedImage{shifted, stride * 4}, width, height);
-        EXPECT_EQ(wrongTexels(m, shifted, stride, before), 0) << "texel offset " << offset;
+    // Rows on 64-byte boundaries, as a display's, and 16 bytes past them.
+    const std::unique_ptr<std::uint32_t, decltype(&std::free)> buffer(
+        static_cast<std::uint32_t*>(std::aligned_alloc(64, (width * height + 16) * 4)), &std::free);
+    for (const std::size_t offset : {4, 0}) {
+        std::fill_n(buffer.get(), width * height + 16, 0u);
+        drawChip8Screen(m, PixelRows{buffer.get() + offset, width});
+        EXPECT_EQ(wrongPixels(m, buffer.get() + offset), 0) << "offset " << offset;
     }
-    const std::uint32_t* const texels = buffer.data() + 1;
-    EXPECT_EQ(ints(texels[stride + 1], texels[3 * stride + 1], texels[4 * stride + 4]),
-              ints(0xFF00FFFF, 0xFF0000FF, 0xFFBBCCFF))
-        << "core, rim, unlit";
-    EXPECT_EQ(ints(texels[41 * stride + 81], texels[40 * stride + 80], texels[41 * stride + 85]),
-              ints(0xFFFF80FF, 0xFF600080, 0xFFBBCCFF))
-        << "both planes: core, rim; the cell with value 4";
-    EXPECT_EQ(ints(texels[254 * stride + 510], texels[255 * stride + 511]),
-              ints(0xFFFFC000, 0xFFC00000))
-        << "plane 2: core, rim";
+    const std::uint32_t* const p = buffer.get();
+    EXPECT_EQ(ints(p[width + 1], p[3 * width + 1], p[41 * width + 81], p[40 * width + 80]),
+              ints(0xFF00FFFF, 0xFF0000FF, 0xFFFF80FF, 0xFF600080))
+        << "plane 1: core, rim; both planes: core, rim";
+    EXPECT_EQ(ints(p[41 * width + 85], p[254 * width + 510], p[255 * width + 511]),
+              ints(0xFFBBCCFF, 0xFFFFC000, 0xFFC00000))
+        << "the cell with value 4; plane 2: core, rim";
 }
 
-// Every cell with a different look from its neighbours, into rows that start 0, 4, 16,
-// 32 or 48 bytes past a 64-byte boundary: all rows alike (a 2,112-byte row) or not
-// (2,144 bytes). Catches a cell written to its neighbour's place or with a wrong look in
-// any way of writing whole rows.
-TEST_F(Chip8DisplayTest, ConvertDrawsEveryCellWhereverItsRowsStart) {
-    for (std::size_t i = 0; i < m.screen.size(); ++i) {
-        m.screen[i] = static_cast<std::uint8_t>((i * 5 + i / 128 + i / 7) % 7);
+// Keeps what each frame said about itself, and the picture.
+struct FrameRecorder final : PictureSurface {
+    std::uint64_t source = 0, sequence = 0;
+    bool saidChanges = false;
+    std::vector<FrameSpan> changes;
+    std::vector<std::uint32_t> pixels;
+    void showFrame(const FrameView& frame) override {
+        source = frame.source;
+        sequence = frame.sequence;
+        saidChanges = frame.changedGroups != nullptr;
+        changes.assign(frame.changedGroups, frame.changedGroups + (saidChanges ? height : 0));
+        pixels.assign(frame.pixels, frame.pixels + width * height);
+        ASSERT_EQ(ints(frame.width, frame.height, frame.stride, frame.rowRepeat),
+                  ints(width, height, width, 1));
     }
-    for (const std::uint32_t stride : {width + 16, width + 24}) {
-        std::vector<std::uint32_t> before(stride * height);
-        std::iota(before.begin(), before.end(), 0xBEEF0000u);
-        alignas(64) static std::array<std::uint32_t, (width + 24) * height + 16> buffer;
-        for (const std::size_t offset : {0, 1, 4, 8, 12}) {
-            std::uint32_t* const shifted = buffer.data() + offset;
-            std::copy(before.begin(), before.end(), shifted);
-            convertChip8Screen(m, LockedImage{shifted, static_cast<std::int32_t>(stride * 4)},
-                               width, height);
-            EXPECT_EQ(wrongTexels(m, shifted, stride, before), 0)
-                << "stride " << stride << " texel offset " << offset;
+    std::uint64_t refreshPeriodNanoseconds() const override { return 0; }
+};
+
+// The first picture is new everywhere; after it each picture names the pixel columns
+// of each row in which its cells changed, from the first changed cell to the last, and
+// still shows the whole screen.
+TEST_F(Chip8DisplayTest, EachPictureSaysWhichColumnsOfWhichRowsChanged) {
+    FrameRecorder recorder;
+    headless::setMainSurface(&recorder);
+    Chip8Display display(m);
+    display.convert();
+    display.present();
+    EXPECT_FALSE(recorder.saidChanges);
+    const std::uint64_t source = recorder.source;
+    EXPECT_NE(source, 0u);
+
+    const struct {
+        std::vector<std::size_t> cells;  // cells toggled in plane 1
+        std::vector<std::uint32_t> rows; // the screen rows said to change
+        FrameSpan columns;
+    } steps[] = {
+        {{10 * 128 + 20}, {10}, {80, 84}},
+        {{0, 5}, {0}, {0, 24}}, // two cells: the span between them too
+        {{63 * 128 + 127}, {63}, {508, 512}},
+        {{}, {}, {}}, // nothing changed
+        {{3 * 128 + 7, 4 * 128 + 7}, {3, 4}, {28, 32}},
+    };
+    std::uint64_t sequence = recorder.sequence;
+    for (const auto& step : steps) {
+        for (const std::size_t cell : step.cells) {
+            m.screen[cell] ^= 1;
         }
-    }
-}
-
-TEST_F(Chip8DisplayTest, ScreenQuadCoversTheBackBufferWithHalfPixelShift) {
-    for (const auto& [w, h] : {std::pair{512u, 256u}, std::pair{960u, 720u}}) {
-        const float r = static_cast<float>(w) - 0.5f;
-        const float b = static_cast<float>(h) - 0.5f;
-        const std::array<float, 4> corners[] = {
-            {-0.5f, -0.5f, 0, 0}, {r, -0.5f, 1, 0}, {r, b, 1, 1}, {-0.5f, b, 0, 1}};
-        const auto quad = screenQuad(w, h);
-        for (std::size_t i = 0; i < 4; ++i) {
-            const ScreenVertex& v = quad[i];
-            EXPECT_EQ((std::array{v.x, v.y, v.u, v.v}), corners[i]) << i;
-            EXPECT_EQ(std::tuple(v.z, v.rhw, v.diffuse), std::tuple(0.0f, 1.0f, 0xFFFFFFFFu));
+        display.convert();
+        display.present();
+        EXPECT_EQ(ints(recorder.source, recorder.sequence), ints(source, ++sequence));
+        ASSERT_TRUE(recorder.saidChanges);
+        for (std::uint32_t y = 0; y < height; ++y) {
+            const bool said =
+                std::find(step.rows.begin(), step.rows.end(), y / 4) != step.rows.end();
+            EXPECT_EQ(recorder.changes[y], said ? step.columns : FrameSpan{}) << "row " << y;
         }
+        EXPECT_EQ(wrongPixels(m, recorder.pixels.data()), 0);
     }
+    Chip8Display other(m);
+    other.convert();
+    other.present();
+    EXPECT_NE(recorder.source, source) << "each display has its own number";
+    headless::setMainSurface(&sink);
 }
 
-// Without a surface the display has no device or texture and skips its frames; with
-// one, a render step presents the converted screen unless the flicker filter holds back
-// a frame whose last draw erased something.
+// Without a surface the display has no picture and skips its frames; with one, a
+// render step presents the converted screen unless the flicker filter holds back a
+// frame whose last draw erased something.
 TEST_F(Chip8DisplayTest, RenderStepSkipsWithoutASurfaceAndFollowsTheFlickerFilter) {
     headless::setMainSurface(nullptr);
     runtime->renderStart();
@@ -126,7 +143,7 @@ TEST_F(Chip8DisplayTest, RenderStepSkipsWithoutASurfaceAndFollowsTheFlickerFilte
     std::uint32_t frameHeight = 0;
     const auto frame = sink.lastFrame(&frameWidth, &frameHeight);
     ASSERT_EQ(ints(frameWidth, frameHeight), ints(width, height));
-    EXPECT_EQ(wrongTexels(m, frame.data(), width), 0);
+    EXPECT_EQ(wrongPixels(m, frame.data()), 0);
     const struct {
         std::uint8_t filter, erased, shown;
     } steps[] = {{1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
@@ -185,7 +202,7 @@ TEST_F(Chip8DisplayTest, PacedRulesHoldBackAtMostOneFrameInARow) {
 
 // A 3 x 2 picture turned each way: 90 degrees puts its left column on top, read from
 // the bottom up.
-TEST(Chip8TurnedPictureTest, TexelsTurnClockwise) {
+TEST(Chip8TurnedPictureTest, PixelsTurnClockwise) {
     const std::vector<std::uint32_t> picture = {1, 2, 3, 4, 5, 6};
     const struct {
         std::uint16_t degrees;
@@ -196,14 +213,13 @@ TEST(Chip8TurnedPictureTest, TexelsTurnClockwise) {
                  {180, 3, {6, 5, 4, 3, 2, 1}},
                  {270, 2, {3, 6, 2, 5, 1, 4}}};
     for (const auto& c : cases) {
-        std::vector<std::uint32_t> texels(6);
-        turnTexels(picture, 3, 2, c.degrees,
-                   LockedImage{texels.data(), static_cast<std::int32_t>(c.pitch * 4)});
-        EXPECT_EQ(texels, c.turned) << c.degrees;
+        std::vector<std::uint32_t> pixels(6);
+        turnPixels(picture, 3, 2, c.degrees, PixelRows{pixels.data(), c.pitch});
+        EXPECT_EQ(pixels, c.turned) << c.degrees;
     }
 }
 
-// A display started with the picture turned on its side is 256 x 512 texels: the frame
+// A display started with the picture turned on its side is 256 x 512 pixels: the frame
 // it presents is the machine's 512 x 256 turned.
 TEST_F(Chip8DisplayTest, ATurnedDisplayPresentsTheTurnedFrame) {
     m.screen[0] = 1; // the top-left cell

@@ -60,7 +60,7 @@ TEST_F(Chip8StartStopTest, StopsCleanlyWhileDrawingAndPresenting) {
 // "tExecute" stops before "tRender", whose stop callback frees the display: a display
 // put in place of the real one notes at that moment whether "tExecute" is gone.
 TEST_F(Chip8StartStopTest, StopEndsTheInterpreterBeforeTheRenderWorker) {
-    struct Witness final : Displayc8 {
+    struct Witness final : MachineDisplay {
         Witness(bool& executeGone, const Chip8Runtime& runtime)
             : executeGone(executeGone), runtime(runtime) {}
         ~Witness() override { executeGone = !runtime.running(); }

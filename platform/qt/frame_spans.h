@@ -12,18 +12,8 @@ inline std::vector<FrameSpan> wholeRows(std::uint32_t width, std::uint32_t heigh
     return std::vector<FrameSpan>(height, FrameSpan{0, width});
 }
 
-// The smallest span that holds both.
-inline void widen(FrameSpan& span, FrameSpan more) {
-    if (more.first >= more.end) {
-        return;
-    }
-    span = span.first < span.end
-               ? FrameSpan{std::min(span.first, more.first), std::max(span.end, more.end)}
-               : more;
-}
-
-// Widens each row's span by that row's change; `spans` starts whole when its size is not
-// the number of rows.
+// Widens each row's span to the smallest that also holds that row's change; `spans`
+// starts whole when its size is not the number of rows.
 inline void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan>& changes,
                       std::uint32_t width) {
     if (spans.size() != changes.size()) {
@@ -31,7 +21,13 @@ inline void widenRows(std::vector<FrameSpan>& spans, const std::vector<FrameSpan
         return;
     }
     for (std::size_t y = 0; y < changes.size(); ++y) {
-        widen(spans[y], changes[y]);
+        FrameSpan& span = spans[y];
+        const FrameSpan more = changes[y];
+        if (more.first < more.end) {
+            span = span.first < span.end
+                       ? FrameSpan{std::min(span.first, more.first), std::max(span.end, more.end)}
+                       : more;
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 #include "platform/qt/picture_widget.h"
 
 #include "platform/qt/frame_spans.h"
-#include "platform/qt/x11_presenter.h"
+#include "platform/qt/window_presenter.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScreen>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <algorithm>
 #include <climits>
@@ -44,8 +43,8 @@ PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent), refreshPeriod_(
     setMinimumSize(1, 1);
     setFocusPolicy(Qt::StrongFocus);
     // QUORVIX_QT_PAINTING=1 keeps frames on Qt's painting path, for comparisons.
-    directWanted_ = QGuiApplication::platformName() == QLatin1String("xcb") &&
-                    qEnvironmentVariableIntValue("QUORVIX_QT_PAINTING") == 0;
+    directWanted_ =
+        windowPresenterPossible() && qEnvironmentVariableIntValue("QUORVIX_QT_PAINTING") == 0;
     if (directWanted_) {
         setAttribute(Qt::WA_NativeWindow, true);
         setAttribute(Qt::WA_PaintOnScreen, true);
@@ -72,17 +71,7 @@ void PictureWidget::startDirectPresenting() {
     if (!directWanted_) {
         return;
     }
-    const WId window = winId();
-    // The presenter's own connection must find the window Qt has just asked the server
-    // to make: a round trip on Qt's connection makes sure the server has made it.
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 != nullptr && x11->connection() != nullptr) {
-        xcb_connection_t* qtConnection = x11->connection();
-        std::free(
-            xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
-    }
-    std::unique_ptr<X11Presenter> presenter =
-        X11Presenter::connect(nullptr, static_cast<std::uint32_t>(window));
+    std::unique_ptr<WindowPresenter> presenter = connectWindowPresenter(winId());
     if (!presenter) {
         directWanted_ = false;
         setAttribute(Qt::WA_PaintOnScreen, false);
@@ -95,10 +84,6 @@ void PictureWidget::startDirectPresenting() {
     unsent_.clear();
     // The window has shown nothing of this presenter's yet: the next frame goes whole.
     wholeFrameWanted_.store(true, std::memory_order_relaxed);
-    takeFrameShownBefore();
-}
-
-void PictureWidget::takeFrameShownBefore() {
     // A frame that came before the window was shown is shown now, not a frame later.
     std::lock_guard lock(swapMutex_);
     const QImage& newest = readyIsNew_ ? ready_.image : showing_.image;
@@ -108,12 +93,10 @@ void PictureWidget::takeFrameShownBefore() {
 }
 
 bool PictureWidget::putWhole(const QImage& picture) {
-    if (picture.format() != QImage::Format_RGB32 ||
-        !presenter_->setSize(static_cast<std::uint32_t>(picture.width()),
-                             static_cast<std::uint32_t>(picture.height()))) {
-        return false;
-    }
-    SharedImage* image = presenter_->writableImage();
+    SharedImage* image = presenter_->setSize(static_cast<std::uint32_t>(picture.width()),
+                                             static_cast<std::uint32_t>(picture.height()))
+                             ? presenter_->writableImage()
+                             : nullptr;
     if (image == nullptr) {
         return false;
     }
@@ -162,66 +145,13 @@ std::uint64_t packSize(std::uint32_t width, std::uint32_t height) {
 }
 } // namespace
 
-void PictureWidget::Picture::swap(Picture& other) noexcept {
-    image.swap(other.image);
-    stale.swap(other.stale);
-}
-
-const FrameSpan* PictureWidget::compareWithLastFrame(const FrameView& frame) {
-    const std::uint32_t width = frame.width;
-    const std::uint32_t rowRepeat = std::max<std::uint32_t>(frame.rowRepeat, 1);
-    const std::uint32_t groups = (frame.height + rowRepeat - 1) / rowRepeat;
-    KeptRows& kept = lastFrameRows_;
-    const bool comparable = kept.kept && kept.width == width && kept.height == frame.height &&
-                            kept.rowRepeat == rowRepeat;
-    kept.kept = false;
-    try {
-        kept.pixels.resize(std::size_t{width} * groups);
-        comparedChanges_.resize(groups);
-    } catch (const std::bad_alloc&) {
-        return nullptr; // compared with nothing, the frame counts as changed everywhere
-    }
-    const std::size_t rowBytes = std::size_t{width} * 4;
-    for (std::uint32_t group = 0; group < groups; ++group) {
-        const std::uint32_t* row = frame.pixels + std::size_t{group} * rowRepeat * frame.stride;
-        std::uint32_t* last = kept.pixels.data() + std::size_t{group} * width;
-        FrameSpan& changed = comparedChanges_[group];
-        if (!comparable) {
-            std::memcpy(last, row, rowBytes);
-            continue;
-        }
-        changed = {};
-        if (std::memcmp(last, row, rowBytes) == 0) {
-            continue;
-        }
-        while (last[changed.first] == row[changed.first]) {
-            ++changed.first;
-        }
-        changed.end = width;
-        while (last[changed.end - 1] == row[changed.end - 1]) {
-            --changed.end;
-        }
-        std::memcpy(last + changed.first, row + changed.first,
-                    std::size_t{changed.end - changed.first} * 4);
-    }
-    kept.width = width;
-    kept.height = frame.height;
-    kept.rowRepeat = rowRepeat;
-    kept.kept = true;
-    return comparable ? comparedChanges_.data() : nullptr;
-}
-
-bool PictureWidget::followsLastFrame(const FrameView& frame, const FrameSpan* changes,
-                                     bool mapsChanged) {
+bool PictureWidget::followsLastFrame(const FrameView& frame, bool mapsChanged) {
     // Taken even when another reason already makes the frame whole, so that a clear
     // asked for meanwhile is not carried over to the frame after.
     const bool wholeWanted = wholeFrameWanted_.exchange(false, std::memory_order_relaxed);
-    const bool ownChangesFollow = frame.changedGroups != nullptr && frame.source != 0 &&
-                                  frame.source == lastSource_ &&
-                                  frame.sequence == lastSequence_ + 1;
-    const bool follows = changes != nullptr &&
-                         (frame.changedGroups == nullptr || ownChangesFollow) && !mapsChanged &&
-                         !wholeWanted;
+    const bool follows = frame.changedGroups != nullptr && frame.source != 0 &&
+                         frame.source == lastSource_ && frame.sequence == lastSequence_ + 1 &&
+                         !mapsChanged && !wholeWanted;
     lastSource_ = frame.source;
     lastSequence_ = frame.sequence;
     return follows;
@@ -254,27 +184,15 @@ void PictureWidget::showFrame(const FrameView& frame) {
         mappedPaintSize_ = paintSize;
     }
 
-    // A frame that does not say what changed (a CHIP-8 display rewrites its whole
-    // texture every refresh) is compared with the frame before, so that what it leaves
-    // as it was is neither copied nor painted again, nor sent to the X server. Frames
-    // that say what changed are not kept, so a frame without its changes that follows
-    // one is taken whole.
-    const FrameSpan* changes = frame.changedGroups;
-    if (changes == nullptr) {
-        changes = compareWithLastFrame(frame);
-    } else {
-        lastFrameRows_.kept = false;
-    }
-
     // The painted columns of each row this frame changes: those showing the changed
     // source columns when it follows the last frame (the column map rises, so they
     // are a span too), else all of them.
-    if (followsLastFrame(frame, changes, mapsChanged)) {
+    if (followsLastFrame(frame, mapsChanged)) {
         frameChanges_.resize(paintHeight);
         bool changed = false;
         for (std::uint32_t y = 0; y < paintHeight; ++y) {
             const std::uint32_t group = rowSources_[y] / rowRepeat;
-            const FrameSpan source = changes[group];
+            const FrameSpan source = frame.changedGroups[group];
             FrameSpan& painted = frameChanges_[y];
             if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
                 painted = frameChanges_[y - 1]; // the row above shows the same source row
@@ -290,7 +208,10 @@ void PictureWidget::showFrame(const FrameView& frame) {
                 changed = changed || painted.first < painted.end;
             }
         }
-        if (!changed && !hasUnsentChanges()) {
+        const bool unsent =
+            presenter_ && std::any_of(unsent_.begin(), unsent_.end(),
+                                      [](FrameSpan span) { return span.first < span.end; });
+        if (!changed && !unsent) {
             return; // the picture shows this frame already
         }
     } else {
@@ -321,7 +242,7 @@ void PictureWidget::showFrame(const FrameView& frame) {
             readyChangedAll_ = true;
         }
         widenRows(readyChanged_, frameChanges_, paintWidth);
-        writing_.swap(ready_);
+        std::swap(writing_, ready_);
         readyIsNew_ = true;
     }
     // One wake-up per painted frame at most; the event carries nothing, the frame
@@ -365,13 +286,8 @@ void PictureWidget::writeStaleRows(std::uint32_t* bits, std::size_t rowStep,
     }
 }
 
-bool PictureWidget::hasUnsentChanges() const {
-    return presenter_ && std::any_of(unsent_.begin(), unsent_.end(),
-                                     [](FrameSpan span) { return span.first < span.end; });
-}
-
 void PictureWidget::presentDirectly(const FrameView& frame) {
-    X11Presenter& presenter = *presenter_;
+    WindowPresenter& presenter = *presenter_;
     const auto paintWidth = static_cast<std::uint32_t>(mappedPaintSize_ >> 32);
     const auto paintHeight = static_cast<std::uint32_t>(mappedPaintSize_);
     if (!presenter.setSize(paintWidth, paintHeight)) {
@@ -427,7 +343,7 @@ void PictureWidget::takeNewestFrame() {
         if (!readyIsNew_) {
             return;
         }
-        ready_.swap(showing_);
+        std::swap(ready_, showing_);
         readyIsNew_ = false;
         whole = cleared_ || readyChangedAll_;
         cleared_ = false;
@@ -442,20 +358,12 @@ void PictureWidget::takeNewestFrame() {
         update();
         return;
     }
-    // Rows that changed in the same columns are one rectangle.
     QRegion changed;
-    const int rows = height();
-    for (int y = 0; y < rows;) {
-        const FrameSpan span = takenChanged_[static_cast<std::size_t>(y)];
-        const int first = y;
-        while (y < rows && takenChanged_[static_cast<std::size_t>(y)] == span) {
-            ++y;
-        }
-        if (span.first < span.end) {
-            changed += QRect(static_cast<int>(span.first), first,
-                             static_cast<int>(span.end - span.first), y - first);
-        }
-    }
+    forEachChangedRectangle(
+        takenChanged_, [&](std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h) {
+            changed += QRect(static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
+                             static_cast<int>(h));
+        });
     // Painted now rather than through a later update request: one pass of the event loop
     // and no wake-up of the GUI thread by itself for each frame.
     repaint(changed);
@@ -478,14 +386,7 @@ void PictureWidget::clearPicture() {
 }
 
 bool PictureWidget::hasPicture() {
-    {
-        std::lock_guard writer(writerMutex_);
-        if (presenter_) {
-            return !windowCleared_ && presenter_->shownImage() != nullptr;
-        }
-    }
-    takeNewestFrame();
-    return !cleared_ && !showing_.image.isNull();
+    return !currentPicture().isNull();
 }
 
 QImage PictureWidget::currentPicture() {
@@ -523,7 +424,7 @@ void PictureWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void PictureWidget::repaintDirectly() {
-    X11Presenter& presenter = *presenter_;
+    WindowPresenter& presenter = *presenter_;
     SharedImage* shown = presenter.shownImage();
     const QSize size = deviceSize();
     const auto width = static_cast<std::uint32_t>(size.width());

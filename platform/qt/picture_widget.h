@@ -3,9 +3,10 @@
 // frame and paints it stretched over the whole widget, nearest-neighbour sampled.
 // Without a frame it shows the plain window background. What a frame did not change is
 // neither copied again nor repainted; a frame that changes nothing costs nothing.
-// On an X server with shared memory, the presenting worker puts frames into the
-// widget's own X window itself; elsewhere (Wayland, offscreen, a remote X server) they
-// go through Qt's painting on the GUI thread.
+// Where a window presenter can be had (an X server with shared memory on this machine),
+// the presenting worker puts frames into the widget's own window itself; elsewhere
+// (Wayland, offscreen, a remote X server) they go through Qt's painting on the GUI
+// thread.
 
 #include "platform/host.h"
 
@@ -18,7 +19,7 @@
 #include <mutex>
 #include <vector>
 
-class X11Presenter;
+class WindowPresenter;
 
 class PictureWidget final : public QWidget, public PictureSurface {
   public:
@@ -57,7 +58,6 @@ class PictureWidget final : public QWidget, public PictureSurface {
     struct Picture {
         QImage image;
         std::vector<FrameSpan> stale;
-        void swap(Picture& other) noexcept;
     };
 
     // GUI thread: makes the newest frame the one shown and asks for a repaint of the
@@ -74,26 +74,17 @@ class PictureWidget final : public QWidget, public PictureSurface {
     // Under writerMutex_: puts the frame's changes into the X window, with any that
     // earlier frames could not send.
     void presentDirectly(const FrameView& frame);
-    bool hasUnsentChanges() const;
     // GUI thread: connects the presenter to the widget's X window once it has one, or
     // falls back to Qt's painting for good when that cannot be done.
     void startDirectPresenting();
-    // GUI thread, under writerMutex_: puts a frame taken before the presenter started.
-    void takeFrameShownBefore();
-    // GUI thread, under writerMutex_: puts an RGB32 picture into the window whole,
+    // GUI thread, under writerMutex_: puts a picture of this widget's into the window whole,
     // through an image of its size; false when that cannot be had.
     bool putWhole(const QImage& picture);
     // GUI thread, under writerMutex_: shows the last picture, or the background, again.
     void repaintDirectly();
-    // Under writerMutex_: whether `changes` say, for each group of `frame`'s rows, where it
-    // differs from the frame before: the frame's own changes when it follows the frame
-    // before from the same texture, else what compareWithLastFrame found. Notes the
-    // frame as the last one either way.
-    bool followsLastFrame(const FrameView& frame, const FrameSpan* changes, bool mapsChanged);
-    // Under writerMutex_: for a frame that does not say what changed, where each group of
-    // its rows differs from the frame before (null when that frame had another size or
-    // said what changed itself); keeps the frame's first row of each group for the next.
-    const FrameSpan* compareWithLastFrame(const FrameView& frame);
+    // Under writerMutex_: whether the frame's own changes say, for each group of its
+    // rows, where it differs from the frame shown before. Notes the frame as the last one.
+    bool followsLastFrame(const FrameView& frame, bool mapsChanged);
 
     // Three buffers: the worker fills `writing_`, then swaps it with `ready_` under the
     // lock; the GUI thread swaps `ready_` into `showing_` before painting. Neither side
@@ -130,25 +121,12 @@ class PictureWidget final : public QWidget, public PictureSurface {
     std::vector<FrameSpan> frameChanges_;
     std::uint64_t lastSource_ = 0;
     std::uint64_t lastSequence_ = 0;
-    // Under writerMutex_: the first row of each group of rows of the last frame, when it
-    // did not say what changed, and the shape it was kept for.
-    struct KeptRows {
-        std::vector<std::uint32_t> pixels;
-        std::uint32_t width = 0;
-        std::uint32_t height = 0;
-        std::uint32_t rowRepeat = 0;
-        bool kept = false;
-    };
-    KeptRows lastFrameRows_;
-    // Under writerMutex_: what compareWithLastFrame found for each group.
-    std::vector<FrameSpan> comparedChanges_;
-
     // GUI thread: whether frames are meant to go straight to the X window, which needs
     // a native window of the widget's own, made at construction.
     bool directWanted_ = false;
     // Under writerMutex_: the presenter once started; the painted columns of each row
     // changed by frames and not sent yet; whether the window shows the background.
-    std::unique_ptr<X11Presenter> presenter_;
+    std::unique_ptr<WindowPresenter> presenter_;
     std::vector<FrameSpan> unsent_;
     bool windowCleared_ = true;
 };

@@ -2,6 +2,9 @@
 
 #include "platform/qt/frame_spans.h"
 
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -68,22 +71,20 @@ bool takesFramePixels(xcb_connection_t* connection, xcb_window_t window, std::ui
 } // namespace
 
 std::unique_ptr<X11Presenter> X11Presenter::connect(const char* display, std::uint32_t window) {
-    xcb_connection_t* connection = xcb_connect(display, nullptr);
-    if (xcb_connection_has_error(connection) != 0) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    const auto shm =
-        owned(xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr));
+    // Disconnected on every way out until the presenter owns the connection.
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(
+        xcb_connect(display, nullptr), &xcb_disconnect);
     std::uint8_t depth = 0;
-    if (!shm || !takesFramePixels(connection, window, depth)) {
-        xcb_disconnect(connection);
+    if (xcb_connection_has_error(connection.get()) != 0 ||
+        !owned(xcb_shm_query_version_reply(connection.get(),
+                                           xcb_shm_query_version(connection.get()), nullptr)) ||
+        !takesFramePixels(connection.get(), window, depth)) {
         return nullptr;
     }
+    // The connection is handed over only once the memory for the presenter was had.
     std::unique_ptr<X11Presenter> presenter(new (std::nothrow)
-                                                X11Presenter(connection, window, depth));
+                                                X11Presenter(connection.release(), window, depth));
     if (!presenter) {
-        xcb_disconnect(connection);
         return nullptr;
     }
     // A server on another machine has the extension but cannot see our memory.
@@ -92,6 +93,22 @@ std::unique_ptr<X11Presenter> X11Presenter::connect(const char* display, std::ui
     }
     presenter->releaseImages();
     return presenter;
+}
+
+bool windowPresenterPossible() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+std::unique_ptr<WindowPresenter> connectWindowPresenter(std::uintptr_t window) {
+    // The presenter's own connection must find the window Qt has just asked the server
+    // to make: a round trip on Qt's connection makes sure the server has made it.
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr) {
+        xcb_connection_t* qtConnection = x11->connection();
+        std::free(
+            xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
+    }
+    return X11Presenter::connect(nullptr, static_cast<std::uint32_t>(window));
 }
 
 X11Presenter::X11Presenter(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth)
@@ -150,7 +167,7 @@ bool X11Presenter::attach(SharedImage& image) {
 }
 
 bool X11Presenter::setSize(std::uint32_t width, std::uint32_t height) {
-    if (images_[0].pixels != nullptr && width == this->width() && height == this->height()) {
+    if (images_[0].pixels != nullptr && width == images_[0].width && height == images_[0].height) {
         return true;
     }
     releaseImages();

@@ -2,6 +2,7 @@
 // reading the window's pixels back on a second connection.
 
 #include "platform/qt/x11_presenter.h"
+#include "tests/support/ints.h"
 #include "tests/support/virtual_x_server.h"
 
 #include <gtest/gtest.h>
@@ -225,7 +226,7 @@ TEST_F(X11PresenterTest, BothImagesGatherChangesUntilANewSizeMakesThemWhollyStal
 
     // As many rows as before, so stale rows left over would still fit.
     ASSERT_TRUE(presenter_->setSize(20, windowHeight));
-    EXPECT_EQ(presenter_->width(), 20u);
+    EXPECT_EQ(ints(first->width, second->width), ints(20, 20));
     EXPECT_EQ(presenter_->shownImage(), nullptr);
     presenter_->markStale(rows(windowHeight, {0, 0}));
     EXPECT_EQ(first->stale, rows(windowHeight, {0, 20}));

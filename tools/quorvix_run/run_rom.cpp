@@ -4,7 +4,7 @@
 #include "app/machine_choices.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/tick_pacer.h"
-#include "display/frame_device.h"
+#include "display/picture_display.h"
 #include "platform/clock.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"

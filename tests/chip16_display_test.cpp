@@ -1,4 +1,7 @@
-#include "display/display_dx16.h"
+#include "display/chip16_display.h"
+#include "platform/clock.h"
+#include "platform/headless/headless_host.h"
+#include "tests/support/ints.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +25,7 @@ std::uint32_t expectedTexel(const Chip16Machine& m, std::uint32_t x, std::uint32
 }
 } // namespace
 
-TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
+TEST(Chip16Display, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
     constexpr std::uint32_t pitch = 4 * 960 + 36, guard = 0x12345678; // 9 words after each row
     auto m = std::make_unique<Chip16Machine>();
     // A fresh machine shows the sixteen default colours.
@@ -40,7 +43,7 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
             }
         }
         std::vector<std::uint32_t> words(std::size_t{720} * pitch / 4, guard);
-        convertChip16Screen(*m, LockedImage{words.data(), pitch});
+        convertChip16Screen(*m, PixelRows{words.data(), pitch / 4});
         int wrong = 0;
         for (std::uint32_t y = 0; y < 720; ++y) {
             for (std::uint32_t x = 0; x < pitch / 4; ++x) {
@@ -52,9 +55,9 @@ TEST(DisplayDx16, ConvertFollowsThePerTexelRuleAndKeepsOutsideTheRows) {
 }
 
 // A display converts only the pixels that changed since its last frame; after any change
-// (pixels, background, palette) the texture must be what a whole conversion writes, and
+// (pixels, background, palette) the picture must be what a whole conversion writes, and
 // the rows it reports as changed must be exactly the pixel rows that differ.
-TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
+TEST(Chip16Display, ConvertingOnlyChangedRowsEndsAsAWholeConvert) {
     constexpr std::uint32_t pitch = 4 * 960;
     auto m = std::make_unique<Chip16Machine>();
     std::mt19937 random(7);
@@ -74,7 +77,7 @@ TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
             c.screen[0] ^= 2;                                    // of row 0
             c.screen[9] ^= 4;
         },
-        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; }, // not opaque
+        +[](Chip16Machine& c) { c.palette[3] = 0x80FFFFFF; }, // one colour
     };
     // The texel columns each step rewrites, by pixel row (three texels a pixel, four
     // pixels at a time); "every" stands for columns 0 to 960 of all 240 rows.
@@ -85,8 +88,7 @@ TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
     int step = 0;
     for (const auto change : changes) {
         change(*m);
-        const bool opaque = convertChip16Screen(*m, LockedImage{words.data(), pitch}, &last);
-        EXPECT_EQ(opaque, step != 6) << "step " << step;
+        convertChip16Screen(*m, PixelRows{words.data(), pitch / 4}, &last);
         const Spans& spans = changedColumns[std::size_t(step)];
         for (int y = 0; y < 240; ++y) {
             const auto found = spans.find(spans == every ? -1 : y);
@@ -105,4 +107,36 @@ TEST(DisplayDx16, ConvertingOnlyChangedRowsEndsAsAWholeConvertAndTellsOpacity) {
         EXPECT_EQ(wrong, 0) << "step " << step;
         ++step;
     }
+}
+
+// A present hands the whole picture over, in groups of three equal rows, then returns
+// at the next refresh tick, however far into the period it was made (the ticks count
+// from program start). Without a surface there is no picture and nothing is shown.
+TEST(Chip16Display, APresentShowsThePictureAndReturnsAtTheNextRefreshTick) {
+    initClock();
+    headless::FrameSink sink;
+    sink.setRefreshPeriod(16'666'667);
+    headless::setMainSurface(&sink);
+    auto m = std::make_unique<Chip16Machine>();
+    m->screen[321] = 3; // pixel (1, 1): red
+    Chip16Display display(*m);
+    useManualClock(clockStart + 5'000'000);
+    display.convert();
+    display.present();
+    EXPECT_EQ(elapsedNanoseconds(), 16'666'667u);
+    advanceManualClock(16'666'000); // 0.667 us before the second tick
+    display.present();
+    EXPECT_EQ(elapsedNanoseconds(), 33'333'334u);
+    useRealClock();
+    std::uint32_t width = 0, height = 0;
+    const std::vector<std::uint32_t> frame = sink.lastFrame(&width, &height);
+    ASSERT_EQ(ints(width, height), ints(960, 720));
+    EXPECT_EQ(ints(frame[3 * 960 + 3], frame[5 * 960 + 5], frame[6 * 960 + 3], frame[0]),
+              ints(0xFFBF3932, 0xFFBF3932, 0xFF000000, 0xFF000000));
+
+    headless::setMainSurface(nullptr);
+    Chip16Display without(*m);
+    without.convert();
+    without.present();
+    EXPECT_EQ(sink.framesShown(), 2u);
 }

@@ -1,6 +1,5 @@
-#include "display/display_dx16.h"
+#include "display/chip16_display.h"
 
-#include <algorithm>
 #include <cstring>
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -9,8 +8,8 @@
 
 namespace {
 constexpr std::uint32_t texelsPerPixel = 3;
-static_assert(displayDx16Width == texelsPerPixel * chip16ScreenWidth);
-static_assert(displayDx16Height == texelsPerPixel * chip16ScreenHeight);
+static_assert(chip16PictureWidth == texelsPerPixel * chip16ScreenWidth);
+static_assert(chip16PictureHeight == texelsPerPixel * chip16ScreenHeight);
 
 // Four pixels are twelve texels: three 16-byte stores in each of the pixel row's three
 // texel rows (from `top`, `step` texels apart), the stores a fill of those rows makes,
@@ -82,7 +81,7 @@ const RowWriter writeWholeRow = writeRowPlain;
 #endif
 } // namespace
 
-bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
+void convertChip16Screen(const Chip16Machine& machine, const PixelRows& rows,
                          ConvertedChip16Screen* last) {
     // The background and the palette are constant for the whole conversion (the same
     // thread changes them between instructions only), so index 0 can be resolved once
@@ -92,11 +91,11 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
     const bool sameColours = last != nullptr && last->valid && last->colours == colours;
 
     static_assert(chip16ScreenWidth % 4 == 0 && texelsPerPixel == 3);
-    // Read once: a texel store could alias the pitch and force it through memory.
-    const std::ptrdiff_t step = image.pitch / std::int32_t{sizeof(std::uint32_t)};
+    // Read once: a texel store could alias the stride and force it through memory.
+    const auto step = static_cast<std::ptrdiff_t>(rows.stride);
     for (std::uint32_t y = 0; y < chip16ScreenHeight; ++y) {
         const std::uint8_t* pixels = &machine.screen[y * chip16ScreenWidth];
-        std::uint32_t* top = image.row(y * texelsPerPixel);
+        std::uint32_t* top = rows.row(y * texelsPerPixel);
         if (last == nullptr) {
             writeWholeRow(colours, pixels, top, step);
             continue;
@@ -122,7 +121,7 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
             }
             last->changedColumns[y] = {first, end};
         } else {
-            last->changedColumns[y] = {0, displayDx16Width};
+            last->changedColumns[y] = {0, chip16PictureWidth};
             writeWholeRow(colours, pixels, top, step);
         }
         std::memcpy(lastPixels, pixels, chip16ScreenWidth);
@@ -131,32 +130,19 @@ bool convertChip16Screen(const Chip16Machine& machine, const LockedImage& image,
         last->colours = colours;
         last->valid = true;
     }
-    return std::all_of(colours.begin(), colours.end(),
-                       [](std::uint32_t colour) { return colour >> 24 == 0xFF; });
 }
 
-DisplayDx16::DisplayDx16(Chip16Machine& machine) : machine(machine) {
-    constructDirectDisplay(direct, displayDx16Width, displayDx16Height);
-}
+Chip16Display::Chip16Display(const Chip16Machine& machine)
+    : PictureDisplay(chip16PictureWidth, chip16PictureHeight, texelsPerPixel), machine_(machine) {}
 
-DisplayDx16::~DisplayDx16() {
-    releaseDirectDisplay(direct);
-}
-
-void DisplayDx16::convert() {
-    LockedImage image;
-    if (!beginConvert(direct, image)) {
-        return;
+void Chip16Display::convert() {
+    if (hasPicture()) {
+        convertChip16Screen(machine_, rows(), &converted_);
+        // Each pixel row is one group of three texel rows.
+        noteConverted(converted_.changedColumns.data());
     }
-    const bool opaque = convertChip16Screen(machine, image, &converted);
-    // Each pixel row is one group of three texel rows.
-    endConvert(direct, {opaque, texelsPerPixel, converted.changedColumns.data()});
 }
 
-void DisplayDx16::present() {
-    presentDirectDisplay(direct);
-}
-
-std::unique_ptr<Displayc16> createDisplayDx16(Chip16Machine& machine) {
-    return std::unique_ptr<Displayc16>(new (std::nothrow) DisplayDx16(machine));
+std::unique_ptr<MachineDisplay> createChip16Display(const Chip16Machine& machine) {
+    return std::unique_ptr<MachineDisplay>(new (std::nothrow) Chip16Display(machine));
 }
