@@ -126,7 +126,6 @@ MUTANTS = [
     ("platform/qt/picture_widget.cpp", "    if (shown->width != width || shown->height != height) {",
      "    if (false) {"),
     ("platform/qt/picture_widget.cpp", "    if (!cleared_ && putWhole(newest)) {", "    if (false) {"),
-    ("platform/qt/picture_widget.cpp", "    takeFrameShownBefore();\n", ""),
     # Rule switches, the programs database, the paced flicker filter.
     ("chip8/interpreter.cpp", "const unsigned step = rules.loadStoreMovesIByX ? x : x + 1;",
      "const unsigned step = rules.loadStoreMovesIByX ? x + 1 : x;"),
