@@ -2,6 +2,7 @@
 
 #include "chip16/rom_loader.h"
 #include "chip16/run_loop.h"
+#include "chip16/sound.h"
 #include "display/chip16_display.h"
 
 #include <chrono>
@@ -50,6 +51,10 @@ void Chip16Runtime::stop() {
     // The worker has finished, so nothing uses the display any more.
     machine_.display = nullptr;
     display_.reset();
+}
+
+std::uint64_t Chip16Runtime::emulatedNanoseconds() const {
+    return chip16EmulatedTime(machine_);
 }
 
 void Chip16Runtime::reset() {

@@ -39,6 +39,7 @@ class Chip16Runtime final : public Machine {
     std::string statsText() const override;
     std::uint64_t instructionsExecuted() const override;
     void setSoundHook(SoundHook hook) override { machine_.soundHook = std::move(hook); }
+    std::uint64_t emulatedNanoseconds() const override;
 
     Chip16Machine& machine() { return machine_; }
     const Chip16Machine& machine() const { return machine_; }

@@ -66,6 +66,10 @@ void Chip8Runtime::stop() {
     machine_.renderWorker = nullptr;
 }
 
+std::uint64_t Chip8Runtime::emulatedNanoseconds() const {
+    return chip8EmulatedTime(machine_);
+}
+
 void Chip8Runtime::reset() {
     const bool wasRunning = running();
     const std::vector<std::uint8_t> rom = rom_;

@@ -40,6 +40,7 @@ class Chip8Runtime final : public Machine {
     std::string screenText() const override;
     std::uint64_t instructionsExecuted() const override;
     void setSoundHook(SoundHook hook) override { machine_.soundHook = std::move(hook); }
+    std::uint64_t emulatedNanoseconds() const override;
     void setFlickerFilter(bool on) override { flickerFilter_.store(on, std::memory_order_relaxed); }
 
     // The rules the next load() starts the machine with.

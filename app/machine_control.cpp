@@ -25,6 +25,11 @@ void MachineControl::detectEmulatorMode() {
 
 void MachineControl::startCurrentRom() {
     machine_.reset();
+    if (sound_ != nullptr) {
+        // What the old machine left playing ends with it.
+        sound_->silence();
+        sound_->hold(false);
+    }
     detectEmulatorMode();
     const auto rom = readRomImage(romPath_);
     // A Chip-16 ROM is not looked up in the (CHIP-8) programs database.
@@ -38,6 +43,9 @@ void MachineControl::startCurrentRom() {
         return;
     }
     machine_ = makeMachine(mode_, choices_, chip8Plan_);
+    if (sound_ != nullptr) {
+        machine_->setSoundHook(sound_->hook());
+    }
     machine_->load(*rom);
     for (const int inputCode : heldInputKeys_) {
         if (const auto key = machineKeyOfInputCode(mode_, static_cast<unsigned>(inputCode))) {
@@ -72,6 +80,23 @@ void MachineControl::closeRom() {
     // A Reset the exit instruction posted before the stop would start the closed ROM
     // again by itself.
     dropPostedCommands(command::reset);
+    if (sound_ != nullptr) {
+        sound_->silence();
+    }
+}
+
+void MachineControl::setPaused(bool paused) {
+    if (!machine_) {
+        return;
+    }
+    if (paused) {
+        machine_->pause();
+    } else {
+        machine_->resume();
+    }
+    if (sound_ != nullptr) {
+        sound_->hold(paused);
+    }
 }
 
 void MachineControl::setFlickerFilter(bool on) {

@@ -4,6 +4,7 @@
 
 #include "app/machine_choices.h"
 #include "machine/machine.h"
+#include "sound/live_sound.h"
 
 #include <cstddef>
 #include <memory>
@@ -73,6 +74,12 @@ class MachineControl {
     // Takes effect at once, on the running machine too.
     void setFlickerFilter(bool on);
 
+    // Where each machine started from now on reports its sound; null for none. Close
+    // and Reset silence it at once.
+    void setSound(LiveSound* sound) { sound_ = sound; }
+    // Pause and Continue of the running machine; its sound holds with it.
+    void setPaused(bool paused);
+
     // A PC key (its input code, app/key_tables.h) went down or up. True when it is a key
     // of the current machine; a machine started later finds the keys still held.
     bool setInputKey(int inputCode, bool down);
@@ -86,4 +93,5 @@ class MachineControl {
     Chip8Plan chip8Plan_;
     std::unique_ptr<Machine> machine_;
     std::set<int> heldInputKeys_;
+    LiveSound* sound_ = nullptr;
 };

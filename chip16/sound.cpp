@@ -4,17 +4,17 @@
 
 #include <cmath>
 
-namespace {
 // The machine runs one instruction per microsecond.
-std::uint64_t emulatedTime(const Chip16Machine& m) {
+std::uint64_t chip16EmulatedTime(const Chip16Machine& m) {
     constexpr double instructionsPerFrame = 1'000'000.0 / 60.0;
     const double instructions =
         static_cast<double>(m.framesCompleted) * instructionsPerFrame + m.cycles;
     return static_cast<std::uint64_t>(std::llround(instructions)) * 1000;
 }
 
+namespace {
 void report(Chip16Machine& m, SoundEvent event) {
-    event.time = emulatedTime(m);
+    event.time = chip16EmulatedTime(m);
     m.soundHook(event);
 }
 

@@ -36,18 +36,9 @@ template <bool Variant> std::uint16_t wordAt(Chip8Machine& m, std::uint32_t addr
                                       memoryAt<Variant>(m, address + 1));
 }
 
-// Emulated time: paced rules count their ticks; the machine's own rules follow the
-// host's clock, less the time the machine was not running.
-std::uint64_t emulatedTime(const Chip8Machine& m) {
-    if (m.rules.instructionsPerTick != 0) {
-        return m.ticksCompleted * chip8TickNanoseconds;
-    }
-    return elapsedNanoseconds() - m.clockOffset;
-}
-
 void reportSound(Chip8Machine& m, SoundEvent event) {
     if (m.soundHook) {
-        event.time = emulatedTime(m);
+        event.time = chip8EmulatedTime(m);
         m.soundHook(event);
     }
 }
@@ -597,4 +588,13 @@ void runChip8Iterations(Chip8Machine& m, std::uint64_t count) {
 
 std::uint64_t chip8InstructionsExecuted(const Chip8Machine& m) {
     return m.instructionsExecuted.load(std::memory_order_relaxed);
+}
+
+// Paced rules count their ticks; the machine's own rules follow the host's clock, less
+// the time the machine was not running.
+std::uint64_t chip8EmulatedTime(const Chip8Machine& m) {
+    if (m.rules.instructionsPerTick != 0) {
+        return m.ticksCompleted * chip8TickNanoseconds;
+    }
+    return elapsedNanoseconds() - m.clockOffset;
 }

@@ -35,3 +35,6 @@ void executeChip8Instruction(Chip8Machine& m, std::uint16_t opcode);
 
 // Iterations run by the machine's batches (counted per batch, so it is cheap).
 std::uint64_t chip8InstructionsExecuted(const Chip8Machine& m);
+
+// The machine's emulated time in nanoseconds, as its sound events carry it.
+std::uint64_t chip8EmulatedTime(const Chip8Machine& m);

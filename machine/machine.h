@@ -64,6 +64,9 @@ class Machine {
 
     // Where the machine reports sound; set before start().
     virtual void setSoundHook(SoundHook hook) = 0;
+    // The machine's own clock, as its sound events carry it: nanoseconds of emulated
+    // time since its load. For a stopped or paused machine.
+    virtual std::uint64_t emulatedNanoseconds() const = 0;
     // Skip the frames in which the last sprite drawn erased a pixel, so that a sprite
     // moved by erasing and drawing again does not flicker. Only CHIP-8 draws that way.
     virtual void setFlickerFilter(bool /*on*/) {}

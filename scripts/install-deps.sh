@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libpng-dev zlib1g-dev libcli11-dev libssl-dev
+    libpng-dev zlib1g-dev libcli11-dev libssl-dev libsdl2-dev
     xvfb xauth x11-utils imagemagick
     clang libclang-rt-14-dev llvm clang-tidy cppcheck gcovr python3
     dpkg-dev file lintian appstream desktop-file-utils shared-mime-info groff-base man-db
