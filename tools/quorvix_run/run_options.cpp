@@ -54,6 +54,11 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
     auto* screenshotOption = app.add_option("--screenshot", options.screenshotPath,
                                             "write the last presented frame as PNG")
                                  ->type_name("FILE");
+    auto* wavOption = app.add_option("--wav", options.wavPath,
+                                     "write the run's sound as WAV (48 kHz, 16-bit mono), by "
+                                     "the machine's own time")
+                          ->type_name("FILE");
+    app.add_flag("--sound", options.sound, "play the sound on the audio device");
     app.add_flag("--screen-text", options.screenText,
                  "print the machine's screen buffer as text rows");
     app.add_flag("--log", options.log, "show the console log on standard output");
@@ -117,6 +122,9 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         }
         if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
+        }
+        if (wavOption->count() > 0 && options.wavPath.empty()) {
+            throw CLI::ValidationError("--wav", "expected a file name, got \"\"");
         }
         // Only the names: the rule sets have no numbers a user could know.
         if (variantOption->count() > 0 && variantText == automaticVariantOption) {

@@ -21,6 +21,10 @@ struct RunOptions {
     std::vector<KeyHold> keyHolds;
     std::vector<Poke> pokes;
     std::string screenshotPath;
+    // The run's sound as a WAV file (48 kHz, 16-bit mono), by emulated time.
+    std::string wavPath;
+    // Play the sound on the audio device.
+    bool sound = false;
     bool screenText = false;
     bool log = false;
     bool stats = false;

@@ -10,6 +10,10 @@
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "platform/rom_file.h"
+#include "platform/sdl/sdl_audio_output.h"
+#include "sound/live_sound.h"
+#include "sound/sound_recording.h"
+#include "sound/wav_file.h"
 #include "tools/quorvix_run/png_writer.h"
 
 #include <algorithm>
@@ -20,6 +24,47 @@ namespace {
 constexpr std::uint64_t refreshPeriod = 16'666'667; // 60 Hz
 // Limits and posted commands are looked at after every frame, and at least this often.
 constexpr auto idleCheckInterval = std::chrono::milliseconds(10);
+
+// Where the run's sound goes: a recording for --wav, the audio device for --sound.
+class RunSound {
+  public:
+    explicit RunSound(const RunOptions& options) {
+        if (options.sound) {
+            live_.setListening(true);
+            output_ = SdlAudioOutput::open(
+                "quorvix-run", [this](std::span<std::int16_t> out) { live_.fill(out); });
+        }
+    }
+    ~RunSound() { output_.reset(); }
+    RunSound(const RunSound&) = delete;
+    RunSound& operator=(const RunSound&) = delete;
+
+    SoundHook hook(const RunOptions& options) {
+        const bool recording = !options.wavPath.empty();
+        const bool playing = output_ != nullptr;
+        if (recording && playing) {
+            return [record = recording_.hook(), play = live_.hook()](const SoundEvent& event) {
+                record(event);
+                play(event);
+            };
+        }
+        if (recording) {
+            return recording_.hook();
+        }
+        return playing ? live_.hook() : SoundHook{};
+    }
+    // The machine is about to start again from its beginning.
+    void restart(const Machine& machine) {
+        recording_.continueAfter(machine.emulatedNanoseconds());
+        live_.silence();
+    }
+    const SoundRecording& recording() const { return recording_; }
+
+  private:
+    SoundRecording recording_;
+    LiveSound live_;
+    std::unique_ptr<SdlAudioOutput> output_;
+};
 
 struct RunResult {
     bool loaded = true;
@@ -95,7 +140,8 @@ bool startRom(const RunOptions& options, const MachineChoices& choices, Machine&
 // Runs until a limit is reached, acting on the commands the machine posts to the
 // window as the shell would: Reset starts the same ROM again.
 RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices, Machine& machine,
-                        const headless::FrameSink& sink, const DisplayClockCount& clock) {
+                        const headless::FrameSink& sink, const DisplayClockCount& clock,
+                        RunSound& sound) {
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
@@ -108,7 +154,12 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
         const std::uint64_t frames = clock.periods(presented);
         applyKeyHolds(options.keyHolds, frames, machine);
         for (const int posted : headless::takePostedCommands()) {
-            if (posted == command::reset && !startRom(options, choices, machine)) {
+            if (posted != command::reset) {
+                continue;
+            }
+            machine.stop();
+            sound.restart(machine);
+            if (!startRom(options, choices, machine)) {
                 result.loaded = false;
                 result.seconds = elapsed();
                 return result;
@@ -126,8 +177,15 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
 
 bool writeOutputs(const RunOptions& options, const Machine& machine,
                   const headless::FrameSink& sink, const RunResult& result,
-                  std::uint64_t instructions) {
+                  std::uint64_t instructions, const RunSound& sound) {
     bool ok = true;
+    if (!options.wavPath.empty()) {
+        const auto samples = sound.recording().render(machine.emulatedNanoseconds());
+        if (!writeWavFile(options.wavPath, samples, SoundRenderer::sampleRate)) {
+            std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.wavPath.c_str());
+            ok = false;
+        }
+    }
     if (!options.screenshotPath.empty()) {
         std::uint32_t width = 0;
         std::uint32_t height = 0;
@@ -178,6 +236,8 @@ int runRom(const RunOptions& options) {
     if (!pokesFit(options, choices, *machine)) {
         return 2; // a bad argument, as usage errors
     }
+    RunSound sound(options);
+    machine->setSoundHook(sound.hook(options));
     headless::FrameSink sink;
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
     setRefreshWaitEnabled(!options.noWait);
@@ -186,7 +246,7 @@ int runRom(const RunOptions& options) {
     RunResult result;
     const DisplayClockCount clock(options.noWait, elapsedNanoseconds());
     if (startRom(options, choices, *machine)) {
-        result = runUntilLimit(options, choices, *machine, sink, clock);
+        result = runUntilLimit(options, choices, *machine, sink, clock, sound);
     } else {
         result.loaded = false;
     }
@@ -199,6 +259,7 @@ int runRom(const RunOptions& options) {
         }
         return 1;
     }
-    const bool ok = writeOutputs(options, *machine, sink, result, machine->instructionsExecuted());
+    const bool ok =
+        writeOutputs(options, *machine, sink, result, machine->instructionsExecuted(), sound);
     return ok ? 0 : 1;
 }
