@@ -35,5 +35,9 @@ enum Id : int {
     speedOwn = 32820,
     speedFirstStep = 32821,
     speedLastStep = 32827,
+    // The Machine menu's Sound item and its Volume submenu (25, 50, 75 and 100 %).
+    sound = 32830,
+    volumeFirstStep = 32831,
+    volumeLastStep = 32834,
 };
 } // namespace command

@@ -16,6 +16,7 @@ const QString chip16ExtendedName = QStringLiteral("chip16-extended");
 const QString speedName = QStringLiteral("speed");
 const QString quirkName = QStringLiteral("quirk");
 const QString rotateName = QStringLiteral("rotate");
+const QString soundName = QStringLiteral("sound");
 
 QString variantList() {
     QStringList names;
@@ -82,6 +83,8 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
                       QStringLiteral("N")});
     parser.addOption({chip16ExtendedName,
                       QStringLiteral("Run Chip-16 programs with the extended instruction set.")});
+    parser.addOption({soundName, QStringLiteral("Play the machines' sound (the Machine menu's "
+                                                "Sound item, off without this option).")});
     parser.addPositionalArgument(
         QStringLiteral("ROM"),
         QStringLiteral("The ROM file to start (after -- when its name starts with -)."),
@@ -152,6 +155,7 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
         }
     }
     choices.chip16Extended = parser.isSet(chip16ExtendedName);
+    choices.sound = parser.isSet(soundName);
     if (!parser.positionalArguments().isEmpty()) {
         choices.rom = rawRomArgument(argc, argv);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The window program's command line:
 // quorvix [--variant NAME|auto] [--quirk NAME=on|off]... [--speed N] [--rotate DEGREES]
-//         [--chip16-extended] [ROM].
+//         [--chip16-extended] [--sound] [ROM].
 // Without options the first argument is the ROM, as it always was; a ROM whose name
 // starts with '-' comes after "--".
 
@@ -24,6 +24,7 @@ struct WindowCommandLine {
     // Instructions per 1/60 s for a paced variant; 0 = the variant's own.
     std::uint32_t speed = 0;
     bool chip16Extended = false;
+    bool sound = false;
 };
 
 struct CommandLineOutcome {

@@ -1,6 +1,6 @@
 // quorvix: the desktop emulator.
 // Usage: quorvix [--variant NAME|auto] [--quirk NAME=on|off]... [--speed N] [--rotate DEGREES]
-//        [--chip16-extended] [ROM]   (quorvix --help)
+//        [--chip16-extended] [--sound] [ROM]   (quorvix --help)
 
 #include "app/gui/command_line.h"
 #include "app/gui/run_main_window.h"
@@ -31,5 +31,5 @@ int main(int argc, char* argv[]) {
     choices.rotation = options.rotation;
     choices.speed = options.speed;
     choices.chip16Extended = options.chip16Extended;
-    return runMainWindow(choices, options.rom);
+    return runMainWindow(choices, options.rom, options.sound);
 }

@@ -146,6 +146,7 @@ void MainWindow::buildMenus() {
     addCommand(machine, QStringLiteral("Chip-16 Extended Instructions"), command::chip16Extended,
                true)
         ->setChecked(control_.choices().chip16Extended);
+    buildSoundMenu(machine);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
@@ -230,6 +231,11 @@ void MainWindow::handleCommand(int commandId) {
     case command::speedLastStep: chooseSpeed(commandId); break;
     case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
+    case command::sound:
+    case command::volumeFirstStep:
+    case command::volumeFirstStep + 1:
+    case command::volumeFirstStep + 2:
+    case command::volumeLastStep: handleSoundCommand(commandId); break;
     default: break; // ids without a menu item do nothing
     }
 }

@@ -4,6 +4,7 @@
 // box, Escape and the commands posted by workers arrive at handleCommand.
 
 #include "app/gui/key_mapping.h"
+#include "app/gui/window_sound.h"
 #include "app/machine_control.h"
 #include "chip8/chip8_rules.h"
 #include "platform/qt/host_window.h"
@@ -61,6 +62,9 @@ class MainWindow final : public QMainWindow, public HostWindow {
     PictureWidget* picture() const { return picture_; }
     // The machine the window shows and the user's choices for it.
     MachineControl& control() { return control_; }
+    // Sound on or off (the Machine menu's Sound item; off at start).
+    void setSoundOn(bool on);
+    WindowSound& sound() { return sound_; }
     // The scale of the last "Window xN" (2 at start).
     int windowScale() const { return windowScale_; }
 
@@ -85,6 +89,9 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
   private:
     void buildMenus();
+    // The Sound item and the Volume submenu (app/gui/sound_menu.cpp).
+    void buildSoundMenu(QMenu* machine);
+    void handleSoundCommand(int commandId);
     QAction* addCommand(QMenu* menu, const QString& text, int commandId, bool checkable);
     void endWindow(int result);
     void toggleFlickerFilter();
@@ -98,6 +105,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void showAbout();
 
     MachineControl control_;
+    WindowSound sound_{control_};
     PictureWidget* picture_;
     int windowScale_ = 2;
     std::map<int, QAction*> actions_;

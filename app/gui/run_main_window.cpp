@@ -6,8 +6,12 @@
 
 #include <QEventLoop>
 
-int runMainWindow(const MachineChoices& choices, const std::optional<std::string>& rom) {
+int runMainWindow(const MachineChoices& choices, const std::optional<std::string>& rom,
+                  bool sound) {
     MainWindow window(choices);
+    if (sound) {
+        window.setSoundOn(true);
+    }
     const char* romArguments[] = {"quorvix", rom ? rom->c_str() : nullptr};
     window.control().takeRomFromCommandLine(rom ? 2 : 1, romArguments);
     QEventLoop loop;

@@ -41,7 +41,8 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
               QStringList({"Automatic (from the programs database)=32805", "Quorvix rules=32800",
                            "CHIP-8=32801", "SUPER-CHIP (modern)=32802",
                            "SUPER-CHIP 1.1 (legacy)=32803", "XO-CHIP=32804", "Custom...=32806",
-                           "Speed=0", "-", "Chip-16 Extended Instructions=32810"}));
+                           "Speed=0", "-", "Chip-16 Extended Instructions=32810", "-",
+                           "Sound=32830", "Volume=0"}));
     const QActionGroup* group = window->menuAction(32800)->actionGroup();
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->isExclusive());
