@@ -5,6 +5,32 @@ The original text must occur exactly once in its file; an entry whose text is go
 code was edited) is an error to fix here, never a pass."""
 
 MUTANTS = [
+    # Sound: the renderer, the envelope, the filter, the live hand-over, the WAV file.
+    ("sound/sound_renderer.cpp", "return ((pattern[(bit / 8) & 15] >> (7 - bit % 8)) & 1) != 0;",
+     "return ((pattern[(bit / 8) & 15] >> (bit % 8)) & 1) != 0;"),  # least significant bit first
+    ("sound/sound_renderer.cpp", "return 4000.0 * std::exp2((static_cast<double>(pitch) - 64.0) / 48.0);",
+     "return 4000.0 * std::exp2((static_cast<double>(pitch) - 64.0) / 12.0);"),
+    ("sound/sound_renderer.cpp", "constexpr float gateStep = 1.0F / 72.0F;", "constexpr float gateStep = 1.0F;"),
+    ("sound/sound_renderer.cpp", "        voices_[1].gateTarget = 0;\n", ""),  # the replaced voice plays on
+    ("sound/sound_renderer.cpp", "        patternMean_ = static_cast<float>(ones - (128 - ones)) / 128.0F;",
+     "        patternMean_ = 0;"),
+    ("sound/sound_renderer.cpp", "voice.waveform = event.enveloped ? event.envelope.waveform : ToneWaveform::Pulse;",
+     "voice.waveform = event.envelope.waveform;"),
+    ("sound/tone_envelope.cpp", "return volume + (sustain - volume) * (age - attack) / decay;", "return sustain;"),
+    ("sound/tone_envelope.cpp", "return heldLevel(envelope, durationMilliseconds) * (1.0 - sinceEnd / release);",
+     "return levelOf(envelope.sustain) * (1.0 - sinceEnd / release);"),
+    ("sound/tone_envelope.cpp", "return static_cast<double>((step & 0xF) + 1) / 16.0;",
+     "return static_cast<double>(step & 0xF) / 15.0;"),
+    ("sound/decimator.cpp", "constexpr double cutoff = 15'000.0 / 192'000.0;",
+     "constexpr double cutoff = 90'000.0 / 192'000.0;"),  # no band limit: aliasing
+    ("sound/live_sound.cpp", "const std::int64_t delay = static_cast<std::int64_t>(lagNanoseconds) - age;",
+     "const std::int64_t delay = static_cast<std::int64_t>(lagNanoseconds) / 8 - age;"),
+    ("sound/live_sound.cpp", "if (pending != nullptr && pending->generation != playedGeneration_) {",
+     "if (false) {"),  # a closed machine's queued sounds play on
+    ("sound/sound_recording.cpp", "const std::uint64_t at = std::min(sampleAt(event.time), total);",
+     "const std::uint64_t at = std::min(sampleAt(event.time) / 2, total);"),
+    ("sound/wav_file.cpp", "putLittleEndian(bytes, sampleRate * 2, 4); // bytes per second",
+     "putLittleEndian(bytes, sampleRate, 4); // bytes per second"),
     # Chip-16 instructions.
     ("chip16/instructions.cpp", "if (rx == ry) {", "if (rx != ry) {"),  # JME
     ("chip16/instructions.cpp", "if (h.carry) {", "if (!h.carry) {"),  # JMC

@@ -42,6 +42,9 @@ SUITES = {
     "platform/random": ["foundation_tests", "chip16_tests"],
     "platform/": ["foundation_tests"],
     "platform/qt/": ["gui_tests", "picture_widget_x11_tests"],
+    "sound/": ["sound_tests"],
+    "sound/sound_recording": ["sound_tests", "chip8_tests"],
+    "sound/wav_file": ["chip8_tests"],
     "platform/qt/x11_presenter": ["x11_presenter_tests", "picture_widget_x11_tests"],
 }
 

@@ -7,7 +7,8 @@
 #   scripts/window_cpu.sh [ROM] [RUNS]
 #
 # Environment: PROGRAM (default build/quorvix), DISPLAY_NUMBER (default 57),
-# SETTLE_SECONDS (3), SAMPLE_SECONDS (10). The first figure is utime + stime from
+# SETTLE_SECONDS (3), SAMPLE_SECONDS (10), SOUND=1 to run with --sound (with no sound
+# card, SDL_AUDIODRIVER=dummy still calls the audio callback in real time). The first figure is utime + stime from
 # /proc/PID/stat (clock ticks); the scheduler figure sums the threads' run time in ns.
 set -euo pipefail
 
@@ -65,7 +66,7 @@ run_ns() {
 now_ns() { date +%s%N; }
 
 for run in $(seq "$runs"); do
-    DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" "$rom" >/dev/null 2>&1 &
+    DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" ${SOUND:+--sound} "$rom" >/dev/null 2>&1 &
     app=$!
     sleep "$settle"
     if ! kill -0 "$app" 2>/dev/null; then
