@@ -1,7 +1,6 @@
 #include "sound/wav_file.h"
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -44,11 +43,12 @@ bool writeWavFile(const std::string& path, std::span<const std::int16_t> samples
     for (const std::int16_t sample : samples) {
         putLittleEndian(bytes, static_cast<std::uint16_t>(sample), 2);
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                               &std::fclose);
-    if (!file) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return written && std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // A full disk may only show when the last buffer goes out at the close.
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
 }

@@ -114,9 +114,19 @@ TEST_F(QuorvixRunSoundTest, Chip16EnvelopedTone) {
     EXPECT_NEAR(static_cast<double>(last - first), 14'688, 60);
     EXPECT_LT(first, 100u) << "within the first 2 ms";
     EXPECT_NEAR(hertzOf(wav.samples, first + 500, last - 500), 440, 2);
-    // Without --sound the file is written all the same; a bad name is refused.
-    const auto [status, output] =
-        runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " --wav '' x.c16 2>&1");
+}
+
+// An empty name is a usage error; a file that cannot be written completely fails the run.
+TEST_F(QuorvixRunSoundTest, UnwritableWavFileIsAFailure) {
+    const std::string tool = QUORVIX_RUN_EXECUTABLE;
+    const auto [status, output] = runCommand(tool + " --wav '' x.c16 2>&1");
     EXPECT_EQ(status, 2) << output;
+    Chip8Program p;
+    p.ld(V0, 30).setSound(V0).jp(p.here());
+    const std::string rom = folder.write("beep.ch8", p.bytes());
+    const auto [full, message] =
+        runCommand(tool + " --variant chip8 --frames 30 --wav /dev/full " + rom + " 2>&1");
+    EXPECT_EQ(full, 1);
+    EXPECT_NE(message.find("quorvix-run: cannot write /dev/full"), std::string::npos) << message;
 }
 } // namespace
