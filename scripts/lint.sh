@@ -3,7 +3,7 @@
 # core clang-tidy with the checked-in .clang-tidy and cppcheck with
 # scripts/cppcheck-suppressions.txt. Exits non-zero on any finding of any of them.
 #
-# The core is workers/, machine/, chip8/, chip16/, display/, app/ without app/gui and platform/
+# The core is workers/, machine/, chip8/, chip16/, display/, sound/, app/ without app/gui and platform/
 # without platform/qt; its compile commands come from a configure-only build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIX_BUILD_GUI
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 
 mapfile -t sources < <(
-    git ls-files --cached --others --exclude-standard 'workers/*.cpp' 'machine/*.cpp' 'chip8/*.cpp' 'chip16/*.cpp' 'display/*.cpp' 'app/*.cpp' \
+    git ls-files --cached --others --exclude-standard 'workers/*.cpp' 'machine/*.cpp' 'chip8/*.cpp' 'chip16/*.cpp' 'display/*.cpp' 'sound/*.cpp' 'app/*.cpp' \
         'platform/*.cpp' | grep -v -e '^app/gui/' -e '^platform/qt/' | sort
 )
 echo "lint: ${#sources[@]} core sources"
