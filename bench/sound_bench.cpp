@@ -2,7 +2,6 @@
 // starts it to the output.
 
 #include "app/chip16_runtime.h"
-#include "chip16/frame_pacer.h"
 #include "display/frame_device.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
@@ -56,7 +55,6 @@ void BM_SoundLatency(benchmark::State& state) {
     sink.setRefreshPeriod(16'666'667);
     headless::setMainSurface(&sink);
     setRefreshWaitEnabled(true);
-    setFramePacingEnabled(true);
 
     LiveSound live;
     live.setListening(true);
