@@ -1,6 +1,7 @@
 #include "app/machine_control.h"
 
 #include "app/chip8_runtime.h"
+#include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "tests/support/captured_console.h"
 #include "tests/support/golden.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -223,5 +225,54 @@ TEST_F(MachineControlTest, AutomaticRunsAKnownRomByItsPlatform) {
     Chip8Rules expected = chip8RulesFor(Chip8Variant::SuperChipLegacy);
     expected.displayWait = Chip8DisplayWait::Never;
     EXPECT_EQ(runningRules(control), expected);
+}
+} // namespace
+
+namespace {
+// The loudest of the next 100 ms of samples.
+int loudnessOfNext(LiveSound& sound) {
+    std::vector<std::int16_t> buffer(4800);
+    sound.fill(buffer);
+    int peak = 0;
+    for (const std::int16_t sample : buffer) {
+        peak = std::max(peak, std::abs(int{sample}));
+    }
+    return peak;
+}
+
+// Fills until something sounds, as the audio callback would, for at most 2 s.
+int loudnessOnceSounding(LiveSound& sound) {
+    for (int i = 0; i < 200; ++i) {
+        if (const int peak = loudnessOfNext(sound); peak != 0) {
+            return peak;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return 0;
+}
+
+// ST = 255 (over 4 s of buzzer) and a loop: the started machine reports to the sound;
+// pausing holds it, continuing brings it back, Close silences it.
+TEST_F(MachineControlTest, SoundFollowsTheMachineThroughPauseAndClose) {
+    initClock();
+    LiveSound sound;
+    sound.setListening(true);
+    control.setSound(&sound);
+    const std::string rom = folder.write("beep.ch8", {0x60, 0xFF, 0xF0, 0x18, 0x12, 0x04});
+    ASSERT_TRUE(control.startChosenRom(rom, "beep.ch8"));
+    EXPECT_GT(loudnessOnceSounding(sound), 14'000);
+
+    control.setPaused(true);
+    EXPECT_TRUE(control.machine()->paused());
+    loudnessOfNext(sound); // the fade
+    EXPECT_EQ(loudnessOfNext(sound), 0);
+    control.setPaused(false);
+    EXPECT_FALSE(control.machine()->paused());
+    EXPECT_GT(loudnessOnceSounding(sound), 14'000);
+
+    control.closeRom();
+    loudnessOfNext(sound);
+    EXPECT_EQ(loudnessOfNext(sound), 0);
+    control.setSound(nullptr);
 }
 } // namespace
