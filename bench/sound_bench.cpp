@@ -2,7 +2,7 @@
 // starts it to the output.
 
 #include "app/chip16_runtime.h"
-#include "display/frame_device.h"
+#include "display/picture_display.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "platform/sdl/sdl_audio_output.h"
