@@ -13,16 +13,16 @@
 
 int main(int argc, char* argv[]) {
     initStartUp();
-    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvix"));
     QApplication::setApplicationVersion(QString::fromLatin1(quorvixVersion));
     QApplication::setDesktopFileName(QStringLiteral("quorvix"));
-    // What Qt's own options (-platform, -style, ...) leave of the command line.
+    // Before the toolkit starts: the help, the version and a usage error need no display.
     const CommandLineOutcome commandLine = parseWindowCommandLine(argc, argv);
     if (!commandLine.choices) {
         std::fputs(commandLine.text.c_str(), commandLine.exitCode == 0 ? stdout : stderr);
         return commandLine.exitCode;
     }
+    QApplication application(argc, argv);
     const WindowCommandLine& options = *commandLine.choices;
     MachineChoices choices;
     choices.variant = options.variant;
