@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -150,9 +151,12 @@ void MainWindow::buildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
 
-    // An open menu takes the keyboard, so key releases would never reach the window.
+    // An open menu takes the keyboard, so key releases would never reach the window:
+    // what is held counts as released when a menu opens, and what was released (or
+    // pressed) while it was open stays released when it closes.
     for (QMenu* menu : {file, screen, machine, help}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { control_.releaseKeys(); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { control_.releaseKeys(); });
     }
 }
 
@@ -427,7 +431,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         handleCommand(command::cancel);
         return;
     }
-    if (event->isAutoRepeat()) {
+    // An open menu passes the key presses it does not use on to the window, but not
+    // their releases: such a press would hold its key until it is pressed again.
+    if (event->isAutoRepeat() || QApplication::activePopupWidget() != nullptr) {
         return;
     }
     if (!control_.setInputKey(heldKeys_.press(*event), true)) {
