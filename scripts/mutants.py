@@ -108,6 +108,12 @@ MUTANTS = [
      "state.value = state.value * 214013u + 2531013u;"),
     ("platform/rom_file.cpp", "if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {",
      "if (::fstat(file, &status) != 0) {"),
+    # The main window: the picture's place, the window's size on the screen, drops and keys.
+    ("app/gui/picture_frame.cpp", "        if (multiple >= 1) {", "        if (multiple >= 2) {"),
+    ("app/gui/main_window.cpp", "    if (wanted.width() <= room.width() && wanted.height() <= room.height()) {",
+     "    if (true) {"),
+    ("app/gui/main_window.cpp", "    event->setDropAction(Qt::CopyAction);\n", ""),
+    ("app/gui/main_window.cpp", " || QApplication::activePopupWidget() != nullptr", ""),
     # The picture widget's comparison of frames that do not say what changed.
     ("platform/qt/picture_widget.cpp", "        lastFrameRows_.kept = false;\n", ""),
     ("platform/qt/picture_widget.cpp", "        while (last[changed.end - 1] == row[changed.end - 1]) {",

@@ -5,6 +5,7 @@
 #include "app/gui/command_line.h"
 #include "app/gui/run_main_window.h"
 #include "app/machine_control.h"
+#include "platform/console_log.h"
 #include "quorvix_version.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@ int main(int argc, char* argv[]) {
         return commandLine.exitCode;
     }
     QApplication application(argc, argv);
+    // The Console window, opened later, shows what was written before.
+    consoleKeepsHistory = true;
     const WindowCommandLine& options = *commandLine.choices;
     MachineChoices choices;
     choices.variant = options.variant;
