@@ -5,7 +5,6 @@
 #include "tests/gui/shell_fixture.h"
 
 #include "app/gui/picture_frame.h"
-#include "app/machine_control.h"
 #include "platform/qt/picture_widget.h"
 
 #include <QAction>
@@ -148,17 +147,18 @@ TEST_F(ScreenMenuTest, DropsAreTakenAsCopiesOnly) {
     QApplication::sendEvent(window.get(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
-    EXPECT_EQ(romPath, path);
-    EXPECT_TRUE(isMachineRunning());
+    EXPECT_EQ(control().romPath(), path);
+    EXPECT_TRUE(anythingRuns());
 
     // A drag that can only move is refused and loads nothing.
     window->handleCommand(command::close);
-    romPath.clear();
+    const std::string other = folder.write("other.ch8", chip8Spin);
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
     QDropEvent moveOnly(QPointF(12, 12), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &moveOnly);
     EXPECT_FALSE(moveOnly.isAccepted());
-    EXPECT_TRUE(romPath.empty());
-    EXPECT_FALSE(isMachineRunning());
+    EXPECT_EQ(control().romPath(), path);
+    EXPECT_FALSE(anythingRuns());
 }
 
 // A ROM that cannot start says why in the window, below the picture, which keeps its
@@ -177,7 +177,7 @@ TEST_F(ScreenMenuTest, AFailedStartIsShownInTheWindowAndInTheConsoleOpenedLater)
     load(missing.toStdString());
     EXPECT_EQ(window->statusMessage(), "Cannot load " + missing + ": there is no such file.");
     EXPECT_EQ(window->clientSize(), QSize(1024, 512));
-    EXPECT_FALSE(isMachineRunning());
+    EXPECT_FALSE(anythingRuns());
 
     std::filesystem::create_directory(folder.path() / "games.c16");
     const QString games = QString::fromStdString((folder.path() / "games.c16").string());
