@@ -12,8 +12,8 @@
 #include "platform/qt/picture_widget.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -351,10 +351,10 @@ void MainWindow::moveOntoScreen() {
     // available area is moved back into it, as far as it fits.
     const QRect available = shownOn->availableGeometry();
     const QRect outer = frameGeometry();
-    const int x = std::max(available.left(),
-                           std::min(outer.left(), available.right() + 1 - outer.width()));
-    const int y = std::max(available.top(),
-                           std::min(outer.top(), available.bottom() + 1 - outer.height()));
+    const int x =
+        std::max(available.left(), std::min(outer.left(), available.right() + 1 - outer.width()));
+    const int y =
+        std::max(available.top(), std::min(outer.top(), available.bottom() + 1 - outer.height()));
     if (x != outer.left() || y != outer.top()) {
         move(x, y);
     }
