@@ -3,10 +3,10 @@
 #include "app/console_control.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
+#include "app/gui/picture_frame.h"
 #include "app/gui/switches_dialog.h"
 #include "chip8/chip8_switches.h"
 #include "machine/machine_settings.h"
-#include "app/gui/picture_frame.h"
 #include "platform/command_ids.h"
 #include "platform/console_log.h"
 #include "platform/qt/picture_widget.h"
@@ -287,8 +287,7 @@ QSize MainWindow::machinePictureSize() const {
         return {320, 240};
     }
     // A picture on its side takes the shape of a screen on its side.
-    return rotationTurnsSideways(control_.chip8Plan().rotation) ? QSize(256, 512)
-                                                                : QSize(512, 256);
+    return rotationTurnsSideways(control_.chip8Plan().rotation) ? QSize(256, 512) : QSize(512, 256);
 }
 
 void MainWindow::applyWindowScale(int scale) {
@@ -537,9 +536,8 @@ void MainWindow::editSwitches() {
     MachineChoices choices = control_.choices();
     const Chip8Rules base =
         choices.automatic ? control_.chip8Plan().baseRules : chip8RulesFor(choices.variant);
-    const QString name = choices.automatic
-                             ? QStringLiteral("the last program (Automatic)")
-                             : QString::fromUtf8(chip8VariantName(choices.variant));
+    const QString name = choices.automatic ? QStringLiteral("the last program (Automatic)")
+                                           : QString::fromUtf8(chip8VariantName(choices.variant));
     const auto edited = editSwitches_(this, name, withChip8Overrides(base, choices.overrides));
     if (edited) {
         choices.overrides = chip8OverridesBetween(base, *edited);
