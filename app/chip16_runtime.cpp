@@ -11,6 +11,30 @@
 namespace {
 // How long a paused worker's step sleeps before it looks again.
 constexpr auto pausedPoll = std::chrono::milliseconds(5);
+
+// The display, keeping the screen each frame is converted from: the frame presented,
+// which the program may clear or half redraw before the machine stops.
+class PresentedScreenKeeper final : public MachineDisplay {
+  public:
+    PresentedScreenKeeper(std::unique_ptr<MachineDisplay> display, const Chip16State& machine,
+                          Chip16State& presented, bool& anyPresented)
+        : display_(std::move(display)), machine_(machine), presented_(presented),
+          anyPresented_(anyPresented) {}
+
+    void convert() override {
+        presented_.screen = machine_.screen;
+        presented_.backgroundColour = machine_.backgroundColour;
+        anyPresented_ = true;
+        display_->convert();
+    }
+    void present() override { display_->present(); }
+
+  private:
+    std::unique_ptr<MachineDisplay> display_;
+    const Chip16State& machine_;
+    Chip16State& presented_;
+    bool& anyPresented_;
+};
 } // namespace
 
 Chip16Runtime::Chip16Runtime(bool extendedInstructions)
@@ -28,6 +52,7 @@ void Chip16Runtime::load(std::span<const std::uint8_t> rom) {
     loadChip16Rom(machine_, rom_);
     machine_.extendedInstructions = extendedInstructions_;
     resetChip16(machine_);
+    anyPresented_ = false;
     paused_.store(false, std::memory_order_release);
 }
 
@@ -37,7 +62,10 @@ void Chip16Runtime::start() {
     }
     // The display exists before the first instruction runs; without one the run loop
     // simply shows nothing.
-    display_ = createChip16Display(machine_);
+    if (std::unique_ptr<MachineDisplay> display = createChip16Display(machine_)) {
+        display_ = std::make_unique<PresentedScreenKeeper>(std::move(display), machine_,
+                                                           *presented_, anyPresented_);
+    }
     machine_.display = display_.get();
     executeWorker_ = makeWorker("tExecute", [this] { executeStep(); });
     if (executeWorker_ && paused()) {
@@ -152,7 +180,10 @@ MachineView Chip16Runtime::view() const {
 }
 
 std::string Chip16Runtime::screenText() const {
-    return chip16ScreenText(machine_);
+    // The presented frame, as a screenshot shows it, not the buffer the program may have
+    // cleared since.
+    return chip16ScreenText(anyPresented_ ? *presented_
+                                          : static_cast<const Chip16State&>(machine_));
 }
 
 std::string Chip16Runtime::statsText() const {

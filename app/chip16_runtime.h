@@ -51,6 +51,10 @@ class Chip16Runtime final : public Machine {
     std::vector<std::uint8_t> rom_;
     Chip16Machine machine_;
     std::unique_ptr<MachineDisplay> display_;
+    // Written by the worker as each frame is converted; only its screen and background
+    // are used.
+    std::unique_ptr<Chip16State> presented_ = std::make_unique<Chip16State>();
+    bool anyPresented_ = false;
     std::unique_ptr<WorkerThread> executeWorker_;
     std::atomic<bool> paused_{false};
 };

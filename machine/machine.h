@@ -56,7 +56,8 @@ class Machine {
 
     // Registers, memory and pc, copied between two instructions.
     virtual MachineView view() const = 0;
-    // The screen buffer as text rows, with a first line that says what is shown.
+    // The screen as text rows, with a first line that says what is shown: the last
+    // presented frame's where the machine keeps it, else the screen buffer's.
     virtual std::string screenText() const = 0;
     // Machine-specific diagnostics (the unknown opcodes met, ...).
     virtual std::string statsText() const { return {}; }

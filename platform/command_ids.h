@@ -18,6 +18,9 @@ enum Id : int {
     windowX4 = 32779,
     flickerFilter = 32782,
     showConsole = 32783,
+    // The Screen menu's additions; 32784 stays without an item.
+    fullscreen = 32785,
+    keepAspectRatio = 32786,
     // The Machine menu: the CHIP-8 variants, one radio group in the order of Chip8Variant
     // (variantQuorvix + its value), the Speed submenu (the variant's own speed, then the
     // steps 7, 15, 30, 100, 200, 500 and 1000 instructions per 1/60 s) and the Chip-16

@@ -112,6 +112,12 @@ MUTANTS = [
     # The picture widget takes a frame's changes only when they follow the frame before.
     ("platform/qt/picture_widget.cpp", "frame.sequence == lastSequence_ + 1 &&",
      "frame.sequence > lastSequence_ &&"),
+    # The main window: the picture's place, the window's size on the screen, drops and keys.
+    ("app/gui/picture_frame.cpp", "        if (multiple >= 1) {", "        if (multiple >= 2) {"),
+    ("app/gui/main_window.cpp", "    if (wanted.width() <= room.width() && wanted.height() <= room.height()) {",
+     "    if (true) {"),
+    ("app/gui/main_window.cpp", "    event->setDropAction(Qt::CopyAction);\n", ""),
+    ("app/gui/main_window.cpp", " || QApplication::activePopupWidget() != nullptr", ""),
     # Frames put into the X window through shared memory.
     ("platform/qt/x11_presenter.cpp", "                    --image.puts;", "                    (void)0;"),
     ("platform/qt/x11_presenter.cpp", "    if (shown_ != nullptr && shown_->puts == 0) {",

@@ -38,6 +38,7 @@ SUITES = {
     "app/key_tables": ["foundation_tests", "chip8_tests"],
     "app/machine_control": ["shell_tests"],
     "machine/": ["chip8_tests", "shell_tests"],
+    "app/gui/": ["gui_tests", "main_window_x11_tests"],
     "platform/clock": ["foundation_tests", "chip16_tests"],
     "platform/random": ["foundation_tests", "chip16_tests"],
     "platform/": ["foundation_tests"],

@@ -9,12 +9,14 @@
 #include "platform/qt/host_window.h"
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 
 #include <functional>
 #include <map>
 #include <optional>
 
+class PictureFrame;
 class PictureWidget;
 class QAction;
 
@@ -39,9 +41,11 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
     // Client area of (512 s x 256 s) for Chip-8 (256 s x 512 s when its picture is turned
     // on its side), (320 s x 240 s) for Chip-16; exactly one "Window xN" item carries the
-    // check mark.
+    // check mark. Leaves full screen.
     void applyWindowScale(int scale);
-    // Makes the client area exactly width x height, keeping the top-left corner.
+    // Makes the client area exactly width x height, keeping the top-left corner; where
+    // the window would not fit in the screen's available area, the client area takes
+    // the largest size of that shape that lets it fit, and the window moves into it.
     void resizeClientArea(int width, int height);
     // Drops the shown frame: the plain background shows until the next frame.
     void repaintClientArea();
@@ -56,6 +60,10 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void setSwitchEditor(SwitchEditor editor) { editSwitches_ = std::move(editor); }
 
     QSize clientSize() const;
+    PictureFrame* pictureFrame() const { return frame_; }
+    // The line the window shows below the picture (why the last start failed), or an
+    // empty string when there is none.
+    QString statusMessage() const;
     bool isMenuItemChecked(int commandId) const;
     QAction* menuAction(int commandId) const;
     PictureWidget* picture() const { return picture_; }
@@ -81,6 +89,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
@@ -96,10 +105,24 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void toggleChip16Extended();
     void toggleConsole();
     void showAbout();
+    // Full screen hides the menu bar (the items' shortcuts still work) and shows the
+    // picture at the largest whole multiple of the machine's size.
+    void setFullscreen(bool on);
+    void toggleKeepAspectRatio();
+    // After a start: the picture takes the machine's size, the window that size at the
+    // current scale (unless it fills the screen), and a failed start says why.
+    void sizeForMachine();
+    void reportStartOutcome();
+    void showStatusMessage(const QString& text);
+    QSize machinePictureSize() const;
+    QSize fitOnScreen(QSize wanted, QSize client) const;
+    void moveOntoScreen();
 
     MachineControl control_;
     PictureWidget* picture_;
     int windowScale_ = 2;
+    PictureFrame* frame_;
+    QRect geometryBeforeFullscreen_;
     std::map<int, QAction*> actions_;
     RomChooser chooseRom_;
     SwitchEditor editSwitches_;

@@ -6,8 +6,27 @@
 
 #include <QEventLoop>
 
+#include <cstdlib>
+
+namespace {
+// The window whose machine runs, for stopMachineAtExit.
+MainWindow* runningWindow = nullptr;
+
+// The toolkit ends the process with exit() when it loses its display (the X server
+// went away, say), from inside the event loop: the machine's workers are stopped before
+// the process's static objects (the console they write to among them) go.
+void stopMachineAtExit() {
+    if (runningWindow != nullptr) {
+        runningWindow->control().closeRom();
+    }
+}
+} // namespace
+
 int runMainWindow(const MachineChoices& choices, const std::optional<std::string>& rom) {
+    static const bool stopsAtExit = std::atexit(stopMachineAtExit) == 0;
+    (void)stopsAtExit;
     MainWindow window(choices);
+    runningWindow = &window;
     const char* romArguments[] = {"quorvix", rom ? rom->c_str() : nullptr};
     window.control().takeRomFromCommandLine(rom ? 2 : 1, romArguments);
     QEventLoop loop;
@@ -17,6 +36,7 @@ int runMainWindow(const MachineChoices& choices, const std::optional<std::string
         window.show();
         loop.exec();
     }
+    runningWindow = nullptr;
     hideConsole();
     return 7;
 }

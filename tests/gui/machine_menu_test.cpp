@@ -253,6 +253,14 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         {{"\xFF\xFE.ch8"}, "\xFF\xFE.ch8", Chip8Variant::Quorvix, false},
         {{"--variant", "xochip", "--speed", "100", "x"}, "x", Chip8Variant::XoChip, false, 100},
         {{"--speed=100000", "--variant=chip8", "a"}, "a", Chip8Variant::Chip8, false, 100000},
+        // Qt's own options, with their values, are no ROM and no usage error.
+        {{"-platform", "offscreen", "a.ch8"}, "a.ch8", Chip8Variant::Quorvix, false},
+        {{"--style=Fusion", "-reverse", "-display", ":1", "--variant", "chip8"},
+         std::nullopt,
+         Chip8Variant::Chip8,
+         false},
+        {{"-qwindowtitle", "a.ch8", "b.c16"}, "b.c16", Chip8Variant::Quorvix, false},
+        {{"--", "-reverse"}, "-reverse", Chip8Variant::Quorvix, false},
     };
     for (const auto& c : cases) {
         const CommandLineOutcome outcome = parse(c.arguments);
