@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <iterator>
 
@@ -74,7 +75,10 @@ QString firstLocalFile(const QMimeData* data) {
 } // namespace
 
 MainWindow::MainWindow(const MachineChoices& choices)
-    : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog),
+    : stateMenus_(
+          this, control_, [this](const QString& text) { showStatusMessage(text); },
+          [this] { return statusMessage(); }),
+      picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog),
       editSwitches_(editSwitchesWithDialog) {
     control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
@@ -82,6 +86,7 @@ MainWindow::MainWindow(const MachineChoices& choices)
     setCentralWidget(picture_);
     setAcceptDrops(true);
     buildMenus();
+    statusBar()->hide();
     resize(templateSize);
 }
 
@@ -106,6 +111,11 @@ void MainWindow::buildMenus() {
     addCommand(file, QStringLiteral("Reset"), command::reset, false);
     addCommand(file, QStringLiteral("Load"), command::load, false);
     addCommand(file, QStringLiteral("Close"), command::close, false);
+    file->addSeparator();
+    stateMenus_.build(file, [this](QMenu* menu, const QString& text, int commandId) {
+        return addCommand(menu, text, commandId, false);
+    });
+    file->addSeparator();
     addCommand(file, QStringLiteral("E&xit"), command::exit, false);
 
     QMenu* screen = menuBar()->addMenu(QStringLiteral("Screen"));
@@ -230,7 +240,7 @@ void MainWindow::handleCommand(int commandId) {
     case command::speedLastStep: chooseSpeed(commandId); break;
     case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
-    default: break; // ids without a menu item do nothing
+    default: stateMenus_.handleCommand(commandId); break; // other ids do nothing
     }
 }
 
@@ -268,6 +278,25 @@ void MainWindow::resizeClientArea(int width, int height) {
         }
         resize(size() + wanted - client);
     }
+}
+
+void MainWindow::showStatusMessage(const QString& text) {
+    const bool shown = !statusBar()->isHidden();
+    const bool show = !text.isEmpty();
+    statusBar()->showMessage(text);
+    if (shown == show) {
+        return;
+    }
+    // The line comes and goes below the picture, which keeps its size.
+    const QSize client = picture_->size();
+    statusBar()->setVisible(show);
+    if (!isFullScreen() && !isMaximized()) {
+        resizeClientArea(client.width(), client.height());
+    }
+}
+
+QString MainWindow::statusMessage() const {
+    return statusBar()->isHidden() ? QString() : statusBar()->currentMessage();
 }
 
 void MainWindow::repaintClientArea() {
@@ -377,9 +406,8 @@ void MainWindow::editSwitches() {
     MachineChoices choices = control_.choices();
     const Chip8Rules base =
         choices.automatic ? control_.chip8Plan().baseRules : chip8RulesFor(choices.variant);
-    const QString name = choices.automatic
-                             ? QStringLiteral("the last program (Automatic)")
-                             : QString::fromUtf8(chip8VariantName(choices.variant));
+    const QString name = choices.automatic ? QStringLiteral("the last program (Automatic)")
+                                           : QString::fromUtf8(chip8VariantName(choices.variant));
     const auto edited = editSwitches_(this, name, withChip8Overrides(base, choices.overrides));
     if (edited) {
         choices.overrides = chip8OverridesBetween(base, *edited);

@@ -4,6 +4,7 @@
 // box, Escape and the commands posted by workers arrive at handleCommand.
 
 #include "app/gui/key_mapping.h"
+#include "app/gui/state_menus.h"
 #include "app/machine_control.h"
 #include "chip8/chip8_rules.h"
 #include "platform/qt/host_window.h"
@@ -61,6 +62,12 @@ class MainWindow final : public QMainWindow, public HostWindow {
     PictureWidget* picture() const { return picture_; }
     // The machine the window shows and the user's choices for it.
     MachineControl& control() { return control_; }
+    // The File menu's save-state items.
+    StateMenus& stateMenus() { return stateMenus_; }
+    // One line below the picture (the picture keeps its size); empty hides it.
+    void showStatusMessage(const QString& text);
+    // What that line shows, or an empty string while it is hidden.
+    QString statusMessage() const;
     // The scale of the last "Window xN" (2 at start).
     int windowScale() const { return windowScale_; }
 
@@ -98,6 +105,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void showAbout();
 
     MachineControl control_;
+    StateMenus stateMenus_;
     PictureWidget* picture_;
     int windowScale_ = 2;
     std::map<int, QAction*> actions_;
