@@ -36,13 +36,13 @@ std::string romDigestText(const RomDigest& digest);
 
 // Why a file is not taken as a state for the machine at hand.
 enum class StateRefusal {
-    NotAState,     // no magic at the start
-    Truncated,     // shorter than its frame says
-    Corrupt,       // the CRC-32 does not match, or bytes follow the CRC
-    NewerVersion,  // written by a later format version
-    BadValue,      // a field holds a value no machine can have
-    WrongMachine,  // a state of the other machine kind
-    OtherRom,      // a state of another ROM
+    NotAState,    // no magic at the start
+    Truncated,    // shorter than its frame says
+    Corrupt,      // the CRC-32 does not match, or bytes follow the CRC
+    NewerVersion, // written by a later format version
+    BadValue,     // a field holds a value no machine can have
+    WrongMachine, // a state of the other machine kind
+    OtherRom,     // a state of another ROM
 };
 
 struct SavedState {

@@ -244,6 +244,13 @@ TEST_F(SaveStateTest, RefusedFilesLeaveTheMachineUntouched) {
         EXPECT_EQ(outcome.message, "State not loaded: bad " + reason);
         EXPECT_EQ(encodeSaveState(rom, machine.takeState()), before) << reason;
     }
+    Bytes huge(4 * 1024 * 1024 + 1);
+    std::copy(good.begin(), good.end(), huge.begin());
+    std::ofstream(path("huge.qvstate"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(huge.data()),
+               static_cast<std::streamsize>(huge.size()));
+    EXPECT_EQ(loadStateFromFile(machine, rom, path("huge.qvstate"), "huge").message,
+              "State not loaded: huge is too large to be a save state");
     const StateOutcome missing = loadStateFromFile(machine, rom, path("none"), "none");
     EXPECT_EQ(missing.message, "State not loaded: cannot read none");
     EXPECT_EQ(loadStateFromFile(machine, rom, folder.path().string(), "folder").message,

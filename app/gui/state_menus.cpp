@@ -78,9 +78,10 @@ void StateMenus::refreshSlots() {
     const bool machine = control_.machine() != nullptr;
     for (int slot = 1; slot <= slotCount; ++slot) {
         const QFileInfo file(slotPath(slot));
-        const QString when = machine && file.isFile()
-                                 ? file.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-                                 : QStringLiteral("empty");
+        const QString when =
+            machine && file.isFile()
+                ? file.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                : QStringLiteral("empty");
         const QString text = QStringLiteral("Slot %1 (%2)").arg(slot).arg(when);
         for (const bool saving : {true, false}) {
             QAction* item = slotItem(saving, slot);
@@ -107,8 +108,9 @@ bool StateMenus::handleCommand(int commandId) {
     } else if (commandId == command::saveStateAs || commandId == command::loadStateFrom) {
         const bool saving = commandId == command::saveStateAs;
         if (control_.machine() == nullptr) {
-            report(saving ? "State not saved: no program runs" : "State not loaded: no program runs",
-               false);
+            report(saving ? "State not saved: no program runs"
+                          : "State not loaded: no program runs",
+                   false);
             return true;
         }
         const QString path = chooseFile_(owner_, saving);

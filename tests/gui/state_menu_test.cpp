@@ -83,9 +83,9 @@ TEST_F(StateMenuTest, SlotsKeepTheStateByRomAndShowWhenItWasSaved) {
     window->handleCommand(32883); // Save State > Slot 3
     EXPECT_EQ(window->statusMessage(), "State saved: slot 3");
     EXPECT_NE(consoleText().indexOf("State saved: slot 3"), -1);
-    const std::filesystem::path slot = folder.path() /
-                                       QCoreApplication::applicationName().toStdString() /
-                                       "states" / (romDigestText(romDigestOf(rom)) + "-slot3.qvstate");
+    const std::filesystem::path slot =
+        folder.path() / QCoreApplication::applicationName().toStdString() / "states" /
+        (romDigestText(romDigestOf(rom)) + "-slot3.qvstate");
     EXPECT_TRUE(std::filesystem::is_regular_file(slot)) << slot;
     EXPECT_TRUE(itemText(32883).startsWith("Slot 3 (20")) << itemText(32883).toStdString();
     EXPECT_EQ(itemText(32893), itemText(32883)) << "the load item shows the same time";
@@ -116,7 +116,8 @@ TEST_F(StateMenuTest, StatesOfAnotherRomAreRefusedUntilThatRomIsLoaded) {
     start();
     window->handleCommand(command::showConsole);
     const std::string path = (folder.path() / "first.qvstate").string();
-    window->stateMenus().setFileChooser([&path](QWidget*, bool) { return QString::fromStdString(path); });
+    window->stateMenus().setFileChooser(
+        [&path](QWidget*, bool) { return QString::fromStdString(path); });
     startCounting("first.ch8", 1);
     machine()->stepInstruction();
     const auto saved = stateBytes();
@@ -127,8 +128,8 @@ TEST_F(StateMenuTest, StatesOfAnotherRomAreRefusedUntilThatRomIsLoaded) {
     const auto before = stateBytes();
     window->handleCommand(32871); // Load State From...
     const QString refusal = window->statusMessage();
-    EXPECT_TRUE(refusal.startsWith(QString::fromStdString("State not loaded: " + path +
-                                                          " is a state of another ROM (SHA-1 ")))
+    EXPECT_TRUE(refusal.startsWith(
+        QString::fromStdString("State not loaded: " + path + " is a state of another ROM (SHA-1 ")))
         << refusal.toStdString();
     EXPECT_TRUE(refusal.endsWith("); load that ROM first"));
     EXPECT_EQ(consoleText().count(refusal), 1);

@@ -166,8 +166,9 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
     result.seconds = elapsed();
     for (std::size_t i = 0; i < saved.size(); ++i) {
         if (!saved[i]) {
-            std::fprintf(stderr, "quorvix-run: the run ended before frame %llu; no state was "
-                                 "written to %s\n",
+            std::fprintf(stderr,
+                         "quorvix-run: the run ended before frame %llu; no state was "
+                         "written to %s\n",
                          static_cast<unsigned long long>(options.stateSaves[i].frame),
                          options.stateSaves[i].path.c_str());
             result.statesFailed = true;
