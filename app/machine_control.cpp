@@ -28,16 +28,16 @@ void MachineControl::startCurrentRom() {
     detectEmulatorMode();
     const auto rom = readRomImage(romPath_);
     // A Chip-16 ROM is not looked up in the (CHIP-8) programs database.
-    chip8Plan_ = planChip8Start(
-        choices_, rom && mode_ == MachineKind::Chip8
-                      ? std::optional<std::span<const std::uint8_t>>(*rom)
-                      : std::nullopt);
+    chip8Plan_ = planChip8Start(choices_, rom && mode_ == MachineKind::Chip8
+                                              ? std::optional<std::span<const std::uint8_t>>(*rom)
+                                              : std::nullopt);
     logMachineChoices(mode_, choices_, chip8Plan_);
     if (!rom) {
         logMessage("Error: Rom not found!");
         return;
     }
     machine_ = makeMachine(mode_, choices_, chip8Plan_);
+    romDigest_ = romDigestOf(*rom);
     machine_->load(*rom);
     for (const int inputCode : heldInputKeys_) {
         if (const auto key = machineKeyOfInputCode(mode_, static_cast<unsigned>(inputCode))) {

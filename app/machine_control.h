@@ -3,6 +3,7 @@
 // Reset and the command-line start, and Close. One per window; GUI thread only.
 
 #include "app/machine_choices.h"
+#include "app/save_state.h"
 #include "machine/machine.h"
 
 #include <cstddef>
@@ -62,6 +63,8 @@ class MachineControl {
     // The machine that runs or last ran, or null (before a start, after a failed one).
     Machine* machine() { return machine_.get(); }
     const std::string& romPath() const { return romPath_; }
+    // The SHA-1 of the ROM file the machine was started with, which names its states.
+    const RomDigest& romDigest() const { return romDigest_; }
     const std::string& romFileTitle() const { return romFileTitle_; }
 
     const MachineChoices& choices() const { return choices_; }
@@ -85,5 +88,6 @@ class MachineControl {
     MachineChoices choices_;
     Chip8Plan chip8Plan_;
     std::unique_ptr<Machine> machine_;
+    RomDigest romDigest_{};
     std::set<int> heldInputKeys_;
 };

@@ -38,5 +38,11 @@ enum Id : int {
     speedOwn = 32820,
     speedFirstStep = 32821,
     speedLastStep = 32827,
+    // The File menu's save states: a file chosen in a dialog, and slots 1-9 of the
+    // "Save State" and "Load State" submenus (the base + the slot).
+    saveStateAs = 32870,
+    loadStateFrom = 32871,
+    saveStateSlotBase = 32880,
+    loadStateSlotBase = 32890,
 };
 } // namespace command

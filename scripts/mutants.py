@@ -150,4 +150,23 @@ MUTANTS = [
     ("chip16/instructions.cpp",
      "    const std::int32_t dividend = static_cast<std::int16_t>(x);\n    const std::int32_t divisor = static_cast<std::int16_t>(y);\n    if (divisor == 0 ||",
      "    const std::int32_t dividend = x;\n    const std::int32_t divisor = y;\n    if (divisor == 0 ||"),
+    # Save-state files: the layout, the checks on what is read, the write that keeps the
+    # old file.
+    ("app/save_state.cpp", "out_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));",
+     "out_.push_back(static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i))));"),
+    ("app/save_state.cpp", "    if (version > saveStateVersion) {", "    if (version > saveStateVersion + 1) {"),
+    ("app/save_state.cpp", "    if (bytes.size() > whole) {", "    if (bytes.size() > whole + 1) {"),
+    ("app/save_state.cpp", "    if (crc32Of(checked) != readNumber(bytes, checked.size(), crcSize)) {",
+     "    if (false) {"),
+    ("app/save_state.cpp", "    if (reading.saved->rom != rom) {", "    if (false) {"),
+    ("app/save_state.cpp", 'f.byte(s.sp, "stack pointer", 15);', 'f.byte(s.sp, "stack pointer", 16);'),
+    ("app/save_state.cpp", 'f.bytes(s.screen, "screen pixel", 15);', 'f.bytes(s.screen, "screen pixel", 255);'),
+    ("app/save_state.cpp", "        if (!(value >= min && value <= max)) {", "        if (value < min || value > max) {"),
+    ("app/save_state.cpp", 'f.real(s.cycles, "frame cycle count", 0.0, chip16CyclesPerFrame + 1.0);',
+     'f.real(s.cycles, "frame cycle count", -1.0, chip16CyclesPerFrame + 1.0);'),
+    ("app/save_state.cpp", "    f.bytes(std::span(s.memory).first(chip8MemoryBytes(s.rules)));",
+     "    f.bytes(std::span(s.memory).first(chip8MemorySize));"),
+    ("app/state_file.cpp", "    bool done = writeAll(calls, file, bytes) && calls.sync(file) == 0;",
+     "    bool done = writeAll(calls, file, bytes);"),
+    ("app/state_file.cpp", "        ::unlink(temporary.c_str());\n", ""),
 ]

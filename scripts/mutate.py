@@ -37,6 +37,8 @@ SUITES = {
     "app/chip16": ["chip16_tests", "shell_tests"],
     "app/key_tables": ["foundation_tests", "chip8_tests"],
     "app/machine_control": ["shell_tests"],
+    "app/save_state": ["state_tests"],
+    "app/state_": ["state_tests"],
     "machine/": ["chip8_tests", "shell_tests"],
     "app/gui/": ["gui_tests", "main_window_x11_tests"],
     "platform/clock": ["foundation_tests", "chip16_tests"],

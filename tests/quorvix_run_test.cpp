@@ -9,6 +9,9 @@
 #include "tools/quorvix_run/pokes.h"
 #include "tools/quorvix_run/run_rom.h"
 
+#include <algorithm>
+#include <fstream>
+
 namespace {
 using namespace chip8reg;
 
@@ -41,6 +44,40 @@ TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
     for (const char* stat : {"instructions: ", "instructions per second: ", "frames: "}) {
         EXPECT_NE(output.find(stat), std::string::npos) << stat;
     }
+}
+
+// A state written during one run starts another where the first left off; a state of
+// another ROM is refused with one line and status 1.
+TEST_F(QuorvixRunTest, StatesCarryARunOver) {
+    Chip8Program p;
+    const auto loop = p.label();
+    p.bind(loop).add(V0, 1).jp(loop);
+    const std::string rom = folder.write("count.ch8", p.bytes());
+    const std::string state = (folder.path() / "count.qvstate").string();
+    const auto [saved, savedOutput] =
+        runTool("--variant chip8 --speed 2 --frames 12 --log --save-state " + state + "@10 " + rom);
+    EXPECT_EQ(saved, 0) << savedOutput;
+    EXPECT_NE(savedOutput.find("State saved: " + state), std::string::npos) << savedOutput;
+
+    // The second run's V0 (the file's byte 55) counts on from the first run's, not from 0.
+    const std::string again = (folder.path() / "again.qvstate").string();
+    const auto [loaded, loadedOutput] =
+        runTool("--frames 0 --load-state " + state + " --save-state " + again + "@0 --log " + rom);
+    EXPECT_EQ(loaded, 0) << loadedOutput;
+    EXPECT_NE(loadedOutput.find("State loaded: " + state), std::string::npos) << loadedOutput;
+    const auto counted = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        file.seekg(55);
+        return file.get();
+    };
+    EXPECT_GE(counted(state), 5);
+    EXPECT_GE(counted(again), counted(state));
+
+    const std::string other = folder.write("other.ch8", Chip8Program().jp(0x200).bytes());
+    const auto [refused, refusedOutput] = runTool("--frames 2 --load-state " + state + " " + other);
+    EXPECT_EQ(refused, 1);
+    EXPECT_NE(refusedOutput.find("is a state of another ROM"), std::string::npos) << refusedOutput;
+    EXPECT_EQ(std::count(refusedOutput.begin(), refusedOutput.end(), '\n'), 1) << refusedOutput;
 }
 
 TEST_F(QuorvixRunTest, FailuresGiveANonZeroStatus) {

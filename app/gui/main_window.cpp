@@ -103,7 +103,10 @@ QString firstLocalFile(const QMimeData* data) {
 } // namespace
 
 MainWindow::MainWindow(const MachineChoices& choices)
-    : picture_(new PictureWidget(this)), frame_(new PictureFrame(picture_, this)),
+    : stateMenus_(
+          this, control_, [this](const QString& text) { showStatusMessage(text); },
+          [this] { return statusMessage(); }),
+      picture_(new PictureWidget(this)), frame_(new PictureFrame(picture_, this)),
       chooseRom_(chooseRomWithDialog), editSwitches_(editSwitchesWithDialog) {
     control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
@@ -113,6 +116,7 @@ MainWindow::MainWindow(const MachineChoices& choices)
     statusBar()->hide();
     setAcceptDrops(true);
     buildMenus();
+    statusBar()->hide();
     resize(templateSize);
 }
 
@@ -142,6 +146,11 @@ void MainWindow::buildMenus() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     addCommand(file, QStringLiteral("Close"), command::close, false)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    file->addSeparator();
+    stateMenus_.build(file, [this](QMenu* menu, const QString& text, int commandId) {
+        return addCommand(menu, text, commandId, false);
+    });
+    file->addSeparator();
     addCommand(file, QStringLiteral("E&xit"), command::exit, false)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -278,7 +287,7 @@ void MainWindow::handleCommand(int commandId) {
     case command::speedLastStep: chooseSpeed(commandId); break;
     case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
-    default: break; // ids without a menu item do nothing
+    default: stateMenus_.handleCommand(commandId); break; // other ids do nothing
     }
 }
 

@@ -4,6 +4,7 @@
 // box, Escape and the commands posted by workers arrive at handleCommand.
 
 #include "app/gui/key_mapping.h"
+#include "app/gui/state_menus.h"
 #include "app/machine_control.h"
 #include "chip8/chip8_rules.h"
 #include "platform/qt/host_window.h"
@@ -61,14 +62,18 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
     QSize clientSize() const;
     PictureFrame* pictureFrame() const { return frame_; }
-    // The line the window shows below the picture (why the last start failed), or an
-    // empty string when there is none.
-    QString statusMessage() const;
     bool isMenuItemChecked(int commandId) const;
     QAction* menuAction(int commandId) const;
     PictureWidget* picture() const { return picture_; }
     // The machine the window shows and the user's choices for it.
     MachineControl& control() { return control_; }
+    // The File menu's save-state items.
+    StateMenus& stateMenus() { return stateMenus_; }
+    // One line below the picture (why the last start failed, a refused state; the
+    // picture keeps its size); empty hides it.
+    void showStatusMessage(const QString& text);
+    // What that line shows, or an empty string while it is hidden.
+    QString statusMessage() const;
     // The scale of the last "Window xN" (2 at start).
     int windowScale() const { return windowScale_; }
 
@@ -113,12 +118,12 @@ class MainWindow final : public QMainWindow, public HostWindow {
     // current scale (unless it fills the screen), and a failed start says why.
     void sizeForMachine();
     void reportStartOutcome();
-    void showStatusMessage(const QString& text);
     QSize machinePictureSize() const;
     QSize fitOnScreen(QSize wanted, QSize client) const;
     void moveOntoScreen();
 
     MachineControl control_;
+    StateMenus stateMenus_;
     PictureWidget* picture_;
     int windowScale_ = 2;
     PictureFrame* frame_;

@@ -51,6 +51,16 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                    "write a byte into memory after loading (e.g. 0x1FF=2); repeatable")
         ->type_name("ADDR=BYTE")
         ->allow_extra_args(false);
+    std::vector<std::string> stateSaves;
+    app.add_option("--save-state", stateSaves,
+                   "write the machine's state to FILE at refresh period FRAME; repeatable")
+        ->type_name("FILE@FRAME")
+        ->allow_extra_args(false);
+    auto* loadStateOption =
+        app.add_option("--load-state", options.loadStatePath,
+                       "start from the state in FILE (taken from the same ROM) instead of the "
+                       "ROM's first instruction")
+            ->type_name("FILE");
     auto* screenshotOption = app.add_option("--screenshot", options.screenshotPath,
                                             "write the last presented frame as PNG")
                                  ->type_name("FILE");
@@ -114,6 +124,17 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
             }
         } else if (!options.frames) {
             options.seconds = defaultSeconds;
+        }
+        for (const std::string& text : stateSaves) {
+            const auto save = parseStateSave(text);
+            if (!save) {
+                throw CLI::ValidationError("--save-state",
+                                           "expected FILE@FRAME, got " + quotedArgument(text));
+            }
+            options.stateSaves.push_back(*save);
+        }
+        if (loadStateOption->count() > 0 && options.loadStatePath.empty()) {
+            throw CLI::ValidationError("--load-state", "expected a file name, got \"\"");
         }
         if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");

@@ -5,6 +5,7 @@
 #include "chip8/chip8_switches.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
+#include "tools/quorvix_run/run_limits.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,9 @@ struct RunOptions {
     std::optional<double> seconds;
     std::vector<KeyHold> keyHolds;
     std::vector<Poke> pokes;
+    // States written during the run, and a state the machine starts from.
+    std::vector<StateSave> stateSaves;
+    std::string loadStatePath;
     std::string screenshotPath;
     bool screenText = false;
     bool log = false;

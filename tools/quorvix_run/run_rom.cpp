@@ -2,6 +2,7 @@
 
 #include "app/chip8_runtime.h"
 #include "app/machine_choices.h"
+#include "app/state_transfer.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/tick_pacer.h"
 #include "display/picture_display.h"
@@ -23,6 +24,8 @@ constexpr auto idleCheckInterval = std::chrono::milliseconds(10);
 
 struct RunResult {
     bool loaded = true;
+    // A state could not be written, or a --save-state frame was never reached.
+    bool statesFailed = false;
     double seconds = 0;
 };
 
@@ -66,9 +69,12 @@ class DisplayClockCount {
     std::uint64_t start_;
 };
 
-// Stops whatever runs, reads and loads the ROM, writes the pokes and starts the
-// machine; false when the ROM could not be read (the machine then stays stopped).
-bool startRom(const RunOptions& options, const MachineChoices& choices, Machine& machine) {
+// Stops whatever runs, reads and loads the ROM, restores the state to start from (given
+// `stateRefused`, at the first start: a Reset starts the ROM from its beginning), writes
+// the pokes and starts the machine; false when the ROM could not be read or the state
+// was refused (which sets `stateRefused`); the machine then stays stopped.
+bool startRom(const RunOptions& options, const MachineChoices& choices, Machine& machine,
+              RomDigest& digest, bool* stateRefused) {
     machine.stop();
     const auto rom = readRomImage(options.romPath);
     if (auto* chip8 = dynamic_cast<Chip8Runtime*>(&machine)) {
@@ -84,7 +90,18 @@ bool startRom(const RunOptions& options, const MachineChoices& choices, Machine&
         logMessage("Error: Rom not found!");
         return false;
     }
+    digest = romDigestOf(*rom);
     machine.load(*rom);
+    if (stateRefused != nullptr && !options.loadStatePath.empty()) {
+        const StateOutcome outcome =
+            loadStateFromFile(machine, digest, options.loadStatePath, options.loadStatePath);
+        if (!outcome.done) {
+            std::fprintf(stderr, "quorvix-run: %s\n", outcome.message.c_str());
+            *stateRefused = true;
+            return false;
+        }
+        logMessage("%s", outcome.message.c_str());
+    }
     for (const Poke& poke : options.pokes) {
         machine.poke(poke.address, poke.value);
     }
@@ -92,11 +109,34 @@ bool startRom(const RunOptions& options, const MachineChoices& choices, Machine&
     return true;
 }
 
+// Writes the states whose refresh period has come; false when one could not be written.
+bool saveDueStates(const RunOptions& options, const Machine& machine, const RomDigest& digest,
+                   std::uint64_t frames, std::vector<bool>& saved) {
+    bool ok = true;
+    for (std::size_t i = 0; i < options.stateSaves.size(); ++i) {
+        const StateSave& save = options.stateSaves[i];
+        if (saved[i] || save.frame > frames) {
+            continue;
+        }
+        saved[i] = true;
+        const StateOutcome outcome = saveStateToFile(machine, digest, save.path, save.path);
+        if (outcome.done) {
+            logMessage("%s", outcome.message.c_str());
+        } else {
+            std::fprintf(stderr, "quorvix-run: %s\n", outcome.message.c_str());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 // Runs until a limit is reached, acting on the commands the machine posts to the
 // window as the shell would: Reset starts the same ROM again.
 RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices, Machine& machine,
-                        const headless::FrameSink& sink, const DisplayClockCount& clock) {
+                        RomDigest& digest, const headless::FrameSink& sink,
+                        const DisplayClockCount& clock) {
     RunResult result;
+    std::vector<bool> saved(options.stateSaves.size(), false);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -108,11 +148,14 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
         const std::uint64_t frames = clock.periods(presented);
         applyKeyHolds(options.keyHolds, frames, machine);
         for (const int posted : headless::takePostedCommands()) {
-            if (posted == command::reset && !startRom(options, choices, machine)) {
+            if (posted == command::reset && !startRom(options, choices, machine, digest, nullptr)) {
                 result.loaded = false;
                 result.seconds = elapsed();
                 return result;
             }
+        }
+        if (!saveDueStates(options, machine, digest, frames, saved)) {
+            result.statesFailed = true;
         }
         if ((options.frames && frames >= *options.frames) ||
             (options.seconds && elapsed() >= *options.seconds)) {
@@ -121,6 +164,16 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
         presented = sink.waitForFrameAfter(presented, clock.untilNextTick());
     }
     result.seconds = elapsed();
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        if (!saved[i]) {
+            std::fprintf(stderr,
+                         "quorvix-run: the run ended before frame %llu; no state was "
+                         "written to %s\n",
+                         static_cast<unsigned long long>(options.stateSaves[i].frame),
+                         options.stateSaves[i].path.c_str());
+            result.statesFailed = true;
+        }
+    }
     return result;
 }
 
@@ -185,8 +238,10 @@ int runRom(const RunOptions& options) {
 
     RunResult result;
     const DisplayClockCount clock(options.noWait, elapsedNanoseconds());
-    if (startRom(options, choices, *machine)) {
-        result = runUntilLimit(options, choices, *machine, sink, clock);
+    RomDigest digest{};
+    bool stateRefused = false;
+    if (startRom(options, choices, *machine, digest, &stateRefused)) {
+        result = runUntilLimit(options, choices, *machine, digest, sink, clock);
     } else {
         result.loaded = false;
     }
@@ -194,11 +249,11 @@ int runRom(const RunOptions& options) {
     headless::setMainSurface(nullptr);
 
     if (!result.loaded) {
-        if (!options.log) {
+        if (!options.log && !stateRefused) {
             std::fprintf(stderr, "quorvix-run: cannot load %s\n", options.romPath.c_str());
         }
         return 1;
     }
     const bool ok = writeOutputs(options, *machine, sink, result, machine->instructionsExecuted());
-    return ok ? 0 : 1;
+    return ok && !result.statesFailed ? 0 : 1;
 }
