@@ -103,6 +103,7 @@ void Chip16Runtime::resume() {
 void Chip16Runtime::stepInstruction() {
     withExecuteHeld([this] {
         watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
         stepChip16Instruction(machine_);
         watch_.stops().checkNext();
         takeStop();
@@ -112,6 +113,7 @@ void Chip16Runtime::stepInstruction() {
 void Chip16Runtime::stepFrame() {
     withExecuteHeld([this] {
         watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
         stepChip16Frame(machine_);
         watch_.stops().checkNext();
         takeStop();

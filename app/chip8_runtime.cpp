@@ -130,6 +130,7 @@ std::uint64_t Chip8Runtime::machineNow() const {
 void Chip8Runtime::stepInstruction() {
     withExecuteHeld([this] {
         watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
         stepChip8Instruction(machine_, machineNow());
         watch_.stops().checkNext();
         takeStop();
@@ -139,6 +140,7 @@ void Chip8Runtime::stepInstruction() {
 void Chip8Runtime::stepFrame() {
     withExecuteHeld([this] {
         watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
         stepChip8Frame(machine_, machineNow());
         watch_.stops().checkNext();
         takeStop();

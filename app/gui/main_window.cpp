@@ -3,6 +3,8 @@
 #include "app/console_control.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
+#include "app/gui/debug_menu.h"
+#include "app/gui/debugger_window.h"
 #include "app/gui/switches_dialog.h"
 #include "chip8/chip8_switches.h"
 #include "machine/machine_settings.h"
@@ -74,8 +76,8 @@ QString firstLocalFile(const QMimeData* data) {
 } // namespace
 
 MainWindow::MainWindow(const MachineChoices& choices)
-    : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog),
-      editSwitches_(editSwitchesWithDialog) {
+    : picture_(new PictureWidget(this)), debugMenu_(std::make_unique<DebugMenu>(control_)),
+      chooseRom_(chooseRomWithDialog), editSwitches_(editSwitchesWithDialog) {
     control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
     setWindowIcon(appIcon());
@@ -147,11 +149,16 @@ void MainWindow::buildMenus() {
                true)
         ->setChecked(control_.choices().chip16Extended);
 
+    QMenu* debug = menuBar()->addMenu(QStringLiteral("&Debug"));
+    debugMenu_->build(debug, [this](QMenu* menu, const QString& text, int id, bool checkable) {
+        return addCommand(menu, text, id, checkable);
+    });
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
 
     // An open menu takes the keyboard, so key releases would never reach the window.
-    for (QMenu* menu : {file, screen, machine, help}) {
+    for (QMenu* menu : {file, screen, machine, debug, help}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { control_.releaseKeys(); });
     }
 }
@@ -230,8 +237,12 @@ void MainWindow::handleCommand(int commandId) {
     case command::speedLastStep: chooseSpeed(commandId); break;
     case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
-    default: break; // ids without a menu item do nothing
+    default:
+        debugMenu_->handleCommand(commandId);
+        break; // other ids without a menu item do nothing
     }
+    // Load, Reset and Close change the machine the Debug items act on.
+    debugMenu_->updateItems();
 }
 
 void MainWindow::applyWindowScale(int scale) {
@@ -329,6 +340,9 @@ void MainWindow::endWindow(int result) {
     // The window goes at once; the machines stop behind it. No worker may outlive the
     // window it presents to, nor the process.
     hide();
+    if (DebuggerWindow* debugger = debugMenu_->debugger()) {
+        debugger->hide();
+    }
     control_.closeRom();
     registerHostWindow(nullptr);
     if (endedHandler_) {

@@ -13,8 +13,10 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
+class DebugMenu;
 class PictureWidget;
 class QAction;
 
@@ -61,6 +63,8 @@ class MainWindow final : public QMainWindow, public HostWindow {
     PictureWidget* picture() const { return picture_; }
     // The machine the window shows and the user's choices for it.
     MachineControl& control() { return control_; }
+    // The Debug menu and its Debugger window.
+    DebugMenu& debugMenu() { return *debugMenu_; }
     // The scale of the last "Window xN" (2 at start).
     int windowScale() const { return windowScale_; }
 
@@ -99,6 +103,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
     MachineControl control_;
     PictureWidget* picture_;
+    std::unique_ptr<DebugMenu> debugMenu_;
     int windowScale_ = 2;
     std::map<int, QAction*> actions_;
     RomChooser chooseRom_;
