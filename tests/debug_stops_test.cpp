@@ -141,28 +141,37 @@ TEST_F(DebugStopsTest, ABreakpointOnTheFirstInstructionStopsBeforeItAndStepsRunT
     runtime.stop();
 }
 
-// Under paced rules the machine stops in the middle of a tick and the tick goes on
-// where it stopped: the timers stepped once for it, not again.
-TEST_F(DebugStopsTest, PacedBreakpointStopsInsideATick) {
+// Under paced rules a breakpoint stops inside a tick, and the tick goes on where it
+// stopped; one that stops before a tick's first instruction has not begun that tick
+// (its timers have not stepped).
+TEST_F(DebugStopsTest, PacedBreakpointsStopInsideAndBeforeTicks) {
     Chip8Rules paced = chip8RulesFor(Chip8Variant::Chip8);
-    paced.instructionsPerTick = 4;
+    paced.instructionsPerTick = 3;
     Chip8Runtime runtime(paced);
-    // 200 V2 = 0xFF; 202 DT = V2; 204 V0 += 1; 206 JP 204.
+    // 200 V2 = 0xFF; 202 DT = V2; 204 V0 += 1; 206 JP 204. Tick 1 runs 200-204, tick 2
+    // begins at 206.
     runtime.load(Chip8Program().ld(V2, 0xFF).setDelay(V2).add(V0, 1).jp(0x204).bytes());
     runtime.setBreakpoint(0x206, true);
     startUntilStopped(runtime);
     const Chip8Machine& m = runtime.machine();
+    EXPECT_EQ(m.pc, 0x206);
     EXPECT_EQ(m.ticksCompleted, 1u);
-    EXPECT_EQ(m.tickInstructionsDone, 3u);
+    EXPECT_EQ(m.tickInstructionsDone, 0u);
+    EXPECT_EQ(m.delayTimer, 0xFF);
+    // Continue: 206 begins tick 2, 204, and it stops before 206 inside the tick.
+    continueUntilStopped(runtime);
+    EXPECT_EQ(m.ticksCompleted, 2u);
+    EXPECT_EQ(m.tickInstructionsDone, 2u);
+    EXPECT_EQ(m.delayTimer, 0xFE);
+    EXPECT_EQ(runtime.instructionsExecuted(), 5u);
     runtime.setBreakpoint(0x206, false);
     runtime.stepInstruction(); // the tick's last instruction
     EXPECT_EQ(m.tickInstructionsDone, 0u);
-    EXPECT_EQ(m.ticksCompleted, 1u);
-    EXPECT_EQ(m.delayTimer, 0xFF);
-    runtime.stepFrame(); // a whole tick: the timer steps once
     EXPECT_EQ(m.ticksCompleted, 2u);
-    EXPECT_EQ(m.delayTimer, 0xFE);
-    EXPECT_EQ(runtime.instructionsExecuted(), 8u);
+    runtime.stepFrame(); // a whole tick: the timer steps once
+    EXPECT_EQ(m.ticksCompleted, 3u);
+    EXPECT_EQ(m.delayTimer, 0xFD);
+    EXPECT_EQ(runtime.instructionsExecuted(), 9u);
     runtime.stop();
 }
 
