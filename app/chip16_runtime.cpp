@@ -167,9 +167,8 @@ void Chip16Runtime::setTraceHook(TraceHook hook) {
 
 bool Chip16Runtime::setRegister(const std::string& name, std::uint32_t value) {
     bool written = false;
-    withExecuteHeld([this, &name, value, &written] {
-        written = setChip16Register(machine_, name, value);
-    });
+    withExecuteHeld(
+        [this, &name, value, &written] { written = setChip16Register(machine_, name, value); });
     return written;
 }
 
@@ -214,7 +213,8 @@ bool Chip16Runtime::restoreState(const std::any& state) {
 }
 
 void Chip16Runtime::poke(std::uint32_t address, std::uint8_t value) {
-    withExecuteHeld([this, address, value] { machine_.memory[address % chip16MemorySize] = value; });
+    withExecuteHeld(
+        [this, address, value] { machine_.memory[address % chip16MemorySize] = value; });
 }
 
 MachineView Chip16Runtime::view() const {

@@ -194,9 +194,8 @@ void Chip8Runtime::setTraceHook(TraceHook hook) {
 
 bool Chip8Runtime::setRegister(const std::string& name, std::uint32_t value) {
     bool written = false;
-    withExecuteHeld([this, &name, value, &written] {
-        written = setChip8Register(machine_, name, value);
-    });
+    withExecuteHeld(
+        [this, &name, value, &written] { written = setChip8Register(machine_, name, value); });
     return written;
 }
 

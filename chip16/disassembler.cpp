@@ -10,8 +10,8 @@ template <typename... Args> std::string format(const char* pattern, Args... args
 }
 
 // The condition names of Jx and Cx by the X field; 15 never holds and has no name.
-constexpr const char* conditionNames[16] = {"Z",  "NZ", "N", "NN", "P",  "O",  "NO", "A",
-                                            "AE", "B",  "BE", "G", "GE", "L", "LE", nullptr};
+constexpr const char* conditionNames[16] = {"Z",  "NZ", "N",  "NN", "P",  "O", "NO", "A",
+                                            "AE", "B",  "BE", "G",  "GE", "L", "LE", nullptr};
 
 struct Fields {
     unsigned opcode;

@@ -38,9 +38,9 @@ Chip8Disassembly system(std::uint16_t opcode, const Chip8Rules& rules) {
 }
 
 Chip8Disassembly arithmetic(std::uint16_t opcode, unsigned x, unsigned y) {
-    static const char* const names[16] = {"LD",  "OR",      "AND",     "XOR", "ADD", "SUB",
-                                          "SHR", "SUBN",    nullptr,   nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, "SHL",     nullptr};
+    static const char* const names[16] = {"LD",    "OR",    "AND",   "XOR",   "ADD",   "SUB",
+                                          "SHR",   "SUBN",  nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, "SHL",   nullptr};
     const char* name = names[opcode & 0xF];
     return name != nullptr ? known(format("%s V%X, V%X", name, x, y)) : unknown(opcode);
 }

@@ -22,9 +22,8 @@ void DebugStops::setBreakpoint(std::uint32_t address, bool on) {
 
 std::vector<std::uint32_t> DebugStops::breakpoints() const {
     std::vector<std::uint32_t> addresses;
-    for (std::uint32_t address = 0; address < breakpoints_.size() &&
-                                    addresses.size() < breakpointCount_;
-         ++address) {
+    for (std::uint32_t address = 0;
+         address < breakpoints_.size() && addresses.size() < breakpointCount_; ++address) {
         if (breakpoints_.test(address)) {
             addresses.push_back(address);
         }

@@ -67,8 +67,9 @@ class DebugStops {
     void setChoices(const StopChoices& choices) { choices_ = choices; }
     const StopChoices& choices() const { return choices_; }
     // Whether anything is to be checked at all.
-    bool active() const { return breakpointCount_ != 0 || choices_.onUnknownOpcode ||
-                                 choices_.onExitInstruction; }
+    bool active() const {
+        return breakpointCount_ != 0 || choices_.onUnknownOpcode || choices_.onExitInstruction;
+    }
 
     // The next instruction runs unchecked; or, again, every one is checked.
     void passNext() { passNext_ = true; }

@@ -328,13 +328,18 @@ TEST_F(DebugStopsTest, QuorvixRunTracesAndStopsAtABreak) {
     TempDirectory folder;
     // 200 V0 = 5; 202 V1 = 0xFF; 204 CALL 20A; 206 I = 300; 208 JP 208;
     // 20A V0 += V1 (carry); 20C RET.
-    const std::string rom = folder.write(
-        "trace.ch8",
-        Chip8Program().ld(V0, 5).ld(V1, 0xFF).call(0x20A).ldi(0x300).jp(0x208).add(V0, V1).ret()
-            .bytes());
+    const std::string rom = folder.write("trace.ch8", Chip8Program()
+                                                          .ld(V0, 5)
+                                                          .ld(V1, 0xFF)
+                                                          .call(0x20A)
+                                                          .ldi(0x300)
+                                                          .jp(0x208)
+                                                          .add(V0, V1)
+                                                          .ret()
+                                                          .bytes());
     const std::string trace = (folder.path() / "trace.txt").string();
-    const auto [status, output] = runCommand(std::string(QUORVIX_RUN_EXECUTABLE) +
-                                             " --trace " + trace + " --break 0x208 " + rom);
+    const auto [status, output] = runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " --trace " +
+                                             trace + " --break 0x208 " + rom);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(output, "break at 0x0208: JP 0x208\n"
                       "V0=04 V1=FF V2=00 V3=00 V4=00 V5=00 V6=00 V7=00\n"
@@ -353,13 +358,13 @@ TEST_F(DebugStopsTest, QuorvixRunTracesAndStopsAtABreak) {
                            "0206  A3 00        LD I, 0x300         I=0300\n");
 
     // An address the program never reaches is a failure, and one past memory a usage error.
-    const std::string never = std::string(QUORVIX_RUN_EXECUTABLE) + " --seconds 0.2 --break 0x400 " +
-                              rom + " 2>&1";
+    const std::string never =
+        std::string(QUORVIX_RUN_EXECUTABLE) + " --seconds 0.2 --break 0x400 " + rom + " 2>&1";
     EXPECT_EQ(runCommand(never), std::make_pair(1, std::string("quorvix-run: the program did not "
                                                                "reach 0x400\n")));
-    EXPECT_EQ(runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " --break 0x1000 " + rom +
-                         " 2>/dev/null")
-                  .first,
-              2);
+    EXPECT_EQ(
+        runCommand(std::string(QUORVIX_RUN_EXECUTABLE) + " --break 0x1000 " + rom + " 2>/dev/null")
+            .first,
+        2);
 }
 } // namespace

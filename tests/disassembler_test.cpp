@@ -29,21 +29,21 @@ std::string chip8Text(std::uint16_t opcode, const Chip8Rules& rules, std::uint16
 // The instructions every rule set runs: CHIP-8 and the SUPER-CHIP additions.
 TEST(Chip8DisassemblerTest, EveryChip8AndSuperChipFormReadsAsItsMnemonic) {
     const Chip8Case cases[] = {
-        {0x00E0, "CLS"},           {0x00EE, "RET"},           {0x00C0, "SCD 0"},
-        {0x00C7, "SCD 7"},         {0x00FB, "SCR"},           {0x00FC, "SCL"},
-        {0x00FD, "EXIT"},          {0x00FE, "LOW"},           {0x00FF, "HIGH"},
-        {0x1ABC, "JP 0xABC"},      {0x2204, "CALL 0x204"},    {0x3A12, "SE VA, 0x12"},
-        {0x4B0F, "SNE VB, 0x0F"},  {0x5120, "SE V1, V2"},     {0x6C7F, "LD VC, 0x7F"},
-        {0x7D01, "ADD VD, 0x01"},  {0x8010, "LD V0, V1"},     {0x8121, "OR V1, V2"},
-        {0x8232, "AND V2, V3"},    {0x8343, "XOR V3, V4"},    {0x8454, "ADD V4, V5"},
-        {0x8565, "SUB V5, V6"},    {0x8676, "SHR V6, V7"},    {0x8787, "SUBN V7, V8"},
-        {0x889E, "SHL V8, V9"},    {0x9AB0, "SNE VA, VB"},    {0xA123, "LD I, 0x123"},
-        {0xB345, "JP V0, 0x345"},  {0xC4FF, "RND V4, 0xFF"},  {0xD125, "DRW V1, V2, 5"},
-        {0xDEF0, "DRW VE, VF, 0"}, {0xE59E, "SKP V5"},        {0xE6A1, "SKNP V6"},
-        {0xF107, "LD V1, DT"},     {0xF20A, "LD V2, K"},      {0xF315, "LD DT, V3"},
-        {0xF418, "LD ST, V4"},     {0xF51E, "ADD I, V5"},     {0xF629, "LD F, V6"},
-        {0xF730, "LD HF, V7"},     {0xF833, "LD B, V8"},      {0xF955, "LD [I], V9"},
-        {0xFA65, "LD VA, [I]"},    {0xF775, "LD R, V7"},      {0xF385, "LD V3, R"},
+        {0x00E0, "CLS"},           {0x00EE, "RET"},          {0x00C0, "SCD 0"},
+        {0x00C7, "SCD 7"},         {0x00FB, "SCR"},          {0x00FC, "SCL"},
+        {0x00FD, "EXIT"},          {0x00FE, "LOW"},          {0x00FF, "HIGH"},
+        {0x1ABC, "JP 0xABC"},      {0x2204, "CALL 0x204"},   {0x3A12, "SE VA, 0x12"},
+        {0x4B0F, "SNE VB, 0x0F"},  {0x5120, "SE V1, V2"},    {0x6C7F, "LD VC, 0x7F"},
+        {0x7D01, "ADD VD, 0x01"},  {0x8010, "LD V0, V1"},    {0x8121, "OR V1, V2"},
+        {0x8232, "AND V2, V3"},    {0x8343, "XOR V3, V4"},   {0x8454, "ADD V4, V5"},
+        {0x8565, "SUB V5, V6"},    {0x8676, "SHR V6, V7"},   {0x8787, "SUBN V7, V8"},
+        {0x889E, "SHL V8, V9"},    {0x9AB0, "SNE VA, VB"},   {0xA123, "LD I, 0x123"},
+        {0xB345, "JP V0, 0x345"},  {0xC4FF, "RND V4, 0xFF"}, {0xD125, "DRW V1, V2, 5"},
+        {0xDEF0, "DRW VE, VF, 0"}, {0xE59E, "SKP V5"},       {0xE6A1, "SKNP V6"},
+        {0xF107, "LD V1, DT"},     {0xF20A, "LD V2, K"},     {0xF315, "LD DT, V3"},
+        {0xF418, "LD ST, V4"},     {0xF51E, "ADD I, V5"},    {0xF629, "LD F, V6"},
+        {0xF730, "LD HF, V7"},     {0xF833, "LD B, V8"},     {0xF955, "LD [I], V9"},
+        {0xFA65, "LD VA, [I]"},    {0xF775, "LD R, V7"},     {0xF385, "LD V3, R"},
     };
     // (The SUPER-CHIP rule sets read Bnnn differently; see below.)
     for (const Chip8Variant variant :
@@ -66,8 +66,8 @@ TEST(Chip8DisassemblerTest, XoChipFormsReadOnlyUnderItsRules) {
     EXPECT_EQ(longLoad.text, "LD I, 0xBEEF");
     EXPECT_EQ(longLoad.length, 4);
     const Chip8Case cases[] = {
-        {0x00D3, "SCU 3"},         {0x5122, "SAVE V1 - V2"}, {0x5E43, "LOAD VE - V4"},
-        {0xF301, "PLANE 3"},       {0xF001, "PLANE 0"},      {0xF002, "AUDIO"},
+        {0x00D3, "SCU 3"},    {0x5122, "SAVE V1 - V2"}, {0x5E43, "LOAD VE - V4"},
+        {0xF301, "PLANE 3"},  {0xF001, "PLANE 0"},      {0xF002, "AUDIO"},
         {0xF53A, "PITCH V5"},
     };
     for (const Chip8Case& c : cases) {
@@ -84,8 +84,8 @@ TEST(Chip8DisassemblerTest, XoChipFormsReadOnlyUnderItsRules) {
 }
 
 TEST(Chip8DisassemblerTest, OpcodesOfNoFormReadAsData) {
-    for (const std::uint16_t opcode : {0x0000, 0x0123, 0x00E1, 0x5121, 0x8008, 0x800F, 0x9001,
-                                       0xE19F, 0xF1FF}) {
+    for (const std::uint16_t opcode :
+         {0x0000, 0x0123, 0x00E1, 0x5121, 0x8008, 0x800F, 0x9001, 0xE19F, 0xF1FF}) {
         const Chip8Disassembly d = disassembleChip8(opcode, 0, quorvixRules);
         EXPECT_FALSE(d.known) << std::hex << opcode;
     }

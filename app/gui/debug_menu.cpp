@@ -23,11 +23,10 @@ DebugMenu::~DebugMenu() = default;
 void DebugMenu::build(QMenu* menu, const AddCommand& addCommand) {
     pauseItem_ = addCommand(menu, QStringLiteral("Pause"), command::debugPauseContinue, false);
     setShortcuts(pauseItem_, {QKeySequence(Qt::Key_F5), QKeySequence(Qt::Key_Pause)});
-    stepInstructionItem_ = addCommand(menu, QStringLiteral("Step Instruction"),
-                                      command::debugStepInstruction, false);
+    stepInstructionItem_ =
+        addCommand(menu, QStringLiteral("Step Instruction"), command::debugStepInstruction, false);
     setShortcuts(stepInstructionItem_, {QKeySequence(Qt::Key_F10)});
-    stepFrameItem_ =
-        addCommand(menu, QStringLiteral("Step Frame"), command::debugStepFrame, false);
+    stepFrameItem_ = addCommand(menu, QStringLiteral("Step Frame"), command::debugStepFrame, false);
     setShortcuts(stepFrameItem_, {QKeySequence(Qt::Key_F8)});
     menu->addSeparator();
     debuggerItem_ = addCommand(menu, QStringLiteral("Show Debugger"), command::showDebugger, true);

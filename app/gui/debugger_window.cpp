@@ -240,8 +240,8 @@ void DebuggerWindow::showDisassembly(const Machine& machine, const MachineView& 
         const bool atPc = address == pc;
         disassembly_->item(row, 0)->setText(atBreakpoint ? QStringLiteral("\u25CF") : QString());
         disassembly_->item(row, 0)->setForeground(QBrush(breakpointColour));
-        disassembly_->item(row, 1)->setText((atPc ? QStringLiteral("\u25B6") : QStringLiteral(" ")) +
-                                            hex(address, 4));
+        disassembly_->item(row, 1)->setText(
+            (atPc ? QStringLiteral("\u25B6") : QStringLiteral(" ")) + hex(address, 4));
         disassembly_->item(row, 2)->setText(bytes.trimmed());
         disassembly_->item(row, 3)->setText(QString::fromStdString(instruction.text));
         for (int column = 0; column < 4; ++column) {
@@ -249,10 +249,10 @@ void DebuggerWindow::showDisassembly(const Machine& machine, const MachineView& 
             item->setData(Qt::UserRole, address);
             item->setBackground(atPc ? QBrush(pcRowColour) : QBrush());
         }
-        const auto length = row < rowsBeforePc
-                                ? step
-                                : std::max<std::uint32_t>(
-                                      static_cast<std::uint32_t>(instruction.bytes.size()), 1);
+        const auto length =
+            row < rowsBeforePc
+                ? step
+                : std::max<std::uint32_t>(static_cast<std::uint32_t>(instruction.bytes.size()), 1);
         address = (address + length) % size;
     }
 }

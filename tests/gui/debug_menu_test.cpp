@@ -76,10 +76,10 @@ TEST_F(DebugMenuTest, DebugMenuItemsIdsShortcutsAndEnabledStates) {
     ASSERT_NE(debug, nullptr);
     QStringList items;
     for (const QAction* item : debug->actions()) {
-        items << (item->isSeparator() ? QStringLiteral("-")
-                                      : item->text() + QLatin1Char('=') +
-                                            QString::number(item->data().toInt()) +
-                                            QLatin1Char('=') + item->shortcut().toString());
+        items << (item->isSeparator()
+                      ? QStringLiteral("-")
+                      : item->text() + QLatin1Char('=') + QString::number(item->data().toInt()) +
+                            QLatin1Char('=') + item->shortcut().toString());
     }
     EXPECT_EQ(items, QStringList({"Pause=32850=F5", "Step Instruction=32851=F10",
                                   "Step Frame=32852=F8", "-", "Show Debugger=32853=Ctrl+D"}));
@@ -186,13 +186,8 @@ TEST_F(DebugMenuTest, DebuggerShowsTheStopAndEditsTakeEffectOnContinue) {
 TEST_F(DebugMenuTest, DebuggerRefreshesWhileAProgramDraws) {
     start();
     // Draws a glyph at a moving place forever.
-    load(folder.write("draw.ch8", Chip8Program()
-                                      .ldi(0)
-                                      .drw(V0, V1, 5)
-                                      .add(V0, 1)
-                                      .add(V1, 3)
-                                      .jp(0x202)
-                                      .bytes()));
+    load(folder.write(
+        "draw.ch8", Chip8Program().ldi(0).drw(V0, V1, 5).add(V0, 1).add(V1, 3).jp(0x202).bytes()));
     window->handleCommand(32853);
     const QString first = debugger()->statusLabel()->text();
     const std::uint64_t before = machine()->instructionsExecuted();

@@ -31,7 +31,8 @@ struct RunResult {
 
 bool breakFits(const RunOptions& options, const Machine& machine) {
     if (options.breakAddress && *options.breakAddress >= machine.memorySize()) {
-        std::fprintf(stderr, "quorvix-run: --break address 0x%X is outside the %u bytes of memory\n",
+        std::fprintf(stderr,
+                     "quorvix-run: --break address 0x%X is outside the %u bytes of memory\n",
                      *options.breakAddress, machine.memorySize());
         return false;
     }
