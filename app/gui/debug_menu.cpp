@@ -94,7 +94,7 @@ void DebugMenu::step(bool wholeFrame) {
 void DebugMenu::toggleDebugger() {
     if (debugger_ == nullptr) {
         debugger_ = std::make_unique<DebuggerWindow>(control_);
-        debugger_->setClosedHandler([this] { updateItems(); });
+        debugger_->setHiddenHandler([this] { updateItems(); });
     }
     if (debugger_->isVisible()) {
         debugger_->hide();

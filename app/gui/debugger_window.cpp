@@ -3,7 +3,6 @@
 #include "app/machine_control.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -349,13 +348,6 @@ bool DebuggerWindow::isMarkedChanged(const QString& name) const {
     return false;
 }
 
-void DebuggerWindow::closeEvent(QCloseEvent* event) {
-    QWidget::closeEvent(event);
-    if (closedHandler_) {
-        closedHandler_();
-    }
-}
-
 void DebuggerWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     refresh(false);
@@ -365,6 +357,10 @@ void DebuggerWindow::showEvent(QShowEvent* event) {
 void DebuggerWindow::hideEvent(QHideEvent* event) {
     refreshTimer_.stop();
     QWidget::hideEvent(event);
+    // Sent once the window is hidden, however that came about (the close box too).
+    if (hiddenHandler_) {
+        hiddenHandler_();
+    }
 }
 
 void DebuggerWindow::keyPressEvent(QKeyEvent* event) {

@@ -33,8 +33,8 @@ class DebuggerWindow final : public QWidget {
     // Reads the machine again. `stopped`: it has just stopped (a pause, a step, a
     // breakpoint), so the values now are the ones the next stop compares with.
     void refresh(bool stopped);
-    // The user closed the window.
-    void setClosedHandler(std::function<void()> handler) { closedHandler_ = std::move(handler); }
+    // Called whenever the window was hidden (its close box too).
+    void setHiddenHandler(std::function<void()> handler) { hiddenHandler_ = std::move(handler); }
 
     // A breakpoint on or off at the address, as a click on its row does.
     void toggleBreakpoint(std::uint32_t address);
@@ -52,7 +52,6 @@ class DebuggerWindow final : public QWidget {
     bool isMarkedChanged(const QString& name) const;
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -77,7 +76,7 @@ class DebuggerWindow final : public QWidget {
     QCheckBox* stopOnUnknown_;
     QCheckBox* stopOnExit_;
     QTimer refreshTimer_;
-    std::function<void()> closedHandler_;
+    std::function<void()> hiddenHandler_;
     // The machine the values below belong to; another one starts them afresh.
     const Machine* shownMachine_ = nullptr;
     // Registers at the last stop and at the one before it.

@@ -121,6 +121,11 @@ TEST_F(DebugMenuTest, DebugMenuItemsIdsShortcutsAndEnabledStates) {
     window->handleCommand(32853);
     EXPECT_FALSE(debugger()->isVisible());
     EXPECT_FALSE(window->isMenuItemChecked(32853));
+    // Its close box clears the check mark too.
+    window->handleCommand(32853);
+    EXPECT_TRUE(window->isMenuItemChecked(32853));
+    debugger()->close();
+    EXPECT_FALSE(window->isMenuItemChecked(32853));
 }
 
 // The window shows the stop, marks what changed since the one before, toggles
