@@ -3,8 +3,6 @@
 
 #include "app/chip16_runtime.h"
 #include "app/chip8_runtime.h"
-#include "chip16/frame_pacer.h"
-#include "chip8/tick_pacer.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "tests/support/captured_console.h"
@@ -249,8 +247,8 @@ TEST_F(DebugStopsTest, OptionalStopsBeforeUnknownOpcodesAndTheExitInstruction) {
 }
 
 TEST_F(DebugStopsTest, Chip16BreakpointStopsAgainOnTheFirstInstructionAfterContinue) {
-    setFramePacingEnabled(false);
     Chip16Runtime runtime(false);
+    runtime.machine().framePacing = false;
     // 0 LDI R0, 1; 4 ADDI R0, 1; 8 JMP 4.
     runtime.load(Chip16Program().ldi(0, 1).addi(0, 1).jmp(4).image());
     runtime.setBreakpoint(4, true);
@@ -267,7 +265,6 @@ TEST_F(DebugStopsTest, Chip16BreakpointStopsAgainOnTheFirstInstructionAfterConti
     EXPECT_EQ(runtime.machine().pc, 8);
     EXPECT_EQ(runtime.machine().R[0], 3);
     runtime.stop();
-    setFramePacingEnabled(true);
 }
 
 // Registers and memory written while paused are what the machine runs on after Continue.
