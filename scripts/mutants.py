@@ -149,7 +149,7 @@ MUTANTS = [
      'if ((opcode & 0xFFF0) == 0x00D0) {'),
     ("chip8/disassembler.cpp", 'return {format("LD I, 0x%04X", next), 4, true};',
      'return {format("LD I, 0x%04X", next), 2, true};'),
-    ("chip8/disassembler.cpp", '"SHR", "SUBN",', '"SUBN", "SHR",'),
+    ("chip8/disassembler.cpp", '"SHR",   "SUBN",', '"SUBN",   "SHR",'),
     ("chip8/disassembler.cpp", 'return n == 0 ? known(format("SNE V%X, V%X", x, y)) : unknown(opcode);',
      'return known(format("SNE V%X, V%X", x, y));'),
     ("chip16/disassembler.cpp", 'return format("FLIP %u, %u", (f.immediate >> 9) & 1, (f.immediate >> 8) & 1);',
@@ -157,8 +157,8 @@ MUTANTS = [
     ("chip16/disassembler.cpp", 'return form <= 4 ? threeForms("CMP", form - 3, f) : std::string();',
      'return form <= 5 ? threeForms("CMP", form - 3, f) : std::string();'),
     ("chip16/disassembler.cpp", "    if (text.empty() && extended) {", "    if (text.empty()) {"),
-    ("chip16/disassembler.cpp", '"AE", "B",  "BE", "G", "GE", "L", "LE", nullptr};',
-     '"AE", "BE", "B",  "G", "GE", "L", "LE", nullptr};'),
+    ("chip16/disassembler.cpp", '"AE", "B",  "BE", "G",  "GE", "L", "LE", nullptr};',
+     '"AE", "BE", "B",  "G",  "GE", "L", "LE", nullptr};'),
     # Breakpoints and stops: Continue leaves the stop, the next instruction is checked
     # again, nothing is checked without breakpoints or choices.
     ("machine/debugging.h", "            passNext_ = false;\n            return StopReason::none;",
