@@ -38,6 +38,11 @@ void MachineControl::startCurrentRom() {
     }
     machine_ = makeMachine(mode_, choices_, chip8Plan_);
     romDigest_ = romDigestOf(*rom);
+    machine_->setStopHook([](StopReason) { postCommand(command::debugStopped); });
+    machine_->setStopChoices(stopChoices_);
+    for (const std::uint32_t address : breakpoints_) {
+        machine_->setBreakpoint(address, true);
+    }
     machine_->load(*rom);
     for (const int inputCode : heldInputKeys_) {
         if (const auto key = machineKeyOfInputCode(mode_, static_cast<unsigned>(inputCode))) {
@@ -56,6 +61,9 @@ bool MachineControl::startChosenRom(const std::string& path, const std::string& 
 }
 
 void MachineControl::startDroppedRom(const std::string& path, const std::string& fileName) {
+    if (path != romPath_) {
+        breakpoints_.clear(); // they were addresses of the other program
+    }
     romPath_ = path;
     romFileTitle_ = fileName;
     startCurrentRom();
@@ -72,6 +80,24 @@ void MachineControl::closeRom() {
     // A Reset the exit instruction posted before the stop would start the closed ROM
     // again by itself.
     dropPostedCommands(command::reset);
+}
+
+void MachineControl::setBreakpoint(std::uint32_t address, bool on) {
+    if (on) {
+        breakpoints_.insert(address);
+    } else {
+        breakpoints_.erase(address);
+    }
+    if (machine_) {
+        machine_->setBreakpoint(address, on);
+    }
+}
+
+void MachineControl::setStopChoices(const StopChoices& choices) {
+    stopChoices_ = choices;
+    if (machine_) {
+        machine_->setStopChoices(choices);
+    }
 }
 
 void MachineControl::setFlickerFilter(bool on) {

@@ -7,6 +7,7 @@
 #include "machine/machine.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -76,6 +77,14 @@ class MachineControl {
     // Takes effect at once, on the running machine too.
     void setFlickerFilter(bool on);
 
+    // The debugger's breakpoints and stop choices: they reach the running machine at
+    // once and every machine a start makes for the same ROM (Load of another file drops
+    // the breakpoints). A machine that pauses itself posts command::debugStopped.
+    void setBreakpoint(std::uint32_t address, bool on);
+    const std::set<std::uint32_t>& breakpoints() const { return breakpoints_; }
+    void setStopChoices(const StopChoices& choices);
+    const StopChoices& stopChoices() const { return stopChoices_; }
+
     // A PC key (its input code, app/key_tables.h) went down or up. True when it is a key
     // of the current machine; a machine started later finds the keys still held.
     bool setInputKey(int inputCode, bool down);
@@ -90,4 +99,6 @@ class MachineControl {
     std::unique_ptr<Machine> machine_;
     RomDigest romDigest_{};
     std::set<int> heldInputKeys_;
+    std::set<std::uint32_t> breakpoints_;
+    StopChoices stopChoices_;
 };

@@ -44,5 +44,12 @@ enum Id : int {
     loadStateFrom = 32871,
     saveStateSlotBase = 32880,
     loadStateSlotBase = 32890,
+    // The Debug menu, and what the machine posts when it paused itself (a breakpoint or
+    // a chosen stop), which no menu item sends.
+    debugPauseContinue = 32850,
+    debugStepInstruction = 32851,
+    debugStepFrame = 32852,
+    showDebugger = 32853,
+    debugStopped = 32854,
 };
 } // namespace command

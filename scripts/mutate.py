@@ -46,6 +46,14 @@ SUITES = {
     "platform/": ["foundation_tests"],
     "platform/qt/": ["gui_tests", "picture_widget_x11_tests"],
     "platform/qt/x11_presenter": ["x11_presenter_tests", "picture_widget_x11_tests"],
+    "chip8/disassembler": ["debugger_tests"],
+    "chip16/disassembler": ["debugger_tests"],
+    "machine/debugging": ["debugger_tests"],
+    "app/debug_watch": ["debugger_tests"],
+    "chip8/interpreter": ["chip8_tests", "debugger_tests"],
+    "chip16/run_loop": ["chip16_tests", "debugger_tests"],
+    "app/chip8_runtime": ["chip8_tests", "shell_tests", "debugger_tests"],
+    "app/chip16_runtime": ["chip16_tests", "shell_tests", "debugger_tests"],
 }
 
 

@@ -3,6 +3,8 @@
 #include "app/console_control.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
+#include "app/gui/debug_menu.h"
+#include "app/gui/debugger_window.h"
 #include "app/gui/picture_frame.h"
 #include "app/gui/switches_dialog.h"
 #include "chip8/chip8_switches.h"
@@ -106,8 +108,9 @@ MainWindow::MainWindow(const MachineChoices& choices)
     : stateMenus_(
           this, control_, [this](const QString& text) { showStatusMessage(text); },
           [this] { return statusMessage(); }),
-      picture_(new PictureWidget(this)), frame_(new PictureFrame(picture_, this)),
-      chooseRom_(chooseRomWithDialog), editSwitches_(editSwitchesWithDialog) {
+      picture_(new PictureWidget(this)), debugMenu_(std::make_unique<DebugMenu>(control_)),
+      frame_(new PictureFrame(picture_, this)), chooseRom_(chooseRomWithDialog),
+      editSwitches_(editSwitchesWithDialog) {
     control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
     setWindowIcon(appIcon());
@@ -197,13 +200,18 @@ void MainWindow::buildMenus() {
                true)
         ->setChecked(control_.choices().chip16Extended);
 
+    QMenu* debug = menuBar()->addMenu(QStringLiteral("&Debug"));
+    debugMenu_->build(debug, [this](QMenu* menu, const QString& text, int id, bool checkable) {
+        return addCommand(menu, text, id, checkable);
+    });
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
 
     // An open menu takes the keyboard, so key releases would never reach the window:
     // what is held counts as released when a menu opens, and what was released (or
     // pressed) while it was open stays released when it closes.
-    for (QMenu* menu : {file, screen, machine, help}) {
+    for (QMenu* menu : {file, screen, machine, debug, help}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { control_.releaseKeys(); });
         connect(menu, &QMenu::aboutToHide, this, [this] { control_.releaseKeys(); });
     }
@@ -287,8 +295,15 @@ void MainWindow::handleCommand(int commandId) {
     case command::speedLastStep: chooseSpeed(commandId); break;
     case command::chip16Extended: toggleChip16Extended(); break;
     case command::about: showAbout(); break;
-    default: stateMenus_.handleCommand(commandId); break; // other ids do nothing
+    default:
+        // Ids without a menu item do nothing.
+        if (!stateMenus_.handleCommand(commandId)) {
+            debugMenu_->handleCommand(commandId);
+        }
+        break;
     }
+    // Load, Reset and Close change the machine the Debug items act on.
+    debugMenu_->updateItems();
 }
 
 QSize MainWindow::machinePictureSize() const {
@@ -497,6 +512,9 @@ void MainWindow::endWindow(int result) {
     // The window goes at once; the machines stop behind it. No worker may outlive the
     // window it presents to, nor the process.
     hide();
+    if (DebuggerWindow* debugger = debugMenu_->debugger()) {
+        debugger->hide();
+    }
     control_.closeRom();
     registerHostWindow(nullptr);
     if (endedHandler_) {

@@ -15,9 +15,11 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 class PictureFrame;
+class DebugMenu;
 class PictureWidget;
 class QAction;
 
@@ -74,6 +76,8 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void showStatusMessage(const QString& text);
     // What that line shows, or an empty string while it is hidden.
     QString statusMessage() const;
+    // The Debug menu and its Debugger window.
+    DebugMenu& debugMenu() { return *debugMenu_; }
     // The scale of the last "Window xN" (2 at start).
     int windowScale() const { return windowScale_; }
 
@@ -125,6 +129,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     MachineControl control_;
     StateMenus stateMenus_;
     PictureWidget* picture_;
+    std::unique_ptr<DebugMenu> debugMenu_;
     int windowScale_ = 2;
     PictureFrame* frame_;
     QRect geometryBeforeFullscreen_;

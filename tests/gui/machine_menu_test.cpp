@@ -27,7 +27,7 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
     for (const QAction* menu : window->menuBar()->actions()) {
         titles << menu->text();
     }
-    EXPECT_EQ(titles, QStringList({"&File", "Screen", "&Machine", "&Help"}));
+    EXPECT_EQ(titles, QStringList({"&File", "Screen", "&Machine", "&Debug", "&Help"}));
 
     const QMenu* machine = window->menuBar()->actions().at(2)->menu();
     ASSERT_NE(machine, nullptr);

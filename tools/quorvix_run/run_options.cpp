@@ -64,6 +64,16 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
     auto* screenshotOption = app.add_option("--screenshot", options.screenshotPath,
                                             "write the last presented frame as PNG")
                                  ->type_name("FILE");
+    auto* traceOption =
+        app.add_option("--trace", options.tracePath,
+                       "write one line per instruction to FILE: address, bytes, instruction, "
+                       "the registers it changed")
+            ->type_name("FILE");
+    std::string breakText;
+    auto* breakOption = app.add_option("--break", breakText,
+                                       "stop before the instruction at ADDR, print the "
+                                       "registers and end")
+                            ->type_name("ADDR");
     app.add_flag("--screen-text", options.screenText,
                  "print the machine's screen buffer as text rows");
     app.add_flag("--log", options.log, "show the console log on standard output");
@@ -138,6 +148,17 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         }
         if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
+        }
+        if (traceOption->count() > 0 && options.tracePath.empty()) {
+            throw CLI::ValidationError("--trace", "expected a file name, got \"\"");
+        }
+        if (breakOption->count() > 0) {
+            options.breakAddress = parseNumber(breakText);
+            if (!options.breakAddress) {
+                throw CLI::ValidationError("--break", "expected an address (decimal or 0x...), "
+                                                      "got " +
+                                                          quotedArgument(breakText));
+            }
         }
         // Only the names: the rule sets have no numbers a user could know.
         if (variantOption->count() > 0 && variantText == automaticVariantOption) {

@@ -25,6 +25,10 @@ struct RunOptions {
     std::vector<StateSave> stateSaves;
     std::string loadStatePath;
     std::string screenshotPath;
+    // One line per instruction executed goes to this file.
+    std::string tracePath;
+    // Stop before the instruction at this address, print the registers and end.
+    std::optional<std::uint32_t> breakAddress;
     bool screenText = false;
     bool log = false;
     bool stats = false;

@@ -12,6 +12,7 @@
 #include "platform/headless/headless_host.h"
 #include "platform/rom_file.h"
 #include "tools/quorvix_run/png_writer.h"
+#include "tools/quorvix_run/trace_lines.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,6 +28,47 @@ struct RunResult {
     // A state could not be written, or a --save-state frame was never reached.
     bool statesFailed = false;
     double seconds = 0;
+    // --break: the machine stopped at the breakpoint.
+    bool stoppedAtBreak = false;
+};
+
+bool breakFits(const RunOptions& options, const Machine& machine) {
+    if (options.breakAddress && *options.breakAddress >= machine.memorySize()) {
+        std::fprintf(stderr,
+                     "quorvix-run: --break address 0x%X is outside the %u bytes of memory\n",
+                     *options.breakAddress, machine.memorySize());
+        return false;
+    }
+    return true;
+}
+
+// The --trace file, written by the machine's worker.
+class TraceFile {
+  public:
+    explicit TraceFile(const std::string& path)
+        : file_(path.empty() ? nullptr : std::fopen(path.c_str(), "w")) {}
+    ~TraceFile() { close(); }
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+
+    bool isOpen() const { return file_ != nullptr; }
+    void write(const TracedInstruction& traced) {
+        const std::string line = formatTraceLine(traced);
+        std::fwrite(line.data(), 1, line.size(), file_);
+    }
+    // False when anything failed to reach the file.
+    bool close() {
+        if (file_ == nullptr) {
+            return true;
+        }
+        const bool ok = std::ferror(file_) == 0;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return ok && closed;
+    }
+
+  private:
+    std::FILE* file_;
 };
 
 // Under Automatic the rules, and with them the memory, come with the ROM: a poke may
@@ -157,6 +199,10 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
         if (!saveDueStates(options, machine, digest, frames, saved)) {
             result.statesFailed = true;
         }
+        if (options.breakAddress && machine.lastStop() == StopReason::breakpoint) {
+            result.stoppedAtBreak = true;
+            break;
+        }
         if ((options.frames && frames >= *options.frames) ||
             (options.seconds && elapsed() >= *options.seconds)) {
             break;
@@ -228,8 +274,19 @@ int runRom(const RunOptions& options) {
     choices.realTimePacing = !options.noWait;
 
     const auto machine = makeMachine(kind, choices);
-    if (!pokesFit(options, choices, *machine)) {
+    if (!pokesFit(options, choices, *machine) || !breakFits(options, *machine)) {
         return 2; // a bad argument, as usage errors
+    }
+    TraceFile trace(options.tracePath);
+    if (!options.tracePath.empty()) {
+        if (!trace.isOpen()) {
+            std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.tracePath.c_str());
+            return 1;
+        }
+        machine->setTraceHook([&trace](const TracedInstruction& traced) { trace.write(traced); });
+    }
+    if (options.breakAddress) {
+        machine->setBreakpoint(*options.breakAddress, true);
     }
     headless::FrameSink sink;
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
@@ -254,6 +311,23 @@ int runRom(const RunOptions& options) {
         }
         return 1;
     }
-    const bool ok = writeOutputs(options, *machine, sink, result, machine->instructionsExecuted());
+    bool ok = trace.close();
+    if (!ok) {
+        std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.tracePath.c_str());
+    }
+    if (options.breakAddress) {
+        if (result.stoppedAtBreak) {
+            const MachineView view = machine->view();
+            std::fputs(formatBreakReport(view.pc, machine->disassemble(view.memory, view.pc),
+                                         view.registers)
+                           .c_str(),
+                       stdout);
+        } else {
+            std::fprintf(stderr, "quorvix-run: the program did not reach 0x%X\n",
+                         *options.breakAddress);
+            ok = false;
+        }
+    }
+    ok = writeOutputs(options, *machine, sink, result, machine->instructionsExecuted()) && ok;
     return ok && !result.statesFailed ? 0 : 1;
 }
