@@ -242,7 +242,11 @@ bool Chip8Runtime::restoreState(const std::any& state) {
         return false;
     }
     withExecuteHeld([this, restored] {
+        // "tRender" reads the screen between its own steps: it is held as well, after
+        // "tExecute", in the order a draw takes them.
+        lockFromOutside(renderWorker_.get());
         static_cast<Chip8State&>(machine_) = *restored;
+        unlockFromOutside(renderWorker_.get());
         // The restored timers start their real-time timing afresh.
         machine_.delayTimerLastTick = 0;
         machine_.soundTimerLastTick = 0;

@@ -16,7 +16,7 @@ trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
 # its own objects alive, by design.
 printf '%s\n' called_from_lib:libQt6Core.so.6 called_from_lib:libQt6Gui.so.6 \
     called_from_lib:libQt6Widgets.so.6 called_from_lib:libQt6XcbQpa.so.6 mutex:libxcb.so.1 \
-    called_from_lib:libglib-2.0.so.0 >"$work/tsan.supp"
+    deadlock:libxcb.so.1 called_from_lib:libglib-2.0.so.0 >"$work/tsan.supp"
 failures=0
 
 # Usage: lose_display <painting: 0 direct, 1 Qt's> <ROM or nothing>
