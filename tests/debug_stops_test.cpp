@@ -50,8 +50,12 @@ class DebugStopsTest : public ::testing::Test {
             lastHookReason = reason;
             hookCalls.fetch_add(1);
         });
+        const int before = hookCalls.load();
         machine.start();
-        ASSERT_TRUE(waitUntil([&machine] { return machine.paused(); }));
+        // The worker marks itself paused before it calls the hook: waiting for the hook
+        // too keeps a late call from counting as the next stop.
+        ASSERT_TRUE(waitUntil([this, before] { return hookCalls.load() > before; }));
+        ASSERT_TRUE(machine.paused());
     }
     // Continue, then wait until the machine has stopped itself again.
     void continueUntilStopped(Machine& machine) {
