@@ -1,5 +1,6 @@
 #include "app/chip8_runtime.h"
 
+#include "chip8/disassembler.h"
 #include "chip8/interpreter.h"
 #include "chip8/reset_request.h"
 #include "chip8/screen_cells.h"
@@ -39,6 +40,11 @@ void Chip8Runtime::load(std::span<const std::uint8_t> rom) {
     resetChip8Machine(machine_);
     machine_.clockOffset = elapsedNanoseconds();
     paused_.store(false, std::memory_order_release);
+    // A breakpoint on the first instruction stops before it.
+    watch_.stops().checkNext();
+    watch_.takeStop();
+    lastStop_.store(StopReason::none, std::memory_order_release);
+    updateWatch();
 }
 
 void Chip8Runtime::start() {
@@ -111,6 +117,9 @@ void Chip8Runtime::resume() {
         moveOn(machine_.soundTimerLastTick, pausedFor);
         moveOn(machine_.lastTickStart, pausedFor);
         machine_.clockOffset += pausedFor;
+        // Continue leaves the instruction the machine stopped before.
+        watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
         paused_.store(false, std::memory_order_release);
         if (executeWorker_) {
             executeWorker_->yieldRequested.store(false, std::memory_order_release);
@@ -123,11 +132,100 @@ std::uint64_t Chip8Runtime::machineNow() const {
 }
 
 void Chip8Runtime::stepInstruction() {
-    withExecuteHeld([this] { stepChip8Instruction(machine_, machineNow()); });
+    withExecuteHeld([this] {
+        watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
+        stepChip8Instruction(machine_, machineNow());
+        watch_.stops().checkNext();
+        takeStop();
+    });
 }
 
 void Chip8Runtime::stepFrame() {
-    withExecuteHeld([this] { stepChip8Frame(machine_, machineNow()); });
+    withExecuteHeld([this] {
+        watch_.stops().passNext();
+        lastStop_.store(StopReason::none, std::memory_order_release);
+        stepChip8Frame(machine_, machineNow());
+        watch_.stops().checkNext();
+        takeStop();
+    });
+}
+
+void Chip8Runtime::updateWatch() {
+    machine_.watch = watch_.wanted() ? &watch_ : nullptr;
+}
+
+StopReason Chip8Runtime::takeStop() {
+    const StopReason reason = watch_.takeStop();
+    if (reason != StopReason::none) {
+        lastStop_.store(reason, std::memory_order_release);
+    }
+    return reason;
+}
+
+void Chip8Runtime::setBreakpoint(std::uint32_t address, bool on) {
+    withExecuteHeld([this, address, on] {
+        watch_.stops().setBreakpoint(address & machine_.rules.addressMask, on);
+        if (!paused()) {
+            watch_.stops().checkNext();
+        }
+        updateWatch();
+    });
+}
+
+std::vector<std::uint32_t> Chip8Runtime::breakpoints() const {
+    std::vector<std::uint32_t> addresses;
+    withExecuteHeld([this, &addresses] { addresses = watch_.stops().breakpoints(); });
+    return addresses;
+}
+
+void Chip8Runtime::setStopChoices(const StopChoices& choices) {
+    withExecuteHeld([this, &choices] {
+        watch_.stops().setChoices(choices);
+        if (!paused()) {
+            watch_.stops().checkNext();
+        }
+        updateWatch();
+    });
+}
+
+void Chip8Runtime::setTraceHook(TraceHook hook) {
+    withExecuteHeld([this, &hook] {
+        watch_.setTraceHook(std::move(hook));
+        updateWatch();
+    });
+}
+
+bool Chip8Runtime::setRegister(const std::string& name, std::uint32_t value) {
+    bool written = false;
+    withExecuteHeld(
+        [this, &name, value, &written] { written = setChip8Register(machine_, name, value); });
+    return written;
+}
+
+std::vector<RegisterValue> Chip8Runtime::registers() const {
+    std::vector<RegisterValue> values;
+    withExecuteHeld([this, &values] { values = chip8Registers(machine_); });
+    return values;
+}
+
+InstructionText Chip8Runtime::disassemble(std::span<const std::uint8_t> memory,
+                                          std::uint32_t address) const {
+    return chip8InstructionAt(memory, address, machine_.rules);
+}
+
+std::uint32_t Chip8Runtime::nextAddress() const {
+    return machine_.pc & machine_.rules.addressMask;
+}
+
+InstructionText Chip8Runtime::instructionAt(std::uint32_t address) const {
+    return chip8InstructionAt(
+        std::span<const std::uint8_t>(machine_.memory.data(), chip8MemoryBytes(machine_.rules)),
+        address, machine_.rules);
+}
+
+std::vector<RegisterValue> Chip8Runtime::currentRegisters() const {
+    return chip8Registers(machine_);
 }
 
 void Chip8Runtime::setKey(unsigned key, bool down) {
@@ -148,11 +246,16 @@ bool Chip8Runtime::restoreState(const std::any& state) {
         return false;
     }
     withExecuteHeld([this, restored] {
+        // "tRender" reads the screen between its own steps: it is held as well, after
+        // "tExecute", in the order a draw takes them.
+        lockFromOutside(renderWorker_.get());
         static_cast<Chip8State&>(machine_) = *restored;
+        unlockFromOutside(renderWorker_.get());
         // The restored timers start their real-time timing afresh.
         machine_.delayTimerLastTick = 0;
         machine_.soundTimerLastTick = 0;
         machine_.lastTickStart = 0;
+        reportChip8SoundState(machine_);
     });
     return true;
 }
@@ -162,32 +265,15 @@ std::uint32_t Chip8Runtime::memorySize() const {
 }
 
 void Chip8Runtime::poke(std::uint32_t address, std::uint8_t value) {
-    machine_.memory[address & machine_.rules.addressMask] = value;
+    withExecuteHeld(
+        [this, address, value] { machine_.memory[address & machine_.rules.addressMask] = value; });
 }
 
 MachineView Chip8Runtime::view() const {
     MachineView view;
     withExecuteHeld([this, &view] {
         const Chip8Machine& m = machine_;
-        char name[8];
-        for (unsigned i = 0; i < 16; ++i) {
-            std::snprintf(name, sizeof name, "V%X", i);
-            view.registers.push_back({name, m.V[i], 2});
-        }
-        view.registers.push_back({"I", m.I, 4});
-        view.registers.push_back({"PC", m.pc, 4});
-        view.registers.push_back({"SP", m.sp, 1});
-        for (unsigned i = 0; i < 16; ++i) {
-            std::snprintf(name, sizeof name, "S%X", i);
-            view.registers.push_back({name, m.stack[i], 4});
-        }
-        view.registers.push_back({"DT", m.delayTimer, 2});
-        view.registers.push_back({"ST", m.soundTimer, 2});
-        view.registers.push_back({"HIRES", m.hiRes, 1});
-        if (m.rules.xoChipInstructions) {
-            view.registers.push_back({"PLANES", m.planes, 1});
-            view.registers.push_back({"PITCH", m.pitch, 2});
-        }
+        view.registers = chip8Registers(m);
         view.pc = m.pc;
         view.memory.assign(m.memory.begin(), m.memory.begin() + chip8MemoryBytes(m.rules));
         view.instructionsExecuted = chip8InstructionsExecuted(m);
@@ -209,6 +295,14 @@ void Chip8Runtime::executeStep() {
         return;
     }
     runChip8Batch(machine_);
+    if (const StopReason reason = takeStop(); reason != StopReason::none) {
+        // Paused as pause() would, by the worker that holds its own mutex.
+        pausedAt_ = elapsedNanoseconds();
+        paused_.store(true, std::memory_order_release);
+        if (stopHook_) {
+            stopHook_(reason);
+        }
+    }
 }
 
 void Chip8Runtime::renderStart() {
@@ -266,4 +360,91 @@ std::string chip8ScreenText(const Chip8State& machine) {
         text += '\n';
     }
     return text;
+}
+
+std::vector<RegisterValue> chip8Registers(const Chip8State& m) {
+    std::vector<RegisterValue> registers;
+    registers.reserve(44);
+    char name[8];
+    for (unsigned i = 0; i < 16; ++i) {
+        std::snprintf(name, sizeof name, "V%X", i);
+        registers.push_back({name, m.V[i], 2});
+    }
+    registers.push_back({"I", m.I, 4});
+    registers.push_back({"PC", m.pc, 4});
+    registers.push_back({"SP", m.sp, 1});
+    for (unsigned i = 0; i < 16; ++i) {
+        std::snprintf(name, sizeof name, "S%X", i);
+        registers.push_back({name, m.stack[i], 4});
+    }
+    registers.push_back({"DT", m.delayTimer, 2});
+    registers.push_back({"ST", m.soundTimer, 2});
+    registers.push_back({"HIRES", m.hiRes, 1});
+    if (m.rules.xoChipInstructions) {
+        registers.push_back({"PLANES", m.planes, 1});
+        registers.push_back({"PITCH", m.pitch, 2});
+    }
+    return registers;
+}
+
+namespace {
+// The index of a register named by a letter and one hex digit (V0-VF, S0-SF).
+int indexedRegister(const std::string& name, char letter) {
+    if (name.size() != 2 || name[0] != letter) {
+        return -1;
+    }
+    const char digit = name[1];
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
+    }
+    return digit >= 'A' && digit <= 'F' ? digit - 'A' + 10 : -1;
+}
+} // namespace
+
+bool setChip8Register(Chip8State& m, const std::string& name, std::uint32_t value) {
+    const auto byte = static_cast<std::uint8_t>(value);
+    const auto word = static_cast<std::uint16_t>(value);
+    if (const int v = indexedRegister(name, 'V'); v >= 0) {
+        m.V[static_cast<std::size_t>(v)] = byte;
+    } else if (const int s = indexedRegister(name, 'S'); s >= 0) {
+        m.stack[static_cast<std::size_t>(s)] = word;
+    } else if (name == "I") {
+        m.I = word;
+    } else if (name == "PC") {
+        m.pc = word;
+    } else if (name == "SP") {
+        m.sp = value & 0xF;
+    } else if (name == "DT") {
+        m.delayTimer = byte;
+    } else if (name == "ST") {
+        m.soundTimer = byte;
+    } else if (name == "HIRES") {
+        m.hiRes = value != 0 ? 1 : 0;
+    } else if (name == "PLANES" && m.rules.xoChipInstructions) {
+        m.planes = value & 3;
+    } else if (name == "PITCH" && m.rules.xoChipInstructions) {
+        m.pitch = byte;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+InstructionText chip8InstructionAt(std::span<const std::uint8_t> memory, std::uint32_t address,
+                                   const Chip8Rules& rules) {
+    InstructionText instruction;
+    if (memory.empty()) {
+        return instruction;
+    }
+    const auto at = [&memory](std::uint32_t a) { return memory[a % memory.size()]; };
+    const auto opcode = static_cast<std::uint16_t>(at(address) << 8 | at(address + 1));
+    const auto next = static_cast<std::uint16_t>(at(address + 2) << 8 | at(address + 3));
+    Chip8Disassembly d = disassembleChip8(opcode, next, rules);
+    instruction.text = std::move(d.text);
+    instruction.known = d.known;
+    instruction.exits = opcode == chip8ExitOpcode;
+    for (std::uint32_t i = 0; i < d.length; ++i) {
+        instruction.bytes.push_back(at(address + i));
+    }
+    return instruction;
 }

@@ -33,18 +33,23 @@ void MachineControl::startCurrentRom() {
     detectEmulatorMode();
     const auto rom = readRomImage(romPath_);
     // A Chip-16 ROM is not looked up in the (CHIP-8) programs database.
-    chip8Plan_ = planChip8Start(
-        choices_, rom && mode_ == MachineKind::Chip8
-                      ? std::optional<std::span<const std::uint8_t>>(*rom)
-                      : std::nullopt);
+    chip8Plan_ = planChip8Start(choices_, rom && mode_ == MachineKind::Chip8
+                                              ? std::optional<std::span<const std::uint8_t>>(*rom)
+                                              : std::nullopt);
     logMachineChoices(mode_, choices_, chip8Plan_);
     if (!rom) {
         logMessage("Error: Rom not found!");
         return;
     }
     machine_ = makeMachine(mode_, choices_, chip8Plan_);
+    romDigest_ = romDigestOf(*rom);
     if (sound_ != nullptr) {
         machine_->setSoundHook(sound_->hook());
+    }
+    machine_->setStopHook([](StopReason) { postCommand(command::debugStopped); });
+    machine_->setStopChoices(stopChoices_);
+    for (const std::uint32_t address : breakpoints_) {
+        machine_->setBreakpoint(address, true);
     }
     machine_->load(*rom);
     for (const int inputCode : heldInputKeys_) {
@@ -64,6 +69,9 @@ bool MachineControl::startChosenRom(const std::string& path, const std::string& 
 }
 
 void MachineControl::startDroppedRom(const std::string& path, const std::string& fileName) {
+    if (path != romPath_) {
+        breakpoints_.clear(); // they were addresses of the other program
+    }
     romPath_ = path;
     romFileTitle_ = fileName;
     startCurrentRom();
@@ -96,6 +104,30 @@ void MachineControl::setPaused(bool paused) {
     }
     if (sound_ != nullptr) {
         sound_->hold(paused);
+    }
+}
+
+void MachineControl::holdSoundWhilePaused() {
+    if (sound_ != nullptr && machine_ && machine_->paused()) {
+        sound_->hold(true);
+    }
+}
+
+void MachineControl::setBreakpoint(std::uint32_t address, bool on) {
+    if (on) {
+        breakpoints_.insert(address);
+    } else {
+        breakpoints_.erase(address);
+    }
+    if (machine_) {
+        machine_->setBreakpoint(address, on);
+    }
+}
+
+void MachineControl::setStopChoices(const StopChoices& choices) {
+    stopChoices_ = choices;
+    if (machine_) {
+        machine_->setStopChoices(choices);
     }
 }
 

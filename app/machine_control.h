@@ -3,10 +3,12 @@
 // Reset and the command-line start, and Close. One per window; GUI thread only.
 
 #include "app/machine_choices.h"
+#include "app/save_state.h"
 #include "machine/machine.h"
 #include "sound/live_sound.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -63,6 +65,8 @@ class MachineControl {
     // The machine that runs or last ran, or null (before a start, after a failed one).
     Machine* machine() { return machine_.get(); }
     const std::string& romPath() const { return romPath_; }
+    // The SHA-1 of the ROM file the machine was started with, which names its states.
+    const RomDigest& romDigest() const { return romDigest_; }
     const std::string& romFileTitle() const { return romFileTitle_; }
 
     const MachineChoices& choices() const { return choices_; }
@@ -77,8 +81,19 @@ class MachineControl {
     // Where each machine started from now on reports its sound; null for none. Close
     // and Reset silence it at once.
     void setSound(LiveSound* sound) { sound_ = sound; }
-    // Pause and Continue of the running machine; its sound holds with it.
+    // Pause and Continue of the running machine, the one way the window pauses it: its
+    // sound holds with it (silent while paused) and plays on at Continue.
     void setPaused(bool paused);
+    // After the machine paused itself (a breakpoint, a chosen stop): its sound holds
+    // too, unless it runs again by now.
+    void holdSoundWhilePaused();
+    // The debugger's breakpoints and stop choices: they reach the running machine at
+    // once and every machine a start makes for the same ROM (Load of another file drops
+    // the breakpoints). A machine that pauses itself posts command::debugStopped.
+    void setBreakpoint(std::uint32_t address, bool on);
+    const std::set<std::uint32_t>& breakpoints() const { return breakpoints_; }
+    void setStopChoices(const StopChoices& choices);
+    const StopChoices& stopChoices() const { return stopChoices_; }
 
     // A PC key (its input code, app/key_tables.h) went down or up. True when it is a key
     // of the current machine; a machine started later finds the keys still held.
@@ -92,6 +107,9 @@ class MachineControl {
     MachineChoices choices_;
     Chip8Plan chip8Plan_;
     std::unique_ptr<Machine> machine_;
+    RomDigest romDigest_{};
     std::set<int> heldInputKeys_;
     LiveSound* sound_ = nullptr;
+    std::set<std::uint32_t> breakpoints_;
+    StopChoices stopChoices_;
 };

@@ -2,6 +2,7 @@
 // The Chip-16 console: 64 KiB of memory, sixteen 16-bit registers, four flags, the
 // 320 x 240 screen with its sprite settings.
 
+#include "machine/debugging.h"
 #include "machine/machine_display.h"
 #include "machine/machine_keys.h"
 #include "machine/sound_event.h"
@@ -71,6 +72,9 @@ struct Chip16State {
 struct Chip16Machine : Chip16State {
     // Shows each frame at its boundary; none = frames are not shown. Owned by the runtime.
     MachineDisplay* display = nullptr;
+    // Asked before and after each instruction while a debugger watches; null (no check
+    // at all) otherwise. Set only between two steps of the worker.
+    InstructionWatch* watch = nullptr;
     // The controller: bit b held = bit b of the controller byte (Up, Down, Left, Right,
     // Select, Start, A, B in bits 0 to 7).
     MachineKeys keys;

@@ -4,6 +4,7 @@
 #include "chip16/frame_pacer.h"
 #include "chip16/instructions.h"
 #include "chip16/memory_access.h"
+#include "workers/worker_thread.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,7 +80,28 @@ std::uint64_t chip16InstructionsExecuted(const Chip16Machine& m) {
         std::llround(static_cast<double>(m.framesCompleted) * chip16CyclesPerFrame + m.cycles));
 }
 
+// A debugger watches: the batch's instructions one at a time, each checked, with the
+// frame boundaries where the count puts them (bit for bit as the fast path does).
+void runWatchedBatch(Chip16Machine& m) {
+    for (int i = 0; i < chip16IterationsPerStep && !stepShouldEnd(); ++i) {
+        if (m.watch->stopBefore()) {
+            return;
+        }
+        if (m.cycles > chip16CyclesPerFrame) {
+            passFrameBoundary(m, true);
+        } else {
+            m.cycles += 1.0;
+            executeNext(m);
+        }
+        m.watch->after();
+    }
+}
+
 void runChip16Batch(Chip16Machine& m) {
+    if (m.watch != nullptr) {
+        runWatchedBatch(m);
+        return;
+    }
     // No instruction reads the count, so it can be advanced up to the next boundary (or
     // the batch's end) before the instructions in between run.
     std::uint32_t left = chip16IterationsPerStep;
@@ -95,20 +117,29 @@ void runChip16Batch(Chip16Machine& m) {
     }
 }
 
-void stepChip16Instruction(Chip16Machine& m) {
+bool stepChip16Instruction(Chip16Machine& m) {
+    if (m.watch != nullptr && m.watch->stopBefore()) {
+        return false;
+    }
     // The same order as a batch: an instruction's count takes the frame past its end,
     // and the boundary's own instruction (the one that sees vblank) comes next.
     if (m.cycles > chip16CyclesPerFrame) {
         passFrameBoundary(m, false);
-        return;
+    } else {
+        m.cycles += 1.0;
+        executeNext(m);
     }
-    m.cycles += 1.0;
-    executeNext(m);
+    if (m.watch != nullptr) {
+        m.watch->after();
+    }
+    return true;
 }
 
 void stepChip16Frame(Chip16Machine& m) {
     const std::uint64_t frame = m.framesCompleted;
     while (m.framesCompleted == frame) {
-        stepChip16Instruction(m);
+        if (!stepChip16Instruction(m)) {
+            return;
+        }
     }
 }

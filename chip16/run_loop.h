@@ -10,14 +10,17 @@ struct Chip16Machine;
 constexpr double chip16CyclesPerFrame = 16666.666666666668;
 constexpr int chip16IterationsPerStep = 1000;
 
-// 1000 iterations of the run loop.
+// 1000 iterations of the run loop (fewer, one at a time, while a debugger watches: up
+// to where the machine's watch stops them or the worker is asked to yield).
 void runChip16Batch(Chip16Machine& m);
 
 // For a machine held between two steps of its worker (paused): exactly one
 // instruction, as a batch would run it next (at a frame boundary: the boundary, with
-// the frame shown but not paced, and its vblank instruction).
-void stepChip16Instruction(Chip16Machine& m);
-// Instructions up to and including the next frame boundary's.
+// the frame shown but not paced, and its vblank instruction). False, with nothing run,
+// when the machine's watch stops it first.
+bool stepChip16Instruction(Chip16Machine& m);
+// Instructions up to and including the next frame boundary's, or up to where the
+// machine's watch stops them.
 void stepChip16Frame(Chip16Machine& m);
 
 // Adds 1.0 to `cycles` once per instruction, at most `most` times, stopping after the

@@ -23,6 +23,15 @@ std::uint16_t durationOf(std::uint32_t word) {
 }
 } // namespace
 
+void reportChip16SoundState(Chip16Machine& m) {
+    if (!m.soundHook) {
+        return;
+    }
+    SoundEvent event;
+    event.kind = SoundEventKind::ToneStopped;
+    report(m, event);
+}
+
 void executeChip16Beep(Chip16Machine& m, std::uint32_t word) {
     if (!m.soundHook) {
         return;

@@ -10,6 +10,10 @@
 // The machine's emulated time in nanoseconds, as its sound events carry it.
 std::uint64_t chip16EmulatedTime(const Chip16Machine& m);
 
+// For a machine whose state was just replaced: the tone that played belongs to what
+// was replaced (a state keeps no tone), so it stops.
+void reportChip16SoundState(Chip16Machine& m);
+
 // SND0 (opcode 0x09) stops the tone; SND1-SND3 (0x0A-0x0C) play 500, 1000 or 1500 Hz for
 // HHLL milliseconds.
 void executeChip16Beep(Chip16Machine& m, std::uint32_t word);

@@ -2,6 +2,7 @@
 // The CHIP-8 / SCHIP machine record; `chip8` is the one the workers run.
 
 #include "chip8/chip8_rules.h"
+#include "machine/debugging.h"
 #include "machine/machine_keys.h"
 #include "machine/sound_event.h"
 #include "platform/random.h"
@@ -74,6 +75,9 @@ struct Chip8State {
 struct Chip8Machine : Chip8State {
     // The worker that presents the screen; a draw waits for it. Owned by the runtime.
     WorkerThread* renderWorker = nullptr;
+    // Asked before and after each instruction while a debugger watches; null (no check
+    // at all) otherwise. Set only between two steps of the worker.
+    InstructionWatch* watch = nullptr;
     // The keypad: bit k held = CHIP-8 key k.
     MachineKeys keys;
     // Where sound events go; empty = nobody listens.

@@ -505,16 +505,27 @@ void runTickInstructions(Chip8Machine& m, std::uint32_t most) {
     lockFromOutside(renderWorker);
     const bool heldBefore = m.tickHoldsRender;
     m.tickHoldsRender = true;
-    if (m.tickInstructionsDone == 0) {
-        beginTick(m);
-    }
+    // Set only between two steps of the worker, so it holds for the whole run.
+    InstructionWatch* const watch = m.watch;
     std::uint32_t done = m.tickInstructionsDone;
     std::uint32_t executed = 0;
     while (done < m.rules.instructionsPerTick && executed < most && !stepShouldEnd()) {
+        if (watch != nullptr && watch->stopBefore()) {
+            break;
+        }
+        // The tick begins with its first instruction, not before: a tick that a pause
+        // or a stop ends before any instruction ran has not begun, and its timers have
+        // not stepped.
+        if (done == 0) {
+            beginTick(m);
+        }
         const std::uint16_t opcode = fetch<true>(m);
         execute<true>(m, opcode);
         ++done;
         ++executed;
+        if (watch != nullptr) {
+            watch->after();
+        }
         if ((opcode >> 12) == 0xD && drawWaitsForRefresh(m)) {
             done = m.rules.instructionsPerTick;
         }
@@ -551,13 +562,21 @@ void stepChip8(Chip8Machine& m, std::uint64_t now) {
     }
 }
 
-void stepChip8Instruction(Chip8Machine& m, std::uint64_t now) {
+bool stepChip8Instruction(Chip8Machine& m, std::uint64_t now) {
     if (m.rules.instructionsPerTick != 0) {
+        const std::uint64_t before = chip8InstructionsExecuted(m);
         runTickInstructions(m, 1);
-        return;
+        return chip8InstructionsExecuted(m) != before;
+    }
+    if (m.watch != nullptr && m.watch->stopBefore()) {
+        return false;
     }
     stepChip8(m, now);
     m.instructionsExecuted.fetch_add(1, std::memory_order_relaxed);
+    if (m.watch != nullptr) {
+        m.watch->after();
+    }
+    return true;
 }
 
 void stepChip8Frame(Chip8Machine& m, std::uint64_t now) {
@@ -566,13 +585,23 @@ void stepChip8Frame(Chip8Machine& m, std::uint64_t now) {
         return;
     }
     for (int i = 0; i < chip8BatchIterations; ++i) {
-        stepChip8Instruction(m, now);
+        if (!stepChip8Instruction(m, now)) {
+            break;
+        }
     }
 }
 
 void runChip8Batch(Chip8Machine& m) {
     if (m.rules.instructionsPerTick != 0) {
         runPacedTick(m);
+    } else if (m.watch != nullptr) {
+        // A debugger watches: every instruction is checked, and the timers follow the
+        // clock at each.
+        for (int i = 0; i < chip8BatchIterations && !stepShouldEnd(); ++i) {
+            if (!stepChip8Instruction(m, elapsedNanoseconds())) {
+                break;
+            }
+        }
     } else {
         runChip8Iterations(m, chip8BatchIterations);
     }
@@ -592,6 +621,24 @@ std::uint64_t chip8InstructionsExecuted(const Chip8Machine& m) {
 
 // Paced rules count their ticks; the machine's own rules follow the host's clock, less
 // the time the machine was not running.
+void reportChip8SoundState(Chip8Machine& m) {
+    if (!m.soundHook) {
+        return;
+    }
+    SoundEvent pattern;
+    pattern.kind = SoundEventKind::PatternLoaded;
+    pattern.pattern = m.audioPattern;
+    reportSound(m, pattern);
+    SoundEvent pitch;
+    pitch.kind = SoundEventKind::PitchSet;
+    pitch.pitch = m.pitch;
+    reportSound(m, pitch);
+    SoundEvent timer;
+    timer.kind = m.soundTimer != 0 ? SoundEventKind::TimerStarted : SoundEventKind::TimerStopped;
+    timer.patterned = m.rules.xoChipInstructions;
+    reportSound(m, timer);
+}
+
 std::uint64_t chip8EmulatedTime(const Chip8Machine& m) {
     if (m.rules.instructionsPerTick != 0) {
         return m.ticksCompleted * chip8TickNanoseconds;

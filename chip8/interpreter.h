@@ -24,10 +24,11 @@ void runChip8Iterations(Chip8Machine& m, std::uint64_t count);
 // For a machine held between two steps of its worker (paused): exactly one instruction,
 // the timers at `now`. Under paced rules the first instruction of a tick begins it (the
 // timers step once) and a tick ends after its instructions or at a draw that waits
-// for the refresh.
-void stepChip8Instruction(Chip8Machine& m, std::uint64_t now);
+// for the refresh. False, with nothing run, when the machine's watch stops it first.
+bool stepChip8Instruction(Chip8Machine& m, std::uint64_t now);
 // Paced rules: the rest of the tick under way, or a whole one. The machine's own rules,
-// which have no ticks: one batch of instructions at `now`.
+// which have no ticks: one batch of instructions at `now`. Either ends early where the
+// machine's watch stops it.
 void stepChip8Frame(Chip8Machine& m, std::uint64_t now);
 
 // Executes one opcode whose fetch has already moved pc past it.
@@ -38,3 +39,8 @@ std::uint64_t chip8InstructionsExecuted(const Chip8Machine& m);
 
 // The machine's emulated time in nanoseconds, as its sound events carry it.
 std::uint64_t chip8EmulatedTime(const Chip8Machine& m);
+
+// Tells the sound hook the machine's sound as it stands (XO-CHIP's pattern and pitch,
+// whether the sound timer sounds), for a machine whose state was just replaced: what
+// played before says nothing about it.
+void reportChip8SoundState(Chip8Machine& m);

@@ -3,7 +3,7 @@
 #include <array>
 
 namespace {
-constexpr std::array<FuzzTarget, 8> targets = {{
+constexpr std::array<FuzzTarget, 9> targets = {{
     {"chip8_interpreter", fuzzChip8Interpreter},
     {"chip16_executor", fuzzChip16Executor},
     {"chip8_loader", fuzzChip8Loader},
@@ -12,6 +12,7 @@ constexpr std::array<FuzzTarget, 8> targets = {{
     {"runner_poke", fuzzRunnerPoke},
     {"runner_limits", fuzzRunnerLimits},
     {"rom_machine", fuzzRomMachine},
+    {"save_state", fuzzSaveStateReader},
 }};
 } // namespace
 

@@ -35,6 +35,12 @@ int fuzzRunnerLimits(const std::uint8_t* data, std::size_t size);
 // The whole input is a ROM path; the machine chosen for it.
 int fuzzRomMachine(const std::uint8_t* data, std::size_t size);
 
+// Byte 0 controls, the rest is a save-state file: bit 1 completes a short file from a
+// good one of the kind its byte 10 names (bit 3: the XO-CHIP one for CHIP-8), bit 2
+// sets its payload length to what it holds, bit 0 sets its CRC-32 to match. A state that
+// is read back is written to the same bytes and runs a few hundred instructions.
+int fuzzSaveStateReader(const std::uint8_t* data, std::size_t size);
+
 struct FuzzTarget {
     const char* name;
     int (*run)(const std::uint8_t* data, std::size_t size);

@@ -4,10 +4,14 @@
 //
 //     quorvix-fuzz-seeds <corpus folder> [ROM files...]
 
+#include "app/chip16_runtime.h"
+#include "app/chip8_runtime.h"
+#include "app/save_state.h"
 #include "chip16/chip16_machine.h"
 #include "tools/program_builders/chip16_program.h"
 #include "tools/program_builders/chip8_program.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -139,6 +143,35 @@ void writeBuiltSeeds(const fs::path& folder) {
     }
 }
 
+// States of the built programs after a few frames, under each CHIP-8 rule set: the start
+// of each file for the target to complete and check (control 7, with 8 for XO-CHIP),
+// and one whole file as it is.
+void writeStateSeeds(const fs::path& folder) {
+    const auto write = [&folder](const std::string& name, std::uint8_t control, Bytes file) {
+        file.resize(std::min<std::size_t>(file.size(), 1000));
+        writeSeed(folder, "save_state", name, joined({control}, file));
+    };
+    for (const Chip8Variant variant : chip8Variants) {
+        Chip8Rules rules = chip8RulesFor(variant);
+        rules.instructionsPerTick = rules.instructionsPerTick != 0 ? rules.instructionsPerTick : 30;
+        Chip8Runtime runtime(rules);
+        runtime.load(variant == Chip8Variant::XoChip ? xoChipProgram() : chip8HighResProgram());
+        for (int frame = 0; frame < 5; ++frame) {
+            runtime.stepFrame();
+        }
+        const Bytes file = encodeSaveState(RomDigest{}, runtime.takeState());
+        const bool xo = variant == Chip8Variant::XoChip;
+        write("state-" + std::string(chip8VariantOption(variant)), xo ? 0x0F : 0x07, file);
+        if (variant == Chip8Variant::Chip8) {
+            writeSeed(folder, "save_state", "state-whole", joined({0x00}, file));
+        }
+    }
+    Chip16Runtime chip16(true);
+    chip16.load(chip16DrawingProgram());
+    chip16.stepFrame();
+    write("state-chip16", 0x07, encodeSaveState(RomDigest{}, chip16.takeState()));
+}
+
 // A ROM file seeds both the loader and the machine of its kind.
 void writeRomSeed(const fs::path& folder, const fs::path& rom) {
     std::ifstream in(rom, std::ios::binary);
@@ -186,6 +219,7 @@ int main(int argc, char** argv) {
     const fs::path folder = argv[1];
     writeBuiltSeeds(folder);
     writeTextSeeds(folder);
+    writeStateSeeds(folder);
     for (int i = 2; i < argc; ++i) {
         writeRomSeed(folder, argv[i]);
     }

@@ -18,6 +18,9 @@ enum Id : int {
     windowX4 = 32779,
     flickerFilter = 32782,
     showConsole = 32783,
+    // The Screen menu's additions; 32784 stays without an item.
+    fullscreen = 32785,
+    keepAspectRatio = 32786,
     // The Machine menu: the CHIP-8 variants, one radio group in the order of Chip8Variant
     // (variantQuorvix + its value), the Speed submenu (the variant's own speed, then the
     // steps 7, 15, 30, 100, 200, 500 and 1000 instructions per 1/60 s) and the Chip-16
@@ -39,5 +42,18 @@ enum Id : int {
     sound = 32830,
     volumeFirstStep = 32831,
     volumeLastStep = 32834,
+    // The File menu's save states: a file chosen in a dialog, and slots 1-9 of the
+    // "Save State" and "Load State" submenus (the base + the slot).
+    saveStateAs = 32870,
+    loadStateFrom = 32871,
+    saveStateSlotBase = 32880,
+    loadStateSlotBase = 32890,
+    // The Debug menu, and what the machine posts when it paused itself (a breakpoint or
+    // a chosen stop), which no menu item sends.
+    debugPauseContinue = 32850,
+    debugStepInstruction = 32851,
+    debugStepFrame = 32852,
+    showDebugger = 32853,
+    debugStopped = 32854,
 };
 } // namespace command

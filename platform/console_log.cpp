@@ -8,6 +8,7 @@
 #include <string>
 
 std::atomic<std::int32_t> verboseConsole{0};
+std::atomic<bool> consoleKeepsHistory{false};
 
 namespace {
 // Formats the message with its newline and hands both to the sink as one piece.
@@ -34,7 +35,8 @@ void writeLine(const char* format, va_list arguments) {
 } // namespace
 
 void logMessage(const char* format, ...) {
-    if (verboseConsole.load(std::memory_order_relaxed) == 0) {
+    if (verboseConsole.load(std::memory_order_relaxed) == 0 &&
+        !consoleKeepsHistory.load(std::memory_order_relaxed)) {
         return;
     }
     va_list arguments;

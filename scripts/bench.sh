@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Release benchmark suite, runs it and prints one table of the figures that
 # matter (scripts/bench_table.py). With --readme the table, and the machine it was
-# measured on, also replace the README's section between <!-- bench:start --> and
+# measured on, also replace the section of docs/development.md between <!-- bench:start --> and
 # <!-- bench:end -->.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,5 +24,5 @@ results="$build_dir/bench.json"
 
 echo
 args=("$results")
-[ "$update_readme" -eq 1 ] && args+=(--readme README.md)
+[ "$update_readme" -eq 1 ] && args+=(--readme docs/development.md)
 python3 scripts/bench_table.py "${args[@]}"

@@ -54,6 +54,12 @@ ROWS = [
      "BM_IdentifyLargestChip8Rom", "time", None),
     ("CPU share of a paced Chip-16 game loop over 10 s (process CPU / wall)",
      "BM_PacedChip16CpuShare", "share", None),
+    ("CHIP-8 machine running on its workers (Quorvix rules), no debugger open",
+     "BM_Chip8RunningDebuggerClosed", "rate", None),
+    ("the same with the Debugger window open: a snapshot every 100 ms, ratio to closed",
+     "BM_Chip8RunningDebuggerOpen", "rate", "BM_Chip8RunningDebuggerClosed"),
+    ("one debugger snapshot (registers and 64 KiB of memory), taken ten times a second",
+     "BM_Chip8DebuggerSnapshot", "cpu", None),
 ]
 
 UNIT_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}

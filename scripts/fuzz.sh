@@ -25,7 +25,8 @@ jobs=${JOBS:-$(nproc)}
 # Target and the longest input that means something to it: the control bytes, then a
 # full memory image (CHIP-8: 3584 bytes from 512), or a file a little past what fits;
 # for the runner's arguments and ROM paths, a little past the longest that means
-# anything.
+# anything; for save states, the registers and settings and the start of the screen
+# (the target completes a shorter file).
 targets=(
     "chip8_interpreter 3590"
     "chip16_executor 65542"
@@ -35,6 +36,7 @@ targets=(
     "runner_poke 64"
     "runner_limits 64"
     "rom_machine 256"
+    "save_state 1024"
 )
 
 # The standard library's own checks (std::array and std::vector indices, among others)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev
+    qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libcli11-dev libssl-dev libsdl2-dev
     xvfb xauth x11-utils imagemagick

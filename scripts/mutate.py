@@ -37,7 +37,10 @@ SUITES = {
     "app/chip16": ["chip16_tests", "shell_tests"],
     "app/key_tables": ["foundation_tests", "chip8_tests"],
     "app/machine_control": ["shell_tests"],
+    "app/save_state": ["state_tests"],
+    "app/state_": ["state_tests"],
     "machine/": ["chip8_tests", "shell_tests"],
+    "app/gui/": ["gui_tests", "main_window_x11_tests"],
     "platform/clock": ["foundation_tests", "chip16_tests"],
     "platform/random": ["foundation_tests", "chip16_tests"],
     "platform/": ["foundation_tests"],
@@ -46,6 +49,14 @@ SUITES = {
     "sound/sound_recording": ["sound_tests", "chip8_tests"],
     "sound/wav_file": ["chip8_tests"],
     "platform/qt/x11_presenter": ["x11_presenter_tests", "picture_widget_x11_tests"],
+    "chip8/disassembler": ["debugger_tests"],
+    "chip16/disassembler": ["debugger_tests"],
+    "machine/debugging": ["debugger_tests"],
+    "app/debug_watch": ["debugger_tests"],
+    "chip8/interpreter": ["chip8_tests", "debugger_tests"],
+    "chip16/run_loop": ["chip16_tests", "debugger_tests"],
+    "app/chip8_runtime": ["chip8_tests", "shell_tests", "debugger_tests"],
+    "app/chip16_runtime": ["chip16_tests", "shell_tests", "debugger_tests"],
 }
 
 

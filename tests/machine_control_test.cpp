@@ -1,6 +1,8 @@
 #include "app/machine_control.h"
 
 #include "app/chip8_runtime.h"
+#include "chip16/chip16_machine.h"
+#include "chip8/chip8_machine.h"
 #include "platform/clock.h"
 #include "platform/headless/headless_host.h"
 #include "tests/support/captured_console.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <any>
 #include <thread>
 
 namespace {
@@ -273,6 +276,39 @@ TEST_F(MachineControlTest, SoundFollowsTheMachineThroughPauseAndClose) {
     control.closeRom();
     loudnessOfNext(sound);
     EXPECT_EQ(loudnessOfNext(sound), 0);
+    control.setSound(nullptr);
+}
+
+// A restored state brings its own sound, whatever played before: a CHIP-8 sound timer
+// running in the state sounds, a stopped one is silent; a Chip-16 state keeps no tone,
+// so the tone that played stops.
+TEST_F(MachineControlTest, RestoredStateReplacesTheSound) {
+    initClock();
+    LiveSound sound;
+    sound.setListening(true);
+    control.setSound(&sound);
+    const std::string loop = folder.write("loop.ch8", {0x12, 0x00}); // jumps to itself
+    ASSERT_TRUE(control.startChosenRom(loop, "loop.ch8"));
+    auto state = std::any_cast<Chip8State>(control.machine()->takeState());
+    state.soundTimer = 255;
+    ASSERT_TRUE(control.machine()->restoreState(state));
+    EXPECT_GT(loudnessOnceSounding(sound), 14'000) << "the state's sound timer runs";
+    state.soundTimer = 0;
+    ASSERT_TRUE(control.machine()->restoreState(state));
+    loudnessOfNext(sound); // the fade
+    EXPECT_EQ(loudnessOfNext(sound), 0) << "the state's sound timer is stopped";
+
+    // SND1 for 5 s (0x1388 ms), then a jump to itself at 4.
+    const std::string tone =
+        folder.write("tone.c16", {0x0A, 0x00, 0x88, 0x13, 0x10, 0x00, 0x04, 0x00});
+    ASSERT_TRUE(control.startChosenRom(tone, "tone.c16"));
+    EXPECT_GT(loudnessOnceSounding(sound), 14'000);
+    const std::any toneState = control.machine()->takeState();
+    ASSERT_TRUE(std::any_cast<Chip16State>(&toneState) != nullptr);
+    ASSERT_TRUE(control.machine()->restoreState(toneState));
+    loudnessOfNext(sound);
+    EXPECT_EQ(loudnessOfNext(sound), 0) << "the tone of before the restore";
+    control.closeRom();
     control.setSound(nullptr);
 }
 } // namespace

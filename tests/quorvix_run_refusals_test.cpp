@@ -59,7 +59,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"StatsLost", "--frames 2 --stats", "/dev/full", 1, "standard output"},
         Refusal{"LogLost", "--frames 30 --log", "/dev/full", 1, "standard output"},
         Refusal{"ScreenshotLost", "--frames 2 --screenshot /dev/full", "/dev/null", 1,
-                "cannot write /dev/full"}),
+                "cannot write /dev/full"},
+        Refusal{"SaveStateWithoutFrame", "--frames 2 --save-state s.qvstate", "/dev/null", 2,
+                "--save-state"},
+        Refusal{"SaveStateFolderMissing", "--frames 2 --save-state /nonexistent/s@1", "/dev/null",
+                1, "State not saved: cannot write /nonexistent/s (No such file or directory)"},
+        Refusal{"SaveStateFrameNeverReached", "--frames 2 --save-state /nonexistent/s@50",
+                "/dev/null", 1, "the run ended before frame 50"},
+        Refusal{"LoadStateMissing", "--frames 2 --load-state /nonexistent/s", "/dev/null", 1,
+                "State not loaded: cannot read /nonexistent/s"},
+        Refusal{"LoadStateNoFile", "--frames 2 --load-state /dev/null", "/dev/null", 1,
+                "State not loaded: cannot read /dev/null"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
 
 TEST(QuorvixRunLimitsTest, FramesAreDecimalDigitsThatFit) {
@@ -67,6 +77,16 @@ TEST(QuorvixRunLimitsTest, FramesAreDecimalDigitsThatFit) {
     EXPECT_EQ(parseFrameLimit("18446744073709551615"), 18446744073709551615u);
     for (const char* bad : {"", "-1", "+1", " 1", "1 ", "0x10", "1e3", "18446744073709551616"}) {
         EXPECT_FALSE(parseFrameLimit(bad)) << bad;
+    }
+}
+
+TEST(QuorvixRunLimitsTest, StateSavesNameAFileAndAFrame) {
+    const auto save = parseStateSave("a@b.qvstate@120");
+    ASSERT_TRUE(save);
+    EXPECT_EQ(save->path, "a@b.qvstate") << "split at the last @";
+    EXPECT_EQ(save->frame, 120u);
+    for (const char* bad : {"", "s", "s@", "@5", "s@-1", "s@5x", "s@1e3"}) {
+        EXPECT_FALSE(parseStateSave(bad)) << bad;
     }
 }
 

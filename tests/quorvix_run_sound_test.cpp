@@ -116,6 +116,29 @@ TEST_F(QuorvixRunSoundTest, Chip16EnvelopedTone) {
     EXPECT_NEAR(hertzOf(wav.samples, first + 500, last - 500), 440, 2);
 }
 
+// A run from a state saved 1 s into the program, while its sound timer (set to 255)
+// ran: the file holds the run's own second, sounding from its start.
+TEST_F(QuorvixRunSoundTest, RunFromAStateSoundsAsTheStateDoes) {
+    Chip8Program p;
+    p.ld(V0, 255).setSound(V0).jp(p.here());
+    const std::string rom = folder.write("long.ch8", p.bytes());
+    const std::string state = (folder.path() / "one-second.qvstate").string();
+    const std::string tool = QUORVIX_RUN_EXECUTABLE;
+    const auto [saved, savedOutput] = runCommand(
+        tool + " --variant chip8 --frames 70 --save-state " + state + "@60 " + rom + " 2>&1");
+    ASSERT_EQ(saved, 0) << savedOutput;
+    const std::string wavPath = (folder.path() / "restored.wav").string();
+    const auto [status, output] = runCommand(tool + " --variant chip8 --frames 60 --load-state " +
+                                             state + " --wav " + wavPath + " " + rom + " 2>&1");
+    ASSERT_EQ(status, 0) << output;
+    const Wav wav = readWav(wavPath);
+    EXPECT_NEAR(static_cast<double>(wav.samples.size()), 48'000, 4'800);
+    const auto [first, last] = soundingSpan(wav.samples);
+    EXPECT_LT(first, 100u);
+    EXPECT_GT(last, wav.samples.size() - 100);
+    EXPECT_NEAR(hertzOf(wav.samples, first + 500, last - 500), 440, 2);
+}
+
 // An empty name is a usage error; a file that cannot be written completely fails the run.
 TEST_F(QuorvixRunSoundTest, UnwritableWavFileIsAFailure) {
     const std::string tool = QUORVIX_RUN_EXECUTABLE;

@@ -4,9 +4,13 @@
 #include "tests/chip8_test_machine.h"
 #include "tests/support/golden.h"
 #include "tests/support/tool_output.h"
+#include "tools/program_builders/chip16_program.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 #include "tools/quorvix_run/run_rom.h"
+
+#include <algorithm>
+#include <fstream>
 
 namespace {
 using namespace chip8reg;
@@ -40,6 +44,40 @@ TEST_F(QuorvixRunTest, PokeScreenTextScreenshotAndStats) {
     for (const char* stat : {"instructions: ", "instructions per second: ", "frames: "}) {
         EXPECT_NE(output.find(stat), std::string::npos) << stat;
     }
+}
+
+// A state written during one run starts another where the first left off; a state of
+// another ROM is refused with one line and status 1.
+TEST_F(QuorvixRunTest, StatesCarryARunOver) {
+    Chip8Program p;
+    const auto loop = p.label();
+    p.bind(loop).add(V0, 1).jp(loop);
+    const std::string rom = folder.write("count.ch8", p.bytes());
+    const std::string state = (folder.path() / "count.qvstate").string();
+    const auto [saved, savedOutput] =
+        runTool("--variant chip8 --speed 2 --frames 12 --log --save-state " + state + "@10 " + rom);
+    EXPECT_EQ(saved, 0) << savedOutput;
+    EXPECT_NE(savedOutput.find("State saved: " + state), std::string::npos) << savedOutput;
+
+    // The second run's V0 (the file's byte 55) counts on from the first run's, not from 0.
+    const std::string again = (folder.path() / "again.qvstate").string();
+    const auto [loaded, loadedOutput] =
+        runTool("--frames 0 --load-state " + state + " --save-state " + again + "@0 --log " + rom);
+    EXPECT_EQ(loaded, 0) << loadedOutput;
+    EXPECT_NE(loadedOutput.find("State loaded: " + state), std::string::npos) << loadedOutput;
+    const auto counted = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        file.seekg(55);
+        return file.get();
+    };
+    EXPECT_GE(counted(state), 5);
+    EXPECT_GE(counted(again), counted(state));
+
+    const std::string other = folder.write("other.ch8", Chip8Program().jp(0x200).bytes());
+    const auto [refused, refusedOutput] = runTool("--frames 2 --load-state " + state + " " + other);
+    EXPECT_EQ(refused, 1);
+    EXPECT_NE(refusedOutput.find("is a state of another ROM"), std::string::npos) << refusedOutput;
+    EXPECT_EQ(std::count(refusedOutput.begin(), refusedOutput.end(), '\n'), 1) << refusedOutput;
 }
 
 TEST_F(QuorvixRunTest, FailuresGiveANonZeroStatus) {
@@ -83,6 +121,31 @@ TEST_F(QuorvixRunTest, TheFlickerFilterCanBeTurnedOff) {
     EXPECT_EQ(runTool("--flicker-filter off --frames 60 --screenshot " + png + " " + rom).first, 0);
     const std::string last = pictureRows(png, 64, 32); // the last frame, after the erase
     EXPECT_TRUE(!last.empty() && last.find('#') == std::string::npos) << last;
+}
+
+// A Chip-16 program that clears its buffer right after each vertical blank and draws
+// two pixels of colour 7 only near the end of the frame (a count-down of 2 x 7900 of
+// the frame's 16,667 cycles): almost any moment the run stops at finds the buffer
+// cleared, while every presented frame holds the pixels. The screen text shows the
+// presented frame, as the screenshot does.
+TEST_F(QuorvixRunTest, Chip16ScreenTextShowsTheLastPresentedFrame) {
+    Chip16Program p;
+    p.vblnk().cls().ldi(0, 7900);
+    const std::uint16_t countDown = p.here();
+    p.subi(0, 1).jx(Chip16Condition::NZ, countDown).spr(1, 1).drw(1, 1, 0x1000).jmp(0);
+    p.at(0x1000).data({0x77});
+    const std::string rom = folder.write("late.c16", withChip16Header(p.image()));
+    const std::string png = (folder.path() / "late.png").string();
+    for (int run = 0; run < 2; ++run) {
+        const auto [status, output] =
+            runTool("--frames 20 --screen-text --screenshot " + png + " " + rom);
+        ASSERT_EQ(status, 0) << output;
+        EXPECT_NE(output.find("background 0\n77" + std::string(318, '0') + "\n"), std::string::npos)
+            << output.substr(0, 400);
+        const PngPixels shot = readPng(png);
+        ASSERT_EQ(shot.width, 960u);
+        EXPECT_NE(shot.rgba[0], shot.rgba[6]); // a drawn pixel and the background
+    }
 }
 
 // The flag reaches the Chip-16 machine: Chip1613ST (whose run the ROM suite checks)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -335,5 +336,42 @@ TEST(SoundRendererTest, RecordedEventsRenderAtTheirTimes) {
     const auto last = std::find_if(samples.rbegin(), samples.rend(), [](auto v) { return v != 0; });
     EXPECT_NEAR(first - samples.begin(), 4800, 12);
     EXPECT_NEAR(samples.rend() - last, 28'800 + 72, 24);
+}
+
+SoundEvent at(SoundEvent e, std::uint64_t time) {
+    e.time = time;
+    return e;
+}
+
+// A machine started again (the exit instruction's Reset) is a fresh machine: the old
+// buzzer ends and its pattern does not carry over. A machine restored from a state
+// starts at the state's own time, which is where its part of the recording begins.
+TEST(SoundRecordingTest, EachStartFollowsOnFromTheLast) {
+    SoundRecording reset;
+    const SoundHook hook = reset.hook();
+    hook(at(patternOf({0xFF, 0x00}), 0));
+    hook(at(timerStarted(true), 0));
+    reset.continueAfter(500 * millisecond); // stopped with the timer still running
+    reset.startFrom(0);
+    hook(at(timerStarted(true), 100 * millisecond)); // no F002 since: the silent pattern
+    auto samples = reset.render(500 * millisecond);
+    ASSERT_EQ(samples.size(), rate);
+    auto loud = [&](std::size_t from, std::size_t to) {
+        return std::any_of(samples.begin() + static_cast<std::ptrdiff_t>(from),
+                           samples.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](std::int16_t v) { return std::abs(v) > 1000; });
+    };
+    EXPECT_TRUE(loud(23'000, 24'000)) << "the first start's pattern";
+    EXPECT_FALSE(loud(24'000 + 256, rate)) << "nothing after the second start";
+
+    SoundRecording restored;
+    const std::uint64_t stateTime = 3'600'000 * millisecond;
+    restored.hook()(at(pitchOf(112), stateTime));
+    restored.hook()(at(patternOf({0xFF, 0x00}), stateTime));
+    restored.hook()(at(timerStarted(true), stateTime));
+    restored.startFrom(stateTime);
+    samples = restored.render(stateTime + 250 * millisecond);
+    ASSERT_EQ(samples.size(), rate / 4) << "the run, not the hour before the state";
+    EXPECT_TRUE(loud(100, 200)) << "sounding from the start";
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "app/gui/command_line.h"
 
+#include "app/gui/toolkit_options.h"
 #include "chip8/program_database.h"
 #include "machine/machine_settings.h"
 
@@ -8,6 +9,7 @@
 #include <QStringList>
 
 #include <string_view>
+#include <vector>
 
 namespace {
 constexpr int usageErrorStatus = 2;
@@ -36,11 +38,12 @@ CommandLineOutcome usageError(const QString& message) {
 
 // The ROM argument's own bytes: the first argument that is not an option or an
 // option's value, or the one after "--". The parser has already accepted the line.
-std::optional<std::string> rawRomArgument(int argc, const char* const* argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
+std::optional<std::string> rawRomArgument(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
         if (argument == "--") {
-            return i + 1 < argc ? std::optional<std::string>(argv[i + 1]) : std::nullopt;
+            return i + 1 < arguments.size() ? std::optional<std::string>(arguments[i + 1])
+                                            : std::nullopt;
         }
         if (argument == "--variant" || argument == "--speed" || argument == "--quirk" ||
             argument == "--rotate") {
@@ -90,15 +93,23 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
         QStringLiteral("The ROM file to start (after -- when its name starts with -)."),
         QStringLiteral("[ROM]"));
 
+    // Parsed before the toolkit starts, so that the help, the version and a usage error
+    // need no display: the toolkit's own options are set aside here instead.
+    const std::vector<std::string> ours = removeToolkitOptions(argc, argv);
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& argument : ours) {
+        arguments << QString::fromLocal8Bit(argument.data(),
+                                            static_cast<qsizetype>(argument.size()));
     }
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
     if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
-        return {std::nullopt, 0, parser.helpText().toStdString()};
+        // Without an application object the parser cannot know the program's path and
+        // puts a placeholder in the usage line.
+        QString text = parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), arguments.constFirst());
+        return {std::nullopt, 0, text.toStdString()};
     }
     if (parser.isSet(version)) {
         return {std::nullopt, 0,
@@ -157,7 +168,7 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
     choices.chip16Extended = parser.isSet(chip16ExtendedName);
     choices.sound = parser.isSet(soundName);
     if (!parser.positionalArguments().isEmpty()) {
-        choices.rom = rawRomArgument(argc, argv);
+        choices.rom = rawRomArgument(ours);
     }
     return {choices, 0, {}};
 }

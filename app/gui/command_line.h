@@ -37,6 +37,7 @@ struct CommandLineOutcome {
     std::string text;
 };
 
-// Parses what the GUI toolkit's own options leave of argv. Needs a QCoreApplication
-// (for the program's name and version in the help and version texts).
+// Parses argv as the program was started with, setting the GUI toolkit's own options
+// aside. Needs no application object and no display; the help and version texts take
+// the program's name and version from QCoreApplication's settings.
 CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv);

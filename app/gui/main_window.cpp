@@ -3,6 +3,9 @@
 #include "app/console_control.h"
 #include "app/gui/about_dialog.h"
 #include "app/gui/app_icon.h"
+#include "app/gui/debug_menu.h"
+#include "app/gui/debugger_window.h"
+#include "app/gui/picture_frame.h"
 #include "app/gui/switches_dialog.h"
 #include "chip8/chip8_switches.h"
 #include "machine/machine_settings.h"
@@ -12,6 +15,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -22,6 +26,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QStatusBar>
+#include <QWindow>
 
 #include <iterator>
 
@@ -64,6 +70,31 @@ std::optional<Chip8Rules> editSwitchesWithDialog(QWidget* owner, const QString& 
     return dialog.rules();
 }
 
+// Why a ROM did not start, for the window's status line.
+QString startFailure(const std::string& romPath) {
+    if (romPath.empty()) {
+        return QStringLiteral("No ROM to start: choose one with File → Load.");
+    }
+    const QString path = QFile::decodeName(romPath.c_str());
+    const QFileInfo file(path);
+    const QString reason = !file.exists() ? QStringLiteral("there is no such file")
+                           : file.isDir() ? QStringLiteral("it is a folder")
+                                          : QStringLiteral("the file cannot be read");
+    return QStringLiteral("Cannot load %1: %2.").arg(path, reason);
+}
+
+// Files are only ever read: a drop that would move one (so that the file manager
+// deletes its own copy) is taken as a copy, and one that cannot be a copy is refused.
+bool acceptAsCopy(QDropEvent* event) {
+    if (!event->possibleActions().testFlag(Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 QString firstLocalFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) {
         return {};
@@ -74,14 +105,21 @@ QString firstLocalFile(const QMimeData* data) {
 } // namespace
 
 MainWindow::MainWindow(const MachineChoices& choices)
-    : picture_(new PictureWidget(this)), chooseRom_(chooseRomWithDialog),
+    : stateMenus_(
+          this, control_, [this](const QString& text) { showStatusMessage(text); },
+          [this] { return statusMessage(); }),
+      picture_(new PictureWidget(this)), debugMenu_(std::make_unique<DebugMenu>(control_)),
+      frame_(new PictureFrame(picture_, this)), chooseRom_(chooseRomWithDialog),
       editSwitches_(editSwitchesWithDialog) {
     control_.setChoices(choices);
     setWindowTitle(QStringLiteral("Quorvix"));
     setWindowIcon(appIcon());
-    setCentralWidget(picture_);
+    setCentralWidget(frame_);
+    // Shown only while it has something to say.
+    statusBar()->hide();
     setAcceptDrops(true);
     buildMenus();
+    statusBar()->hide();
     resize(templateSize);
 }
 
@@ -97,22 +135,37 @@ QAction* MainWindow::addCommand(QMenu* menu, const QString& text, int commandId,
     action->setData(commandId);
     action->setCheckable(checkable);
     connect(action, &QAction::triggered, this, [this, commandId] { handleCommand(commandId); });
+    // Also the window's own: the shortcuts work while full screen hides the menu bar.
+    addAction(action);
     actions_[commandId] = action;
     return action;
 }
 
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    addCommand(file, QStringLiteral("Reset"), command::reset, false);
-    addCommand(file, QStringLiteral("Load"), command::load, false);
-    addCommand(file, QStringLiteral("Close"), command::close, false);
-    addCommand(file, QStringLiteral("E&xit"), command::exit, false);
+    addCommand(file, QStringLiteral("Reset"), command::reset, false)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    addCommand(file, QStringLiteral("Load"), command::load, false)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addCommand(file, QStringLiteral("Close"), command::close, false)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    file->addSeparator();
+    stateMenus_.build(file, [this](QMenu* menu, const QString& text, int commandId) {
+        return addCommand(menu, text, commandId, false);
+    });
+    file->addSeparator();
+    addCommand(file, QStringLiteral("E&xit"), command::exit, false)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* screen = menuBar()->addMenu(QStringLiteral("Screen"));
     for (int scale = 1; scale <= 4; ++scale) {
         addCommand(screen, QStringLiteral("Window x%1").arg(scale),
                    command::windowScaleBase + scale, true);
     }
+    screen->addSeparator();
+    addCommand(screen, QStringLiteral("Fullscreen"), command::fullscreen, true)
+        ->setShortcut(QKeySequence(Qt::Key_F11));
+    addCommand(screen, QStringLiteral("Keep Aspect Ratio"), command::keepAspectRatio, true);
     screen->addSeparator();
     addCommand(screen, QStringLiteral("Chip-8 Flicker Filter"), command::flickerFilter, true);
     addCommand(screen, QStringLiteral("Show Console"), command::showConsole, true);
@@ -148,12 +201,20 @@ void MainWindow::buildMenus() {
         ->setChecked(control_.choices().chip16Extended);
     buildSoundMenu(machine);
 
+    QMenu* debug = menuBar()->addMenu(QStringLiteral("&Debug"));
+    debugMenu_->build(debug, [this](QMenu* menu, const QString& text, int id, bool checkable) {
+        return addCommand(menu, text, id, checkable);
+    });
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About ..."), command::about, false);
 
-    // An open menu takes the keyboard, so key releases would never reach the window.
-    for (QMenu* menu : {file, screen, machine, help}) {
+    // An open menu takes the keyboard, so key releases would never reach the window:
+    // what is held counts as released when a menu opens, and what was released (or
+    // pressed) while it was open stays released when it closes.
+    for (QMenu* menu : {file, screen, machine, debug, help}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { control_.releaseKeys(); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { control_.releaseKeys(); });
     }
 }
 
@@ -175,8 +236,9 @@ void MainWindow::initialise() {
     }
     if (!control_.romPath().empty()) {
         control_.resetRom();
+        reportStartOutcome();
         // The window was sized for the start-up mode; size it for the ROM's machine.
-        applyWindowScale(windowScale_);
+        sizeForMachine();
     }
     picture_->setFocus();
 }
@@ -191,9 +253,10 @@ void MainWindow::handleCommand(int commandId) {
     case command::reset: {
         const bool sideways = rotationTurnsSideways(control_.chip8Plan().rotation);
         control_.resetRom();
+        reportStartOutcome();
         // A new rotation may stand the picture on its side, or back.
         if (rotationTurnsSideways(control_.chip8Plan().rotation) != sideways) {
-            applyWindowScale(windowScale_);
+            sizeForMachine();
         }
         repaintClientArea();
         break;
@@ -211,6 +274,8 @@ void MainWindow::handleCommand(int commandId) {
     case command::windowX1 + 2:
     case command::windowX4: applyWindowScale(commandId - command::windowScaleBase); break;
     case command::flickerFilter: toggleFlickerFilter(); break;
+    case command::fullscreen: setFullscreen(!isFullScreen()); break;
+    case command::keepAspectRatio: toggleKeepAspectRatio(); break;
     case command::showConsole: toggleConsole(); break;
     case command::variantQuorvix:
     case command::variantChip8:
@@ -236,28 +301,41 @@ void MainWindow::handleCommand(int commandId) {
     case command::volumeFirstStep + 1:
     case command::volumeFirstStep + 2:
     case command::volumeLastStep: handleSoundCommand(commandId); break;
-    default: break; // ids without a menu item do nothing
+    default:
+        // Ids without a menu item do nothing.
+        if (!stateMenus_.handleCommand(commandId)) {
+            debugMenu_->handleCommand(commandId);
+        }
+        break;
     }
+    // Load, Reset and Close change the machine the Debug items act on.
+    debugMenu_->updateItems();
+}
+
+QSize MainWindow::machinePictureSize() const {
+    if (control_.mode() != MachineKind::Chip8) {
+        return {320, 240};
+    }
+    // A picture on its side takes the shape of a screen on its side.
+    return rotationTurnsSideways(control_.chip8Plan().rotation) ? QSize(256, 512) : QSize(512, 256);
 }
 
 void MainWindow::applyWindowScale(int scale) {
     const int s = std::clamp(scale, 1, 4);
     windowScale_ = s;
-    if (control_.mode() == MachineKind::Chip8 &&
-        rotationTurnsSideways(control_.chip8Plan().rotation)) {
-        resizeClientArea(256 * s, 512 * s);
-    } else if (control_.mode() == MachineKind::Chip8) {
-        resizeClientArea(512 * s, 256 * s);
-    } else {
-        resizeClientArea(320 * s, 240 * s);
-    }
+    frame_->setMachineSize(machinePictureSize());
+    const QSize client = machinePictureSize() * s;
+    resizeClientArea(client.width(), client.height());
     for (int i = 1; i <= 4; ++i) {
         setMenuItemChecked(command::windowScaleBase + i, i == s);
     }
 }
 
 void MainWindow::resizeClientArea(int width, int height) {
-    if (isMaximized() || isFullScreen()) {
+    if (isFullScreen()) {
+        setFullscreen(false);
+    }
+    if (isMaximized()) {
         showNormal();
     }
     const QSize wanted(width, height);
@@ -268,12 +346,115 @@ void MainWindow::resizeClientArea(int width, int height) {
         // Laid out at once, also while the window is hidden.
         layout()->invalidate();
         layout()->activate();
-        const QSize client = picture_->size();
-        if (client == wanted) {
+        const QSize client = frame_->size();
+        const QSize target = fitOnScreen(wanted, client);
+        if (client == target) {
             break;
         }
-        resize(size() + wanted - client);
+        resize(size() + target - client);
     }
+    moveOntoScreen();
+}
+
+QSize MainWindow::fitOnScreen(QSize wanted, QSize client) const {
+    const QScreen* shownOn = screen();
+    if (shownOn == nullptr) {
+        return wanted;
+    }
+    // What the window adds around its client area: the menu bar, a status line and the
+    // frame a window manager draws (known once the window is shown).
+    const QSize around = frameGeometry().size() - client;
+    const QSize room = shownOn->availableGeometry().size() - around;
+    if (wanted.width() <= room.width() && wanted.height() <= room.height()) {
+        return wanted;
+    }
+    return wanted.scaled(room.expandedTo(QSize(1, 1)), Qt::KeepAspectRatio);
+}
+
+void MainWindow::moveOntoScreen() {
+    const QScreen* shownOn = screen();
+    if (shownOn == nullptr) {
+        return;
+    }
+    // The close box and the menu stay reachable: a window that would reach past the
+    // available area is moved back into it, as far as it fits.
+    const QRect available = shownOn->availableGeometry();
+    const QRect outer = frameGeometry();
+    const int x =
+        std::max(available.left(), std::min(outer.left(), available.right() + 1 - outer.width()));
+    const int y =
+        std::max(available.top(), std::min(outer.top(), available.bottom() + 1 - outer.height()));
+    if (x != outer.left() || y != outer.top()) {
+        move(x, y);
+    }
+}
+
+void MainWindow::setFullscreen(bool on) {
+    setMenuItemChecked(command::fullscreen, on);
+    if (on == isFullScreen()) {
+        return;
+    }
+    // Without a window manager nobody acts on the full-screen state: the window takes
+    // the screen, and later its old place, itself (through its platform window, since
+    // a widget's own geometry change would end the state).
+    if (on) {
+        geometryBeforeFullscreen_ = geometry();
+        menuBar()->hide();
+        frame_->setFit(PictureFit::WholeMultiple);
+        showFullScreen();
+        if (const QScreen* shownOn = screen(); shownOn != nullptr && windowHandle() != nullptr) {
+            windowHandle()->setGeometry(shownOn->geometry());
+        }
+    } else {
+        showNormal();
+        if (windowHandle() != nullptr) {
+            windowHandle()->setGeometry(geometryBeforeFullscreen_);
+        }
+        menuBar()->show();
+        frame_->setFit(isMenuItemChecked(command::keepAspectRatio) ? PictureFit::KeepAspectRatio
+                                                                   : PictureFit::Stretch);
+    }
+}
+
+void MainWindow::toggleKeepAspectRatio() {
+    const bool keep = !isMenuItemChecked(command::keepAspectRatio);
+    setMenuItemChecked(command::keepAspectRatio, keep);
+    // Full screen keeps its whole multiple; the choice shows when it ends.
+    if (!isFullScreen()) {
+        frame_->setFit(keep ? PictureFit::KeepAspectRatio : PictureFit::Stretch);
+    }
+}
+
+void MainWindow::sizeForMachine() {
+    frame_->setMachineSize(machinePictureSize());
+    if (!isFullScreen()) {
+        applyWindowScale(windowScale_);
+    }
+}
+
+void MainWindow::reportStartOutcome() {
+    const Machine* machine = control_.machine();
+    const bool runs = machine != nullptr && machine->running();
+    showStatusMessage(runs ? QString() : startFailure(control_.romPath()));
+}
+
+void MainWindow::showStatusMessage(const QString& text) {
+    const bool shown = !statusBar()->isHidden();
+    const bool show = !text.isEmpty();
+    statusBar()->showMessage(text);
+    if (shown == show) {
+        return;
+    }
+    // The status line comes and goes below the picture, which keeps its size.
+    const QSize client = frame_->size();
+    statusBar()->setVisible(show);
+    if (!isFullScreen() && !isMaximized()) {
+        resizeClientArea(client.width(), client.height());
+    }
+}
+
+QString MainWindow::statusMessage() const {
+    return statusBar()->isHidden() ? QString() : statusBar()->currentMessage();
 }
 
 void MainWindow::repaintClientArea() {
@@ -295,18 +476,20 @@ void MainWindow::loadRomFile(const QString& path) {
                                  QFile::encodeName(file.fileName()).toStdString())) {
         return;
     }
-    applyWindowScale(windowScale_);
+    reportStartOutcome();
+    sizeForMachine();
 }
 
 void MainWindow::loadDroppedFile(const QString& path) {
     const QFileInfo file(path);
     control_.startDroppedRom(QFile::encodeName(file.absoluteFilePath()).toStdString(),
                              QFile::encodeName(file.fileName()).toStdString());
-    applyWindowScale(windowScale_);
+    reportStartOutcome();
+    sizeForMachine();
 }
 
 QSize MainWindow::clientSize() const {
-    return picture_->size();
+    return frame_->size();
 }
 
 bool MainWindow::isMenuItemChecked(int commandId) const {
@@ -335,6 +518,9 @@ void MainWindow::endWindow(int result) {
     // The window goes at once; the machines stop behind it. No worker may outlive the
     // window it presents to, nor the process.
     hide();
+    if (DebuggerWindow* debugger = debugMenu_->debugger()) {
+        debugger->hide();
+    }
     control_.closeRom();
     registerHostWindow(nullptr);
     if (endedHandler_) {
@@ -383,9 +569,8 @@ void MainWindow::editSwitches() {
     MachineChoices choices = control_.choices();
     const Chip8Rules base =
         choices.automatic ? control_.chip8Plan().baseRules : chip8RulesFor(choices.variant);
-    const QString name = choices.automatic
-                             ? QStringLiteral("the last program (Automatic)")
-                             : QString::fromUtf8(chip8VariantName(choices.variant));
+    const QString name = choices.automatic ? QStringLiteral("the last program (Automatic)")
+                                           : QString::fromUtf8(chip8VariantName(choices.variant));
     const auto edited = editSwitches_(this, name, withChip8Overrides(base, choices.overrides));
     if (edited) {
         choices.overrides = chip8OverridesBetween(base, *edited);
@@ -433,7 +618,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         handleCommand(command::cancel);
         return;
     }
-    if (event->isAutoRepeat()) {
+    // An open menu passes the key presses it does not use on to the window, but not
+    // their releases: such a press would hold its key until it is pressed again.
+    if (event->isAutoRepeat() || QApplication::activePopupWidget() != nullptr) {
         return;
     }
     if (!control_.setInputKey(heldKeys_.press(*event), true)) {
@@ -471,16 +658,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (!firstLocalFile(event->mimeData()).isEmpty()) {
-        event->acceptProposedAction();
+        acceptAsCopy(event);
+    }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!firstLocalFile(event->mimeData()).isEmpty()) {
+        acceptAsCopy(event);
     }
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
     const QString path = firstLocalFile(event->mimeData());
-    if (path.isEmpty() || !QFileInfo(path).isFile() || ended_) {
+    if (path.isEmpty() || !QFileInfo(path).isFile() || ended_ || !acceptAsCopy(event)) {
         return;
     }
-    event->acceptProposedAction();
     loadDroppedFile(path);
     repaintClientArea();
 }

@@ -4,18 +4,23 @@
 // box, Escape and the commands posted by workers arrive at handleCommand.
 
 #include "app/gui/key_mapping.h"
+#include "app/gui/state_menus.h"
 #include "app/gui/window_sound.h"
 #include "app/machine_control.h"
 #include "chip8/chip8_rules.h"
 #include "platform/qt/host_window.h"
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
+class PictureFrame;
+class DebugMenu;
 class PictureWidget;
 class QAction;
 
@@ -40,9 +45,11 @@ class MainWindow final : public QMainWindow, public HostWindow {
 
     // Client area of (512 s x 256 s) for Chip-8 (256 s x 512 s when its picture is turned
     // on its side), (320 s x 240 s) for Chip-16; exactly one "Window xN" item carries the
-    // check mark.
+    // check mark. Leaves full screen.
     void applyWindowScale(int scale);
-    // Makes the client area exactly width x height, keeping the top-left corner.
+    // Makes the client area exactly width x height, keeping the top-left corner; where
+    // the window would not fit in the screen's available area, the client area takes
+    // the largest size of that shape that lets it fit, and the window moves into it.
     void resizeClientArea(int width, int height);
     // Drops the shown frame: the plain background shows until the next frame.
     void repaintClientArea();
@@ -57,6 +64,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void setSwitchEditor(SwitchEditor editor) { editSwitches_ = std::move(editor); }
 
     QSize clientSize() const;
+    PictureFrame* pictureFrame() const { return frame_; }
     bool isMenuItemChecked(int commandId) const;
     QAction* menuAction(int commandId) const;
     PictureWidget* picture() const { return picture_; }
@@ -65,6 +73,15 @@ class MainWindow final : public QMainWindow, public HostWindow {
     // Sound on or off (the Machine menu's Sound item; off at start).
     void setSoundOn(bool on);
     WindowSound& sound() { return sound_; }
+    // The File menu's save-state items.
+    StateMenus& stateMenus() { return stateMenus_; }
+    // One line below the picture (why the last start failed, a refused state; the
+    // picture keeps its size); empty hides it.
+    void showStatusMessage(const QString& text);
+    // What that line shows, or an empty string while it is hidden.
+    QString statusMessage() const;
+    // The Debug menu and its Debugger window.
+    DebugMenu& debugMenu() { return *debugMenu_; }
     // The scale of the last "Window xN" (2 at start).
     int windowScale() const { return windowScale_; }
 
@@ -85,6 +102,7 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
@@ -103,11 +121,26 @@ class MainWindow final : public QMainWindow, public HostWindow {
     void toggleChip16Extended();
     void toggleConsole();
     void showAbout();
+    // Full screen hides the menu bar (the items' shortcuts still work) and shows the
+    // picture at the largest whole multiple of the machine's size.
+    void setFullscreen(bool on);
+    void toggleKeepAspectRatio();
+    // After a start: the picture takes the machine's size, the window that size at the
+    // current scale (unless it fills the screen), and a failed start says why.
+    void sizeForMachine();
+    void reportStartOutcome();
+    QSize machinePictureSize() const;
+    QSize fitOnScreen(QSize wanted, QSize client) const;
+    void moveOntoScreen();
 
     MachineControl control_;
     WindowSound sound_{control_};
+    StateMenus stateMenus_;
     PictureWidget* picture_;
+    std::unique_ptr<DebugMenu> debugMenu_;
     int windowScale_ = 2;
+    PictureFrame* frame_;
+    QRect geometryBeforeFullscreen_;
     std::map<int, QAction*> actions_;
     RomChooser chooseRom_;
     SwitchEditor editSwitches_;

@@ -6,9 +6,28 @@
 
 #include <QEventLoop>
 
+#include <cstdlib>
+
+namespace {
+// The window whose machine runs, for stopMachineAtExit.
+MainWindow* runningWindow = nullptr;
+
+// The toolkit ends the process with exit() when it loses its display (the X server
+// went away, say), from inside the event loop: the machine's workers are stopped before
+// the process's static objects (the console they write to among them) go.
+void stopMachineAtExit() {
+    if (runningWindow != nullptr) {
+        runningWindow->control().closeRom();
+    }
+}
+} // namespace
+
 int runMainWindow(const MachineChoices& choices, const std::optional<std::string>& rom,
                   bool sound) {
+    static const bool stopsAtExit = std::atexit(stopMachineAtExit) == 0;
+    (void)stopsAtExit;
     MainWindow window(choices);
+    runningWindow = &window;
     if (sound) {
         window.setSoundOn(true);
     }
@@ -21,6 +40,7 @@ int runMainWindow(const MachineChoices& choices, const std::optional<std::string
         window.show();
         loop.exec();
     }
+    runningWindow = nullptr;
     hideConsole();
     return 7;
 }

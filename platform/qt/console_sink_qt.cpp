@@ -1,5 +1,6 @@
 #include "platform/qt/console_sink_qt.h"
 
+#include "platform/console_log.h"
 #include "platform/qt/console_window.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,11 @@ void QtConsoleSink::open() {
     }
     {
         std::lock_guard lock(mutex_);
-        pending_.clear();
+        // Kept, the text written before shows in the new window (a missing ROM's
+        // error, say); otherwise the window starts empty.
+        if (!consoleKeepsHistory.load()) {
+            pending_.clear();
+        }
         accepting_ = true;
     }
     window_ = std::make_unique<ConsoleWindow>(*this);
@@ -39,7 +44,7 @@ void QtConsoleSink::close() {
 
 void QtConsoleSink::write(std::string_view text) {
     std::lock_guard lock(mutex_);
-    if (accepting_) {
+    if (accepting_ || consoleKeepsHistory.load(std::memory_order_relaxed)) {
         pending_.append(text);
     }
 }

@@ -23,7 +23,8 @@ class QtConsoleSink final : public ConsoleSink {
     // GUI thread: open creates a fresh, empty window; close destroys it.
     void open() override;
     void close() override;
-    // Any thread; text written while no console is open is dropped.
+    // Any thread; text written while no console is open is dropped, unless the console
+    // keeps its history: then the newest keptLines lines wait for the next window.
     void write(std::string_view text) override;
 
     // GUI thread: moves the waiting text into the window.

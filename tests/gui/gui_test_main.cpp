@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's own screen (800 x 600) is smaller than the windows the
+    // tests size, which never grow past their screen: a 3840 x 2160 one instead.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen") {
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" QUORVIX_OFFSCREEN_SCREEN);
     }
     initStartUp();
     QApplication application(argc, argv);

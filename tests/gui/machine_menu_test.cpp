@@ -27,7 +27,7 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
     for (const QAction* menu : window->menuBar()->actions()) {
         titles << menu->text();
     }
-    EXPECT_EQ(titles, QStringList({"&File", "Screen", "&Machine", "&Help"}));
+    EXPECT_EQ(titles, QStringList({"&File", "Screen", "&Machine", "&Debug", "&Help"}));
 
     const QMenu* machine = window->menuBar()->actions().at(2)->menu();
     ASSERT_NE(machine, nullptr);
@@ -37,12 +37,12 @@ TEST_F(MachineMenuTest, MachineMenuFollowsScreenWithOneRadioGroupAndACheckItem) 
                       ? QStringLiteral("-")
                       : item->text() + QLatin1Char('=') + QString::number(item->data().toInt()));
     }
-    EXPECT_EQ(items,
-              QStringList({"Automatic (from the programs database)=32805", "Quorvix rules=32800",
-                           "CHIP-8=32801", "SUPER-CHIP (modern)=32802",
-                           "SUPER-CHIP 1.1 (legacy)=32803", "XO-CHIP=32804", "Custom...=32806",
-                           "Speed=0", "-", "Chip-16 Extended Instructions=32810", "-",
-                           "Sound=32830", "Volume=0"}));
+    EXPECT_EQ(
+        items,
+        QStringList({"Automatic (from the programs database)=32805", "Quorvix rules=32800",
+                     "CHIP-8=32801", "SUPER-CHIP (modern)=32802", "SUPER-CHIP 1.1 (legacy)=32803",
+                     "XO-CHIP=32804", "Custom...=32806", "Speed=0", "-",
+                     "Chip-16 Extended Instructions=32810", "-", "Sound=32830", "Volume=0"}));
     const QActionGroup* group = window->menuAction(32800)->actionGroup();
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->isExclusive());
@@ -254,6 +254,14 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         {{"\xFF\xFE.ch8"}, "\xFF\xFE.ch8", Chip8Variant::Quorvix, false},
         {{"--variant", "xochip", "--speed", "100", "x"}, "x", Chip8Variant::XoChip, false, 100},
         {{"--speed=100000", "--variant=chip8", "a"}, "a", Chip8Variant::Chip8, false, 100000},
+        // Qt's own options, with their values, are no ROM and no usage error.
+        {{"-platform", "offscreen", "a.ch8"}, "a.ch8", Chip8Variant::Quorvix, false},
+        {{"--style=Fusion", "-reverse", "-display", ":1", "--variant", "chip8"},
+         std::nullopt,
+         Chip8Variant::Chip8,
+         false},
+        {{"-qwindowtitle", "a.ch8", "b.c16"}, "b.c16", Chip8Variant::Quorvix, false},
+        {{"--", "-reverse"}, "-reverse", Chip8Variant::Quorvix, false},
     };
     for (const auto& c : cases) {
         const CommandLineOutcome outcome = parse(c.arguments);

@@ -14,6 +14,9 @@ extern "C" const char* __tsan_default_suppressions() {
            // When Qt closes its X connection, libxcb destroys the lock of its extension
            // data, which the sanitizer takes to be still held: libxcb's own lock.
            "mutex:libxcb.so.1\n"
+           // Its connection lock and extension-data lock are taken in either order by
+           // libxcb itself; no code of ours holds them.
+           "deadlock:libxcb.so.1\n"
            // Qt's worker threads (icon rendering) free glib's memory the same way.
            "called_from_lib:libglib-2.0.so.0\n";
 }

@@ -77,6 +77,45 @@ TEST_F(SoundMenuTest, MachineSoundPlaysAndCloseSilencesIt) {
     }
 }
 
+// Debug -> Pause and a stop at a breakpoint hold the sound (a paused machine is silent);
+// Continue plays it on.
+TEST_F(SoundMenuTest, DebuggerPauseAndStopsHoldTheSound) {
+    const std::string raw = (folder.path() / "out.raw").string();
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    ::setenv("SDL_DISKAUDIODELAY", "5", 1);
+    Chip16Program p;
+    p.snd1(60000).jmp(4);
+    const std::string rom = folder.write("tone.c16", withChip16Header(p.image()));
+    start();
+    window->setSoundOn(true);
+    load(rom);
+    // The loudest sample the device takes over `watch` ms, from `settle` ms on (what the
+    // file shows lags behind the device).
+    auto loudestAfter = [&](int settle, int watch) {
+        waitAndServe(settle);
+        const std::size_t from = readSamples(raw).size();
+        waitAndServe(watch);
+        const auto samples = readSamples(raw);
+        int loudest = 0;
+        for (std::size_t i = from; i < samples.size(); ++i) {
+            loudest = std::max(loudest, std::abs(int{samples[i]}));
+        }
+        return loudest;
+    };
+    EXPECT_GT(loudestAfter(300, 300), 14'000) << "playing";
+    window->handleCommand(command::debugPauseContinue);
+    ASSERT_TRUE(machine()->paused());
+    EXPECT_EQ(loudestAfter(300, 400), 0) << "paused";
+    window->handleCommand(command::debugPauseContinue);
+    ASSERT_FALSE(machine()->paused());
+    EXPECT_GT(loudestAfter(300, 300), 14'000) << "continued";
+    window->control().setBreakpoint(4, true); // the jump the program loops on
+    EXPECT_EQ(loudestAfter(300, 400), 0) << "stopped at the breakpoint";
+    EXPECT_TRUE(machine()->paused());
+    window->setSoundOn(false);
+}
+
 TEST_F(SoundMenuTest, WithoutADeviceOneLineAndTheMachineRunsOn) {
     ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     Chip16Program p;

@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-namespace {
 std::optional<std::uint32_t> parseNumber(std::string_view text) {
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -16,7 +15,6 @@ std::optional<std::uint32_t> parseNumber(std::string_view text) {
     }
     return value;
 }
-} // namespace
 
 std::optional<Poke> parsePoke(std::string_view text) {
     const auto equals = text.find('=');

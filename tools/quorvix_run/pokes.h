@@ -12,3 +12,6 @@ struct Poke {
 
 // ADDR and BYTE in decimal or with a 0x prefix in hexadecimal; BYTE at most 255.
 std::optional<Poke> parsePoke(std::string_view text);
+
+// A number in decimal or, with a 0x prefix, in hexadecimal.
+std::optional<std::uint32_t> parseNumber(std::string_view text);

@@ -46,3 +46,15 @@ std::string quotedArgument(std::string_view text) {
     quoted += text.size() > longest ? "...\"" : "\"";
     return quoted;
 }
+
+std::optional<StateSave> parseStateSave(std::string_view text) {
+    const std::size_t at = text.rfind('@');
+    if (at == std::string_view::npos || at == 0) {
+        return std::nullopt;
+    }
+    const auto frame = parseFrameLimit(text.substr(at + 1));
+    if (!frame) {
+        return std::nullopt;
+    }
+    return StateSave{std::string(text.substr(0, at)), *frame};
+}

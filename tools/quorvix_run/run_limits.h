@@ -19,3 +19,11 @@ std::optional<double> parseSecondsLimit(std::string_view text);
 // The argument as an error message quotes it: at most 32 characters, with anything that
 // is not printable ASCII shown as '?', so the message stays one short line.
 std::string quotedArgument(std::string_view text);
+
+// --save-state FILE@FRAME: the file (the text before the last '@', not empty) and the
+// refresh period at which the state is taken.
+struct StateSave {
+    std::string path;
+    std::uint64_t frame = 0;
+};
+std::optional<StateSave> parseStateSave(std::string_view text);

@@ -51,6 +51,16 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                    "write a byte into memory after loading (e.g. 0x1FF=2); repeatable")
         ->type_name("ADDR=BYTE")
         ->allow_extra_args(false);
+    std::vector<std::string> stateSaves;
+    app.add_option("--save-state", stateSaves,
+                   "write the machine's state to FILE at refresh period FRAME; repeatable")
+        ->type_name("FILE@FRAME")
+        ->allow_extra_args(false);
+    auto* loadStateOption =
+        app.add_option("--load-state", options.loadStatePath,
+                       "start from the state in FILE (taken from the same ROM) instead of the "
+                       "ROM's first instruction")
+            ->type_name("FILE");
     auto* screenshotOption = app.add_option("--screenshot", options.screenshotPath,
                                             "write the last presented frame as PNG")
                                  ->type_name("FILE");
@@ -59,6 +69,16 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                                      "the machine's own time")
                           ->type_name("FILE");
     app.add_flag("--sound", options.sound, "play the sound on the audio device");
+    auto* traceOption =
+        app.add_option("--trace", options.tracePath,
+                       "write one line per instruction to FILE: address, bytes, instruction, "
+                       "the registers it changed")
+            ->type_name("FILE");
+    std::string breakText;
+    auto* breakOption = app.add_option("--break", breakText,
+                                       "stop before the instruction at ADDR, print the "
+                                       "registers and end")
+                            ->type_name("ADDR");
     app.add_flag("--screen-text", options.screenText,
                  "print the machine's screen buffer as text rows");
     app.add_flag("--log", options.log, "show the console log on standard output");
@@ -120,11 +140,33 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         } else if (!options.frames) {
             options.seconds = defaultSeconds;
         }
+        for (const std::string& text : stateSaves) {
+            const auto save = parseStateSave(text);
+            if (!save) {
+                throw CLI::ValidationError("--save-state",
+                                           "expected FILE@FRAME, got " + quotedArgument(text));
+            }
+            options.stateSaves.push_back(*save);
+        }
+        if (loadStateOption->count() > 0 && options.loadStatePath.empty()) {
+            throw CLI::ValidationError("--load-state", "expected a file name, got \"\"");
+        }
         if (screenshotOption->count() > 0 && options.screenshotPath.empty()) {
             throw CLI::ValidationError("--screenshot", "expected a file name, got \"\"");
         }
         if (wavOption->count() > 0 && options.wavPath.empty()) {
             throw CLI::ValidationError("--wav", "expected a file name, got \"\"");
+        }
+        if (traceOption->count() > 0 && options.tracePath.empty()) {
+            throw CLI::ValidationError("--trace", "expected a file name, got \"\"");
+        }
+        if (breakOption->count() > 0) {
+            options.breakAddress = parseNumber(breakText);
+            if (!options.breakAddress) {
+                throw CLI::ValidationError("--break", "expected an address (decimal or 0x...), "
+                                                      "got " +
+                                                          quotedArgument(breakText));
+            }
         }
         // Only the names: the rule sets have no numbers a user could know.
         if (variantOption->count() > 0 && variantText == automaticVariantOption) {

@@ -5,6 +5,7 @@
 #include "chip8/chip8_switches.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
+#include "tools/quorvix_run/run_limits.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,11 +21,18 @@ struct RunOptions {
     std::optional<double> seconds;
     std::vector<KeyHold> keyHolds;
     std::vector<Poke> pokes;
+    // States written during the run, and a state the machine starts from.
+    std::vector<StateSave> stateSaves;
+    std::string loadStatePath;
     std::string screenshotPath;
     // The run's sound as a WAV file (48 kHz, 16-bit mono), by emulated time.
     std::string wavPath;
     // Play the sound on the audio device.
     bool sound = false;
+    // One line per instruction executed goes to this file.
+    std::string tracePath;
+    // Stop before the instruction at this address, print the registers and end.
+    std::optional<std::uint32_t> breakAddress;
     bool screenText = false;
     bool log = false;
     bool stats = false;

@@ -2,6 +2,7 @@
 
 #include "app/chip8_runtime.h"
 #include "app/machine_choices.h"
+#include "app/state_transfer.h"
 #include "chip16/frame_pacer.h"
 #include "chip8/tick_pacer.h"
 #include "display/picture_display.h"
@@ -10,11 +11,11 @@
 #include "platform/console_log.h"
 #include "platform/headless/headless_host.h"
 #include "platform/rom_file.h"
-#include "platform/sdl/sdl_audio_output.h"
-#include "sound/live_sound.h"
-#include "sound/sound_recording.h"
+#include "sound/sound_renderer.h"
 #include "sound/wav_file.h"
 #include "tools/quorvix_run/png_writer.h"
+#include "tools/quorvix_run/run_sound.h"
+#include "tools/quorvix_run/trace_lines.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,50 +26,52 @@ constexpr std::uint64_t refreshPeriod = 16'666'667; // 60 Hz
 // Limits and posted commands are looked at after every frame, and at least this often.
 constexpr auto idleCheckInterval = std::chrono::milliseconds(10);
 
-// Where the run's sound goes: a recording for --wav, the audio device for --sound.
-class RunSound {
-  public:
-    explicit RunSound(const RunOptions& options) {
-        if (options.sound) {
-            live_.setListening(true);
-            output_ = SdlAudioOutput::open(
-                "quorvix-run", [this](std::span<std::int16_t> out) { live_.fill(out); });
-        }
-    }
-    ~RunSound() { output_.reset(); }
-    RunSound(const RunSound&) = delete;
-    RunSound& operator=(const RunSound&) = delete;
-
-    SoundHook hook(const RunOptions& options) {
-        const bool recording = !options.wavPath.empty();
-        const bool playing = output_ != nullptr;
-        if (recording && playing) {
-            return [record = recording_.hook(), play = live_.hook()](const SoundEvent& event) {
-                record(event);
-                play(event);
-            };
-        }
-        if (recording) {
-            return recording_.hook();
-        }
-        return playing ? live_.hook() : SoundHook{};
-    }
-    // The machine is about to start again from its beginning.
-    void restart(const Machine& machine) {
-        recording_.continueAfter(machine.emulatedNanoseconds());
-        live_.silence();
-    }
-    const SoundRecording& recording() const { return recording_; }
-
-  private:
-    SoundRecording recording_;
-    LiveSound live_;
-    std::unique_ptr<SdlAudioOutput> output_;
-};
-
 struct RunResult {
     bool loaded = true;
+    // A state could not be written, or a --save-state frame was never reached.
+    bool statesFailed = false;
     double seconds = 0;
+    // --break: the machine stopped at the breakpoint.
+    bool stoppedAtBreak = false;
+};
+
+bool breakFits(const RunOptions& options, const Machine& machine) {
+    if (options.breakAddress && *options.breakAddress >= machine.memorySize()) {
+        std::fprintf(stderr,
+                     "quorvix-run: --break address 0x%X is outside the %u bytes of memory\n",
+                     *options.breakAddress, machine.memorySize());
+        return false;
+    }
+    return true;
+}
+
+// The --trace file, written by the machine's worker.
+class TraceFile {
+  public:
+    explicit TraceFile(const std::string& path)
+        : file_(path.empty() ? nullptr : std::fopen(path.c_str(), "w")) {}
+    ~TraceFile() { close(); }
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+
+    bool isOpen() const { return file_ != nullptr; }
+    void write(const TracedInstruction& traced) {
+        const std::string line = formatTraceLine(traced);
+        std::fwrite(line.data(), 1, line.size(), file_);
+    }
+    // False when anything failed to reach the file.
+    bool close() {
+        if (file_ == nullptr) {
+            return true;
+        }
+        const bool ok = std::ferror(file_) == 0;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return ok && closed;
+    }
+
+  private:
+    std::FILE* file_;
 };
 
 // Under Automatic the rules, and with them the memory, come with the ROM: a poke may
@@ -111,9 +114,12 @@ class DisplayClockCount {
     std::uint64_t start_;
 };
 
-// Stops whatever runs, reads and loads the ROM, writes the pokes and starts the
-// machine; false when the ROM could not be read (the machine then stays stopped).
-bool startRom(const RunOptions& options, const MachineChoices& choices, Machine& machine) {
+// Stops whatever runs, reads and loads the ROM, restores the state to start from (given
+// `stateRefused`, at the first start: a Reset starts the ROM from its beginning), writes
+// the pokes and starts the machine; false when the ROM could not be read or the state
+// was refused (which sets `stateRefused`); the machine then stays stopped.
+bool startRom(const RunOptions& options, const MachineChoices& choices, Machine& machine,
+              RomDigest& digest, bool* stateRefused, RunSound& sound) {
     machine.stop();
     const auto rom = readRomImage(options.romPath);
     if (auto* chip8 = dynamic_cast<Chip8Runtime*>(&machine)) {
@@ -129,20 +135,54 @@ bool startRom(const RunOptions& options, const MachineChoices& choices, Machine&
         logMessage("Error: Rom not found!");
         return false;
     }
+    digest = romDigestOf(*rom);
     machine.load(*rom);
+    if (stateRefused != nullptr && !options.loadStatePath.empty()) {
+        const StateOutcome outcome =
+            loadStateFromFile(machine, digest, options.loadStatePath, options.loadStatePath);
+        if (!outcome.done) {
+            std::fprintf(stderr, "quorvix-run: %s\n", outcome.message.c_str());
+            *stateRefused = true;
+            return false;
+        }
+        logMessage("%s", outcome.message.c_str());
+    }
     for (const Poke& poke : options.pokes) {
         machine.poke(poke.address, poke.value);
     }
+    sound.startAt(machine);
     machine.start();
     return true;
+}
+
+// Writes the states whose refresh period has come; false when one could not be written.
+bool saveDueStates(const RunOptions& options, const Machine& machine, const RomDigest& digest,
+                   std::uint64_t frames, std::vector<bool>& saved) {
+    bool ok = true;
+    for (std::size_t i = 0; i < options.stateSaves.size(); ++i) {
+        const StateSave& save = options.stateSaves[i];
+        if (saved[i] || save.frame > frames) {
+            continue;
+        }
+        saved[i] = true;
+        const StateOutcome outcome = saveStateToFile(machine, digest, save.path, save.path);
+        if (outcome.done) {
+            logMessage("%s", outcome.message.c_str());
+        } else {
+            std::fprintf(stderr, "quorvix-run: %s\n", outcome.message.c_str());
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 // Runs until a limit is reached, acting on the commands the machine posts to the
 // window as the shell would: Reset starts the same ROM again.
 RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices, Machine& machine,
-                        const headless::FrameSink& sink, const DisplayClockCount& clock,
-                        RunSound& sound) {
+                        RomDigest& digest, const headless::FrameSink& sink,
+                        const DisplayClockCount& clock, RunSound& sound) {
     RunResult result;
+    std::vector<bool> saved(options.stateSaves.size(), false);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -159,11 +199,18 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
             }
             machine.stop();
             sound.restart(machine);
-            if (!startRom(options, choices, machine)) {
+            if (!startRom(options, choices, machine, digest, nullptr, sound)) {
                 result.loaded = false;
                 result.seconds = elapsed();
                 return result;
             }
+        }
+        if (!saveDueStates(options, machine, digest, frames, saved)) {
+            result.statesFailed = true;
+        }
+        if (options.breakAddress && machine.lastStop() == StopReason::breakpoint) {
+            result.stoppedAtBreak = true;
+            break;
         }
         if ((options.frames && frames >= *options.frames) ||
             (options.seconds && elapsed() >= *options.seconds)) {
@@ -172,6 +219,16 @@ RunResult runUntilLimit(const RunOptions& options, const MachineChoices& choices
         presented = sink.waitForFrameAfter(presented, clock.untilNextTick());
     }
     result.seconds = elapsed();
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        if (!saved[i]) {
+            std::fprintf(stderr,
+                         "quorvix-run: the run ended before frame %llu; no state was "
+                         "written to %s\n",
+                         static_cast<unsigned long long>(options.stateSaves[i].frame),
+                         options.stateSaves[i].path.c_str());
+            result.statesFailed = true;
+        }
+    }
     return result;
 }
 
@@ -233,11 +290,22 @@ int runRom(const RunOptions& options) {
     choices.realTimePacing = !options.noWait;
 
     const auto machine = makeMachine(kind, choices);
-    if (!pokesFit(options, choices, *machine)) {
+    if (!pokesFit(options, choices, *machine) || !breakFits(options, *machine)) {
         return 2; // a bad argument, as usage errors
     }
     RunSound sound(options);
-    machine->setSoundHook(sound.hook(options));
+    machine->setSoundHook(sound.hook());
+    TraceFile trace(options.tracePath);
+    if (!options.tracePath.empty()) {
+        if (!trace.isOpen()) {
+            std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.tracePath.c_str());
+            return 1;
+        }
+        machine->setTraceHook([&trace](const TracedInstruction& traced) { trace.write(traced); });
+    }
+    if (options.breakAddress) {
+        machine->setBreakpoint(*options.breakAddress, true);
+    }
     headless::FrameSink sink;
     sink.setRefreshPeriod(options.noWait ? 0 : refreshPeriod);
     setRefreshWaitEnabled(!options.noWait);
@@ -245,8 +313,10 @@ int runRom(const RunOptions& options) {
 
     RunResult result;
     const DisplayClockCount clock(options.noWait, elapsedNanoseconds());
-    if (startRom(options, choices, *machine)) {
-        result = runUntilLimit(options, choices, *machine, sink, clock, sound);
+    RomDigest digest{};
+    bool stateRefused = false;
+    if (startRom(options, choices, *machine, digest, &stateRefused, sound)) {
+        result = runUntilLimit(options, choices, *machine, digest, sink, clock, sound);
     } else {
         result.loaded = false;
     }
@@ -254,12 +324,29 @@ int runRom(const RunOptions& options) {
     headless::setMainSurface(nullptr);
 
     if (!result.loaded) {
-        if (!options.log) {
+        if (!options.log && !stateRefused) {
             std::fprintf(stderr, "quorvix-run: cannot load %s\n", options.romPath.c_str());
         }
         return 1;
     }
-    const bool ok =
-        writeOutputs(options, *machine, sink, result, machine->instructionsExecuted(), sound);
-    return ok ? 0 : 1;
+    bool ok = trace.close();
+    if (!ok) {
+        std::fprintf(stderr, "quorvix-run: cannot write %s\n", options.tracePath.c_str());
+    }
+    if (options.breakAddress) {
+        if (result.stoppedAtBreak) {
+            const MachineView view = machine->view();
+            std::fputs(formatBreakReport(view.pc, machine->disassemble(view.memory, view.pc),
+                                         view.registers)
+                           .c_str(),
+                       stdout);
+        } else {
+            std::fprintf(stderr, "quorvix-run: the program did not reach 0x%X\n",
+                         *options.breakAddress);
+            ok = false;
+        }
+    }
+    ok =
+        writeOutputs(options, *machine, sink, result, machine->instructionsExecuted(), sound) && ok;
+    return ok && !result.statesFailed ? 0 : 1;
 }
