@@ -27,8 +27,20 @@ MUTANTS = [
      "const std::int64_t delay = static_cast<std::int64_t>(lagNanoseconds) / 8 - age;"),
     ("sound/live_sound.cpp", "if (pending != nullptr && pending->generation != playedGeneration_) {",
      "if (false) {"),  # a closed machine's queued sounds play on
-    ("sound/sound_recording.cpp", "const std::uint64_t at = std::min(sampleAt(event.time), total);",
-     "const std::uint64_t at = std::min(sampleAt(event.time) / 2, total);"),
+    ("sound/sound_recording.cpp", "renderUntil(std::min(sampleAt(event.time), total));",
+     "renderUntil(std::min(sampleAt(event.time) / 2, total));"),
+    ("sound/sound_recording.cpp", "            freshStarts.push_back(offset);\n",
+     ""),  # a Reset's machine inherits the old sound
+    ("sound/sound_recording.cpp",
+     "event.time = offset + std::clamp(event.time, stretch.start, stretchEnd) - stretch.start;",
+     "event.time = offset + std::clamp(event.time, stretch.start, stretchEnd);"),
+    # A restore's sound, the debugger's pause of the sound.
+    ("chip8/interpreter.cpp",
+     "timer.kind = m.soundTimer != 0 ? SoundEventKind::TimerStarted : SoundEventKind::TimerStopped;",
+     "timer.kind = m.soundTimer == 0 ? SoundEventKind::TimerStarted : SoundEventKind::TimerStopped;"),
+    ("chip16/sound.cpp", "    event.kind = SoundEventKind::ToneStopped;\n    report(m, event);\n}\n\nvoid",
+     "    event.kind = SoundEventKind::ToneStopped;\n}\n\nvoid"),
+    ("app/gui/debug_menu.cpp", "        control_.holdSoundWhilePaused();\n", ""),
     ("sound/wav_file.cpp", "putLittleEndian(bytes, sampleRate * 2, 4); // bytes per second",
      "putLittleEndian(bytes, sampleRate, 4); // bytes per second"),
     # Chip-16 instructions.

@@ -55,6 +55,7 @@ SUITES = {
     "app/debug_watch": ["debugger_tests"],
     "chip8/interpreter": ["chip8_tests", "debugger_tests"],
     "chip16/run_loop": ["chip16_tests", "debugger_tests"],
+    "chip16/sound": ["chip16_tests", "shell_tests"],
     "app/chip8_runtime": ["chip8_tests", "shell_tests", "debugger_tests"],
     "app/chip16_runtime": ["chip16_tests", "shell_tests", "debugger_tests"],
 }
