@@ -59,7 +59,7 @@ else
 fi
 expect_equal "package version" "$(dpkg-deb -f "$deb" Version)" "$version"
 depends=$(dpkg-deb -f "$deb" Depends)
-if [[ "$depends" == *libqt6widgets6* && "$depends" == *libpng16-16* ]]; then
+if [[ "$depends" == *libqt6widgets6* && "$depends" == *libpng16-16* && "$depends" == *libsdl2-2.0-0* ]]; then
     pass "dependencies from dpkg-shlibdeps: $depends"
 else
     fail "the package's dependencies lack the libraries the programs use: '$depends'"
