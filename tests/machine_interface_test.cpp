@@ -78,6 +78,36 @@ TEST_F(MachineInterfaceTest, PauseStopsInstructionsAndTimersOfEveryRuleSet) {
     }
 }
 
+// A real-time timer steps a period after its last step; the time a pause stood still
+// does not count towards it, so Continue after a long pause steps no timer at once.
+TEST_F(MachineInterfaceTest, APauseDoesNotCountTowardsTheNextTimerStep) {
+    sink.setRefreshPeriod(0); // nothing else may move the hand-driven clock
+    useManualClock(readPerformanceCounter());
+    Chip8Runtime runtime(chip8RulesFor(Chip8Variant::Quorvix));
+    runtime.load(countingProgram().bytes());
+    const auto runSome = [&runtime] {
+        const std::uint64_t count = runtime.instructionsExecuted();
+        while (runtime.instructionsExecuted() < count + 1000) {
+            std::this_thread::yield();
+        }
+    };
+    runtime.start();
+    runSome(); // DT = FF, timed from now on
+    advanceManualClock(10'000'000);
+    runtime.pause();
+    advanceManualClock(1'000'000'000);
+    runtime.resume();
+    runSome();
+    runtime.pause();
+    EXPECT_EQ(runtime.machine().delayTimer, 0xFF) << "10 ms of a 16.7 ms period ran";
+    runtime.resume();
+    advanceManualClock(7'000'000);
+    runSome();
+    runtime.stop();
+    useRealClock();
+    EXPECT_EQ(runtime.machine().delayTimer, 0xFE) << "17 ms ran";
+}
+
 // One step runs exactly one instruction; under paced rules a frame step runs exactly one
 // tick's instructions and steps the timers once.
 TEST_F(MachineInterfaceTest, Chip8StepsRunOneInstructionOrOneTick) {
