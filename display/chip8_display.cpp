@@ -116,6 +116,10 @@ void writeRow(const PixelRowsOfCells& rows, const RowCells& cells) {
     (aligned ? widestWriter : writeRowPlain)(rows, cells);
 }
 
+bool turnsSideways(std::uint16_t degrees) {
+    return degrees == 90 || degrees == 270;
+}
+
 PixelRowsOfCells rowsOfCells(const PixelRows& rows, std::uint32_t screenRow) {
     const std::uint32_t y = screenRow * chip8CellPixels;
     return {rows.row(y), rows.row(y + 1), rows.row(y + 2), rows.row(y + 3)};
@@ -129,12 +133,6 @@ void drawChip8Screen(const Chip8Machine& machine, const PixelRows& rows) {
         writeRow(rowsOfCells(rows, y), cells);
     }
 }
-
-namespace {
-bool turnsSideways(std::uint16_t degrees) {
-    return degrees == 90 || degrees == 270;
-}
-} // namespace
 
 Chip8Display::Chip8Display(const Chip8Machine& machine, std::uint16_t rotation)
     : PictureDisplay(turnsSideways(rotation) ? chip8PictureHeight : chip8PictureWidth,
@@ -160,19 +158,15 @@ void turnPixels(const std::vector<std::uint32_t>& from, std::uint32_t width, std
     }
 }
 
-// A turned picture is rare and small: drawn as it stands, then turned, whole.
-void Chip8Display::convertTurned() {
-    drawChip8Screen(machine_, PixelRows{unturned_.data(), chip8PictureWidth});
-    turnPixels(unturned_, chip8PictureWidth, chip8PictureHeight, rotation_, rows());
-    noteConverted(nullptr);
-}
-
 void Chip8Display::convert() {
     if (!hasPicture()) {
         return;
     }
     if (rotation_ != 0) {
-        convertTurned();
+        // A turned picture is rare and small: drawn as it stands, then turned, whole.
+        drawChip8Screen(machine_, PixelRows{unturned_.data(), chip8PictureWidth});
+        turnPixels(unturned_, chip8PictureWidth, chip8PictureHeight, rotation_, rows());
+        noteConverted(nullptr);
         return;
     }
     // A game changes few cells in a frame: comparing 8 KB of cells spares writing most

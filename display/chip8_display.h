@@ -33,8 +33,6 @@ class Chip8Display final : public PictureDisplay {
     void convert() override;
 
   private:
-    void convertTurned();
-
     const Chip8Machine& machine_;
     std::uint16_t rotation_;
     // The unturned picture, which a turned one is copied from.

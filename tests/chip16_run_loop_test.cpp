@@ -71,6 +71,29 @@ TEST(Chip16FrameCount, AdvancingManyAtOnceMatchesAddingOneAtATimeFromAnyCount) {
     }
 }
 
+// A count exactly at the frame's end is not past it: one more instruction runs before the
+// boundary, in a single step as in a batch.
+TEST_F(Chip16RunLoop, ACountExactlyAtTheFramesEndRunsOneMoreInstructionFirst) {
+    Chip16Program program;
+    for (int i = 0; i < 8; ++i) {
+        program.addi(0, 1);
+    }
+    for (const bool singleSteps : {true, false}) {
+        restart(program);
+        m.cycles = 16666.666666666668;
+        if (singleSteps) {
+            ASSERT_TRUE(stepChip16Instruction(m));
+            EXPECT_EQ(m.R[0], 1);
+            EXPECT_EQ(boundaries.size(), 0u);
+            ASSERT_TRUE(stepChip16Instruction(m)); // now past the end: the boundary
+        } else {
+            runFrames(1);
+        }
+        ASSERT_EQ(boundaries.size(), 1u);
+        EXPECT_EQ(boundaries[0].r0, 1) << (singleSteps ? "single steps" : "a batch");
+    }
+}
+
 TEST_F(Chip16RunLoop, VblnkPassesOncePerFrameAndTheControllerByteLeavesItsNeighboursAlone) {
     // Up, Down, Left, Right, Select, Start, A, B: bits 0 to 7.
     for (unsigned bit = 0; bit < 8; ++bit) {

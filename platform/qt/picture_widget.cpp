@@ -11,10 +11,8 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace {
@@ -125,16 +123,9 @@ void mapNearest(std::vector<std::uint32_t>& map, std::uint32_t painted, std::uin
     }
 }
 
-// One painted row from its source row: pixel i from source pixel columns[i], or from
-// pixel i without a map.
+// One painted row from its source row: pixel i from source pixel columns[i].
 void stretchRow(const std::uint32_t* __restrict source, const std::uint32_t* __restrict columns,
                 std::uint32_t count, std::uint32_t* __restrict target) {
-    if (columns == nullptr) {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            target[i] = source[i] | 0xFF000000u;
-        }
-        return;
-    }
     for (std::uint32_t i = 0; i < count; ++i) {
         target[i] = source[columns[i]] | 0xFF000000u;
     }
@@ -260,7 +251,6 @@ void PictureWidget::showFrame(const FrameView& frame) {
 void PictureWidget::writeStaleRows(std::uint32_t* bits, std::size_t rowStep,
                                    std::vector<FrameSpan>& stale, const FrameView& frame) {
     const std::uint32_t rowRepeat = std::max<std::uint32_t>(frame.rowRepeat, 1);
-    const auto paintWidth = static_cast<std::uint32_t>(mappedPaintSize_ >> 32);
     // Every texel a display writes is opaque; forcing the alpha byte keeps the RGB32
     // contract (and its fast painting) for any frame. Only what changed since the frame
     // this buffer last held is written.
@@ -277,8 +267,6 @@ void PictureWidget::writeStaleRows(std::uint32_t* bits, std::size_t rowStep,
         const std::uint32_t* source = frame.pixels + group * rowRepeat * frame.stride;
         if (y > 0 && rowSources_[y - 1] / rowRepeat == group) {
             std::memcpy(row, row - rowStep, std::size_t{count} * 4);
-        } else if (paintWidth == frame.width) {
-            stretchRow(source + columns.first, nullptr, count, row);
         } else {
             stretchRow(source, columnSources_.data() + columns.first, count, row);
         }
@@ -383,10 +371,6 @@ void PictureWidget::clearPicture() {
         cleared_ = true;
     }
     wholeFrameWanted_.store(true, std::memory_order_relaxed);
-}
-
-bool PictureWidget::hasPicture() {
-    return !currentPicture().isNull();
 }
 
 QImage PictureWidget::currentPicture() {

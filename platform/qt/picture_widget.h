@@ -37,7 +37,7 @@ class PictureWidget final : public QWidget, public PictureSurface {
     // GUI thread: forget the frame, so the background shows until the next one.
     void clearPicture();
     // GUI thread: whether a frame is shown, and a copy of it (for checks and tests).
-    bool hasPicture();
+    bool hasPicture() { return !currentPicture().isNull(); }
     QImage currentPicture();
     // GUI thread: the refresh rate of the screen the widget is on, 60 Hz when unknown.
     void updateRefreshRate();

@@ -112,6 +112,9 @@ TEST_F(MainWindowOnXTest, AKeyReleasedWhileAMenuIsOpenCountsAsReleased) {
     QTest::qWait(500); // repeated presses reach the open menu
     input.key(keycodeS, true);
     QTest::qWait(100);
+    // Nor does the game see a key pressed while the menu is open.
+    EXPECT_FALSE(chip8KeyDown(chip8KeyW));
+    EXPECT_FALSE(chip8KeyDown(chip8KeyS));
     input.key(keycodeS, false);
     input.key(keycodeW, false);
     QTest::qWait(200);
