@@ -121,7 +121,7 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
     WindowCommandLine choices;
     if (parser.isSet(variantName) &&
         parser.value(variantName) == QLatin1String(automaticVariantOption)) {
-        choices.automatic = true;
+        choices.machine.automatic = true;
     } else if (parser.isSet(variantName)) {
         const QString name = parser.value(variantName);
         const auto variant = chip8VariantForOption(name.toStdString());
@@ -129,7 +129,7 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
             return usageError(QStringLiteral("unknown variant \"%1\" (choose one of %2, auto).")
                                   .arg(name, variantList()));
         }
-        choices.variant = *variant;
+        choices.machine.variant = *variant;
     }
     if (parser.isSet(speedName)) {
         const QString text = parser.value(speedName);
@@ -141,12 +141,14 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
                                   .arg(chip8MaximumSpeed)
                                   .arg(text.left(32)));
         }
-        if (!choices.automatic && chip8RulesFor(choices.variant).instructionsPerTick == 0) {
-            return usageError(QStringLiteral("--speed needs a paced variant (the %1 rules run "
-                                             "as fast as the host).")
-                                  .arg(QString::fromUtf8(chip8VariantOption(choices.variant))));
+        if (!choices.machine.automatic &&
+            chip8RulesFor(choices.machine.variant).instructionsPerTick == 0) {
+            return usageError(
+                QStringLiteral("--speed needs a paced variant (the %1 rules run "
+                               "as fast as the host).")
+                    .arg(QString::fromUtf8(chip8VariantOption(choices.machine.variant))));
         }
-        choices.speed = *speed;
+        choices.machine.speed = *speed;
     }
     for (const QString& text : parser.values(quirkName)) {
         const auto quirk = parseChip8Quirk(text.toStdString());
@@ -155,17 +157,17 @@ CommandLineOutcome parseWindowCommandLine(int argc, const char* const* argv) {
                                              "name of --help, got \"%1\".")
                                   .arg(text.left(64)));
         }
-        choices.overrides.set(quirk->first, quirk->second);
+        choices.machine.overrides.set(quirk->first, quirk->second);
     }
     if (parser.isSet(rotateName)) {
         const QString text = parser.value(rotateName);
-        choices.rotation = parseRotation(text.toStdString());
-        if (!choices.rotation) {
+        choices.machine.rotation = parseRotation(text.toStdString());
+        if (!choices.machine.rotation) {
             return usageError(QStringLiteral("--rotate expects 0, 90, 180 or 270, got \"%1\".")
                                   .arg(text.left(32)));
         }
     }
-    choices.chip16Extended = parser.isSet(chip16ExtendedName);
+    choices.machine.chip16Extended = parser.isSet(chip16ExtendedName);
     choices.sound = parser.isSet(soundName);
     if (!parser.positionalArguments().isEmpty()) {
         choices.rom = rawRomArgument(ours);

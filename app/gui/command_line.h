@@ -5,8 +5,7 @@
 // Without options the first argument is the ROM, as it always was; a ROM whose name
 // starts with '-' comes after "--".
 
-#include "chip8/chip8_rules.h"
-#include "chip8/chip8_switches.h"
+#include "app/machine_choices.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,15 +14,8 @@
 struct WindowCommandLine {
     // The ROM argument exactly as given (its bytes untouched), when there is one.
     std::optional<std::string> rom;
-    Chip8Variant variant = Chip8Variant::Quorvix;
-    // --variant auto: the rules from the programs database.
-    bool automatic = false;
-    Chip8SwitchOverrides overrides;
-    // Degrees clockwise; nothing = as the programs database says, or 0.
-    std::optional<std::uint16_t> rotation;
-    // Instructions per 1/60 s for a paced variant; 0 = the variant's own.
-    std::uint32_t speed = 0;
-    bool chip16Extended = false;
+    // The machine options (--variant, --quirk, --speed, --rotate, --chip16-extended).
+    MachineChoices machine;
     bool sound = false;
 };
 

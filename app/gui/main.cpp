@@ -27,12 +27,5 @@ int main(int argc, char* argv[]) {
     // The Console window, opened later, shows what was written before.
     consoleKeepsHistory = true;
     const WindowCommandLine& options = *commandLine.choices;
-    MachineChoices choices;
-    choices.variant = options.variant;
-    choices.automatic = options.automatic;
-    choices.overrides = options.overrides;
-    choices.rotation = options.rotation;
-    choices.speed = options.speed;
-    choices.chip16Extended = options.chip16Extended;
-    return runMainWindow(choices, options.rom, options.sound);
+    return runMainWindow(options.machine, options.rom, options.sound);
 }

@@ -267,9 +267,9 @@ TEST(WindowCommandLineTest, OptionsBeforeOrAfterTheRomAndTheRomAsGiven) {
         const CommandLineOutcome outcome = parse(c.arguments);
         ASSERT_TRUE(outcome.choices) << outcome.text;
         EXPECT_EQ(outcome.choices->rom, c.rom);
-        EXPECT_EQ(outcome.choices->variant, c.variant);
-        EXPECT_EQ(outcome.choices->chip16Extended, c.extended);
-        EXPECT_EQ(outcome.choices->speed, c.speed);
+        EXPECT_EQ(outcome.choices->machine.variant, c.variant);
+        EXPECT_EQ(outcome.choices->machine.chip16Extended, c.extended);
+        EXPECT_EQ(outcome.choices->machine.speed, c.speed);
     }
 }
 
@@ -278,16 +278,16 @@ TEST(WindowCommandLineTest, AutomaticQuirksAndRotation) {
         parse({"--variant", "auto", "--speed", "50", "--quirk", "clip=off", "--quirk",
                "fx0a-on-release=on", "--rotate", "270", "a.ch8"});
     ASSERT_TRUE(outcome.choices) << outcome.text;
-    EXPECT_TRUE(outcome.choices->automatic);
-    EXPECT_EQ(outcome.choices->speed, 50u);
+    EXPECT_TRUE(outcome.choices->machine.automatic);
+    EXPECT_EQ(outcome.choices->machine.speed, 50u);
     EXPECT_EQ(outcome.choices->rom, "a.ch8");
-    EXPECT_EQ(outcome.choices->rotation, 270);
+    EXPECT_EQ(outcome.choices->machine.rotation, 270);
     // clip (bit 5) off, fx0a-on-release (bit 13) on.
-    EXPECT_EQ(outcome.choices->overrides.chosen, (1u << 5) | (1u << 13));
-    EXPECT_EQ(outcome.choices->overrides.on, 1u << 13);
+    EXPECT_EQ(outcome.choices->machine.overrides.chosen, (1u << 5) | (1u << 13));
+    EXPECT_EQ(outcome.choices->machine.overrides.on, 1u << 13);
     const CommandLineOutcome plain = parse({"a.ch8"});
-    EXPECT_EQ(ints(plain.choices->automatic, plain.choices->overrides.chosen,
-                   plain.choices->rotation.has_value()),
+    EXPECT_EQ(ints(plain.choices->machine.automatic, plain.choices->machine.overrides.chosen,
+                   plain.choices->machine.rotation.has_value()),
               ints(0, 0, 0));
 }
 

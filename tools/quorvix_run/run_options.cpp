@@ -91,7 +91,7 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                    "skip CHIP-8 frames whose last sprite erased a pixel (default on)")
         ->type_name("on|off")
         ->check(CLI::IsMember({"on", "off"}));
-    app.add_flag("--chip16-extended", options.chip16Extended,
+    app.add_flag("--chip16-extended", options.machine.chip16Extended,
                  "Chip-16: execute the later instructions (MOD, REM, NOT, NEG, PAL)");
     std::string variantText;
     auto* variantOption =
@@ -170,14 +170,14 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
         }
         // Only the names: the rule sets have no numbers a user could know.
         if (variantOption->count() > 0 && variantText == automaticVariantOption) {
-            options.automatic = true;
+            options.machine.automatic = true;
         } else if (variantOption->count() > 0) {
             const auto variant = chip8VariantForOption(variantText);
             if (!variant) {
                 throw CLI::ValidationError("--variant",
                                            "unknown variant " + quotedArgument(variantText));
             }
-            options.variant = *variant;
+            options.machine.variant = *variant;
         }
         if (speedOption->count() > 0) {
             const auto speed = parseChip8Speed(speedText);
@@ -186,13 +186,14 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                                                       "got " +
                                                           quotedArgument(speedText));
             }
-            if (!options.automatic && chip8RulesFor(options.variant).instructionsPerTick == 0) {
-                throw CLI::ValidationError("--speed",
-                                           "needs a paced variant (the " +
-                                               std::string(chip8VariantOption(options.variant)) +
-                                               " rules run as fast as the host)");
+            if (!options.machine.automatic &&
+                chip8RulesFor(options.machine.variant).instructionsPerTick == 0) {
+                throw CLI::ValidationError(
+                    "--speed", "needs a paced variant (the " +
+                                   std::string(chip8VariantOption(options.machine.variant)) +
+                                   " rules run as fast as the host)");
             }
-            options.speed = *speed;
+            options.machine.speed = *speed;
         }
         for (const std::string& text : quirks) {
             const auto quirk = parseChip8Quirk(text);
@@ -201,11 +202,11 @@ std::optional<RunOptions> parseRunOptions(int argc, const char* const* argv, int
                                                       "switch name of --help, got " +
                                                           quotedArgument(text));
             }
-            options.overrides.set(quirk->first, quirk->second);
+            options.machine.overrides.set(quirk->first, quirk->second);
         }
         if (rotateOption->count() > 0) {
-            options.rotation = parseRotation(rotateText);
-            if (!options.rotation) {
+            options.machine.rotation = parseRotation(rotateText);
+            if (!options.machine.rotation) {
                 throw CLI::ValidationError("--rotate", "expected 0, 90, 180 or 270, got " +
                                                            quotedArgument(rotateText));
             }

@@ -1,8 +1,7 @@
 #pragma once
 // The command line of quorvix-run.
 
-#include "chip8/chip8_rules.h"
-#include "chip8/chip8_switches.h"
+#include "app/machine_choices.h"
 #include "tools/quorvix_run/key_holds.h"
 #include "tools/quorvix_run/pokes.h"
 #include "tools/quorvix_run/run_limits.h"
@@ -38,15 +37,9 @@ struct RunOptions {
     bool stats = false;
     bool noWait = false;
     bool flickerFilter = true;
-    bool chip16Extended = false;
-    Chip8Variant variant = Chip8Variant::Quorvix;
-    // --variant auto: the rules from the programs database.
-    bool automatic = false;
-    Chip8SwitchOverrides overrides;
-    // --rotate: degrees clockwise; nothing = the programs database's (Automatic) or 0.
-    std::optional<std::uint16_t> rotation;
-    // Instructions per 1/60 s for a paced variant; 0 = the variant's own.
-    std::uint32_t speed = 0;
+    // The machine options (--variant, --quirk, --speed, --rotate, --chip16-extended);
+    // the flicker filter and pacing come from the options above.
+    MachineChoices machine;
 };
 
 // Parses argv. Returns the options, or nothing with `exitCode` set when the program

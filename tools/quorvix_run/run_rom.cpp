@@ -278,14 +278,7 @@ int runRom(const RunOptions& options) {
     initClock();
     verboseConsole.store(options.log ? 1 : 0);
     const MachineKind kind = machineForRomName(options.romPath);
-    MachineChoices choices;
-    choices.variant = options.variant;
-    choices.automatic = options.automatic;
-    choices.overrides = options.overrides;
-    choices.rotation = options.rotation;
-    choices.speed = options.speed;
-    choices.chip16Extended = options.chip16Extended;
-    // On by default, as the main window starts it.
+    MachineChoices choices = options.machine;
     choices.flickerFilter = options.flickerFilter;
     choices.realTimePacing = !options.noWait;
 
