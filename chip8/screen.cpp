@@ -5,14 +5,10 @@
 #include "platform/console_log.h"
 
 #include <array>
-#include <bit>
 #include <cstddef>
 
 namespace {
-// A sprite row placed on the buffer: bit c set = buffer column c flips. 128 columns.
-using RowMask = unsigned __int128;
-constexpr std::uint32_t maskColumns = 128;
-static_assert(chip8ScreenWidth == maskColumns);
+constexpr std::size_t wordsPerRow = chip8ScreenWidth / screenWordCells;
 
 // The eight bits of a sprite byte with the leftmost (most significant) first: bit c of
 // the result is the sprite's column c.
@@ -68,54 +64,60 @@ struct Placement {
     std::uint8_t vy;
 };
 
-// Sprite row r as a mask over the buffer's columns, wrapped past the right edge or,
-// when the rules clip, cut there.
-RowMask rowMask(const Chip8Machine& machine, const Plane& plane, const Placement& at,
-                std::uint32_t r) {
-    RowMask mask = 0;
+// Sprite row r as a mask over the buffer's columns from the first cell of the word
+// where the sprite's left edge lies: bit c set = that column + c flips. At most
+// 7 + 32 columns (a 16-pixel low-resolution row), so five words at most.
+std::uint64_t rowMask(const Chip8Machine& machine, const Plane& plane, const Placement& at,
+                      std::uint32_t r) {
+    std::uint64_t mask = 0;
     if (at.columns == 8) {
         const std::uint8_t bits = spriteByte(machine, plane, r);
         mask = at.high ? leftFirstBits[bits] : leftFirstDoubledBits[bits];
     } else {
         const std::uint8_t left = spriteByte(machine, plane, 2 * r);
         const std::uint8_t right = spriteByte(machine, plane, 2 * r + 1);
-        mask = at.high ? RowMask{leftFirstBits[left]} | RowMask{leftFirstBits[right]} << 8
-                       : RowMask{leftFirstDoubledBits[left]} |
-                             RowMask{leftFirstDoubledBits[right]} << 16;
+        mask = at.high ? std::uint64_t{leftFirstBits[left]} |
+                             std::uint64_t{leftFirstBits[right]} << 8
+                       : std::uint64_t{leftFirstDoubledBits[left]} |
+                             std::uint64_t{leftFirstDoubledBits[right]} << 16;
     }
-    const std::uint32_t shift = at.startColumn;
-    if (at.clips || shift == 0) {
-        return mask << shift;
-    }
-    return mask << shift | mask >> (maskColumns - shift);
+    return mask << (at.startColumn % screenWordCells);
 }
 
-// XORs the plane's bit into every cell of the buffer rows whose column is set in the
-// mask (one row, or the two of a low-resolution pixel), eight cells at a time; reports
-// whether any of those cells was lit in that plane before. The cells of one draw are
-// all different, so testing each as it flips is the same as testing all first, and a
-// low-resolution block counts as lit when any of its four cells is.
-bool flipRows(Chip8Machine& machine, RowMask mask, std::uint32_t firstRow, std::uint32_t rowCount,
-              std::uint8_t bit) {
-    auto* words = reinterpret_cast<ScreenWord*>(machine.screen.data());
-    constexpr std::size_t wordsPerRow = chip8ScreenWidth / screenWordCells;
+// XORs the plane's bit into every cell of the buffer rows (one row, or the two of a
+// low-resolution pixel) whose column is set in the mask, eight cells at a time; reports
+// whether any of those cells was lit in that plane before. Words past the right edge
+// wrap to the left one, or, when the rules clip, are dropped whole: the edge lies on a
+// word boundary. The cells of one draw are all different, so testing each as it flips
+// is the same as testing all first, and a low-resolution block counts as lit when any
+// of its four cells is.
+template <std::uint32_t RowCount>
+bool flipRows(Chip8Machine& machine, std::uint64_t mask, const Placement& at,
+              std::uint32_t firstRow, std::uint8_t bit) {
+    auto* const rowWords =
+        reinterpret_cast<ScreenWord*>(machine.screen.data()) + firstRow * wordsPerRow;
+    const std::uint32_t firstWord = at.startColumn / screenWordCells;
     std::uint64_t seen = 0;
-    for (std::uint32_t half = 0; half < 2; ++half) {
-        auto part = static_cast<std::uint64_t>(mask >> (64 * half));
-        while (part != 0) {
-            const auto byteIndex = static_cast<unsigned>(std::countr_zero(part)) / 8;
-            const auto bits = static_cast<std::uint8_t>(part >> (8 * byteIndex));
-            part &= ~(std::uint64_t{0xFF} << (8 * byteIndex));
-            const std::uint64_t flips = cellsOfBits[bits] * bit;
-            const std::size_t column = std::size_t{half} * 8 + byteIndex;
-            for (std::uint32_t r = 0; r < rowCount; ++r) {
-                ScreenWord* const word = words + (firstRow + r) * wordsPerRow + column;
-                // "tExecute" is the only writer, so its own plain reads race with nothing;
-                // the store is a relaxed atomic word, as the renderer's cell reads expect.
-                const std::uint64_t before = *word;
-                seen |= before & flips;
-                __atomic_store_n(word, before ^ flips, __ATOMIC_RELAXED);
+    for (std::uint32_t k = 0; mask != 0; ++k, mask >>= 8) {
+        const auto bits = static_cast<std::uint8_t>(mask);
+        std::uint32_t word = firstWord + k;
+        if (word >= wordsPerRow) {
+            if (at.clips) {
+                break;
             }
+            word -= wordsPerRow;
+        }
+        if (bits == 0) {
+            continue;
+        }
+        const std::uint64_t flips = cellsOfBits[bits] * bit;
+        for (std::uint32_t r = 0; r < RowCount; ++r) {
+            ScreenWord* const cells = rowWords + r * wordsPerRow + word;
+            // "tExecute" is the only writer, so its own plain reads race with nothing;
+            // the store is a relaxed atomic word, as the renderer's cell reads expect.
+            const std::uint64_t before = *cells;
+            seen |= before & flips;
+            __atomic_store_n(cells, before ^ flips, __ATOMIC_RELAXED);
         }
     }
     return seen != 0;
@@ -123,9 +125,10 @@ bool flipRows(Chip8Machine& machine, RowMask mask, std::uint32_t firstRow, std::
 
 // Draws one plane's rows: row r lands on logical row vy + r, wrapped, or when the rules
 // clip, the start wraps and the rows past the bottom edge are dropped.
+template <bool High>
 void drawPlane(Chip8Machine& machine, const Plane& plane, const Placement& at, std::uint32_t rows) {
-    const std::uint32_t height = at.high ? chip8ScreenHeight : chip8ScreenHeight / 2;
-    const std::uint32_t cellsPerPixel = at.high ? 1 : 2;
+    constexpr std::uint32_t cellsPerPixel = High ? 1 : 2;
+    constexpr std::uint32_t height = chip8ScreenHeight / cellsPerPixel;
     for (std::uint32_t r = 0; r < rows; ++r) {
         std::uint32_t row = (at.vy & (height - 1)) + r;
         if (row >= height) {
@@ -134,14 +137,14 @@ void drawPlane(Chip8Machine& machine, const Plane& plane, const Placement& at, s
             }
             row -= height;
         }
-        if (!at.high && r == 15 && at.columns == 8) {
+        if (!High && r == 15 && at.columns == 8) {
             // Once per column, as each of the row's pixels is placed.
             for (std::uint32_t c = 0; c < 8; ++c) {
                 logMessage("Sprite 8x16!");
             }
         }
-        const RowMask mask = rowMask(machine, plane, at, r);
-        if (flipRows(machine, mask, row * cellsPerPixel, cellsPerPixel, plane.bit)) {
+        const std::uint64_t mask = rowMask(machine, plane, at, r);
+        if (flipRows<cellsPerPixel>(machine, mask, at, row * cellsPerPixel, plane.bit)) {
             machine.eraseFlag = 1;
         }
     }
@@ -167,7 +170,11 @@ void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, st
         if ((machine.planes & bit) == 0) {
             continue;
         }
-        drawPlane(machine, Plane{firstByte, bit}, at, rows);
+        if (high) {
+            drawPlane<true>(machine, Plane{firstByte, bit}, at, rows);
+        } else {
+            drawPlane<false>(machine, Plane{firstByte, bit}, at, rows);
+        }
         firstByte += rows * columns / 8;
     }
     machine.V[0xF] = machine.eraseFlag;

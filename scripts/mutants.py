@@ -63,12 +63,12 @@ MUTANTS = [
     ("app/key_tables.cpp", "KEY_Q, KEY_W, KEY_E, KEY_A, // 4 5 6 7", "KEY_Q, KEY_W, KEY_E, KEY_C, // 4 5 6 7"),
     ("chip8/screen.cpp", "table[b] |= static_cast<std::uint8_t>(((b >> (7 - c)) & 1u) << c);",
      "table[b] |= static_cast<std::uint8_t>(((b >> c) & 1u) << c);"),  # mirrored sprites
-    ("chip8/screen.cpp", "return mask << shift | mask >> (maskColumns - shift);", "return mask << shift;"),
-    ("chip8/screen.cpp", "RowMask{leftFirstDoubledBits[right]} << 16;", "RowMask{leftFirstDoubledBits[right]} << 8;"),
-    ("chip8/screen.cpp", "for (std::uint32_t r = 0; r < rowCount; ++r) {", "for (std::uint32_t r = 0; r < 1; ++r) {"),
+    ("chip8/screen.cpp", "            word -= wordsPerRow;", "            continue;"),  # no wrap
+    ("chip8/screen.cpp", "std::uint64_t{leftFirstDoubledBits[right]} << 16;",
+     "std::uint64_t{leftFirstDoubledBits[right]} << 8;"),
+    ("chip8/screen.cpp", "for (std::uint32_t r = 0; r < RowCount; ++r) {", "for (std::uint32_t r = 0; r < 1; ++r) {"),
     ("chip8/screen.cpp", "seen |= before & flips;", "seen |= before & flips & 0xFF;"),
-    ("chip8/screen.cpp", "const std::size_t column = std::size_t{half} * 8 + byteIndex;",
-     "const std::size_t column = byteIndex;"),
+    ("chip8/screen.cpp", "return mask << (at.startColumn % screenWordCells);", "return mask;"),
     ("chip8/screen.cpp", "            row -= height;", "            row = 0;"),
     ("chip8/screen_moves.cpp", "lanesFrom<sizeof(Block) / laneCells - shift>", "lanesFrom<shift>"),
     ("chip8/screen_moves.cpp", "return (kept & ~mask) | (source & mask);", "return (kept & ~mask) | source;"),
