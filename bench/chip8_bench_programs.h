@@ -37,7 +37,10 @@ inline std::vector<std::uint8_t> chip8DigitsProgram() {
     const auto loop = p.label();
     p.bind(loop).cls().ld(V2, 3);
     for (std::uint8_t digit = 0; digit < 8; ++digit) {
-        p.ld(V0, digit).smallGlyph(V0).ld(V1, static_cast<std::uint8_t>(2 + 7 * digit)).drw(V1, V2, 5);
+        p.ld(V0, digit)
+            .smallGlyph(V0)
+            .ld(V1, static_cast<std::uint8_t>(2 + 7 * digit))
+            .drw(V1, V2, 5);
     }
     return p.jp(loop).bytes();
 }

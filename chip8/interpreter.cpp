@@ -446,9 +446,7 @@ template <bool Variant>
         break;
     case 0x3: skipIf<Variant>(m, pc, V[x] == kk); break;
     case 0x4: skipIf<Variant>(m, pc, V[x] != kk); break;
-    case 0x5:
-        withMachinePc([&] { executeFive<Variant>(m, opcode); });
-        return (opcode & 0xF) == 0;
+    case 0x5: withMachinePc([&] { executeFive<Variant>(m, opcode); }); return (opcode & 0xF) == 0;
     case 0x6: V[x] = kk; break;
     case 0x7: V[x] = static_cast<std::uint8_t>(V[x] + kk); break;
     case 0x8:
@@ -464,7 +462,9 @@ template <bool Variant>
         break;
     case 0xA: m.I = nnn; break;
     // pc keeps all 16 bits of the sum; the fetch wraps it into memory.
-    case 0xB: pc = static_cast<std::uint16_t>(nnn + V[rulesOf<Variant>(m).jumpAddsVx ? x : 0]); break;
+    case 0xB:
+        pc = static_cast<std::uint16_t>(nnn + V[rulesOf<Variant>(m).jumpAddsVx ? x : 0]);
+        break;
     case 0xC: V[x] = static_cast<std::uint8_t>(drawSeededRandom(m.random) & kk); break;
     // The machine's pc is current while a draw waits for the display.
     case 0xD:

@@ -59,7 +59,7 @@ std::uint8_t spriteByte(const Chip8Machine& machine, const Plane& plane, std::ui
 struct Placement {
     bool high;
     bool clips;
-    std::uint32_t columns; // sprite bits per row, 8 or 16
+    std::uint32_t columns;     // sprite bits per row, 8 or 16
     std::uint32_t startColumn; // buffer column of the sprite's left edge
     std::uint8_t vy;
 };
@@ -76,10 +76,10 @@ std::uint64_t rowMask(const Chip8Machine& machine, const Plane& plane, const Pla
     } else {
         const std::uint8_t left = spriteByte(machine, plane, 2 * r);
         const std::uint8_t right = spriteByte(machine, plane, 2 * r + 1);
-        mask = at.high ? std::uint64_t{leftFirstBits[left]} |
-                             std::uint64_t{leftFirstBits[right]} << 8
-                       : std::uint64_t{leftFirstDoubledBits[left]} |
-                             std::uint64_t{leftFirstDoubledBits[right]} << 16;
+        mask = at.high
+                   ? std::uint64_t{leftFirstBits[left]} | std::uint64_t{leftFirstBits[right]} << 8
+                   : std::uint64_t{leftFirstDoubledBits[left]} |
+                         std::uint64_t{leftFirstDoubledBits[right]} << 16;
     }
     return mask << (at.startColumn % screenWordCells);
 }
@@ -160,8 +160,8 @@ void drawChip8Sprite(Chip8Machine& machine, std::uint8_t vx, std::uint8_t vy, st
     const bool high = machine.hiRes != 0;
     const std::uint32_t columns =
         n == 0 && (high || machine.rules.wideLowResolutionSprite) ? 16 : 8;
-    const std::uint32_t startColumn = high ? vx & (chip8ScreenWidth - 1)
-                                           : 2 * (vx & (chip8ScreenWidth / 2 - 1));
+    const std::uint32_t startColumn =
+        high ? vx & (chip8ScreenWidth - 1) : 2 * (vx & (chip8ScreenWidth / 2 - 1));
     const Placement at{high, clips, columns, startColumn, vy};
     machine.eraseFlag = 0;
     // With both planes selected, plane 2's sprite follows plane 1's in memory.

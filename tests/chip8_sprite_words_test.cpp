@@ -35,8 +35,8 @@ void fill(Pair& pair, bool clips, bool wide, std::mt19937& random) {
 }
 
 // Draws at (vx, vy) with n rows on both and reports the first difference.
-::testing::AssertionResult drawsAgree(Pair& pair, std::uint8_t vx, std::uint8_t vy,
-                                      std::uint8_t n, std::uint8_t planes, std::uint16_t I) {
+::testing::AssertionResult drawsAgree(Pair& pair, std::uint8_t vx, std::uint8_t vy, std::uint8_t n,
+                                      std::uint8_t planes, std::uint16_t I) {
     for (Chip8State* m : {static_cast<Chip8State*>(pair.fast.get()), pair.plain.get()}) {
         m->I = I;
         m->planes = planes;

@@ -7,5 +7,4 @@
 
 #include <cstdint>
 
-void drawChip8SpritePlainly(Chip8State& machine, std::uint8_t vx, std::uint8_t vy,
-                            std::uint8_t n);
+void drawChip8SpritePlainly(Chip8State& machine, std::uint8_t vx, std::uint8_t vy, std::uint8_t n);
