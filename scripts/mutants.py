@@ -32,7 +32,7 @@ MUTANTS = [
      "lanes = __builtin_bswap64(lanes) >> 32;"),
     ("chip16/graphics.cpp", "return Mirrored ? low | high << 8 : high | low << 8;", "return high | low << 8;"),
     ("chip16/graphics.cpp", "const std::uint64_t keep = ~((drawn >> 7) * 0xFF);",
-     "const std::uint64_t keep = ~((drawn >> 7) * 0x0F);"),
+     "const std::uint64_t keep = ~(drawn >> 7);"),
     ("chip16/graphics.cpp", "return drawn & nonZeroBytes(below);", "return drawn & below;"),
     ("chip16/graphics.cpp", "if (done + 2 <= rowBytes) {", "if (done + 2 < rowBytes) {"),
     ("chip16/graphics.cpp", "return Mirrored ? source + rowBytes - done - count : source + done;",
