@@ -409,9 +409,24 @@ template <bool Variant> void executeFive(Chip8Machine& m, std::uint16_t opcode) 
     }
 }
 
+// The Fxkk instructions that only move memory, I and registers: Fx1E, Fx29, Fx30, Fx33,
+// Fx55 and Fx65. The others read or set the timers, wait for a key, log or report sound.
+constexpr bool isQuickMisc(std::uint8_t kk) {
+    switch (kk) {
+    case 0x1E:
+    case 0x29:
+    case 0x30:
+    case 0x33:
+    case 0x55:
+    case 0x65: return true;
+    default: return false;
+    }
+}
+
 // Runs the instruction whose fetch has moved `pc` past it; true when it was a quick
-// one: a few nanoseconds of register work, jumps, calls and returns or skips, none of
-// which looks at the timers, waits, logs or calls out of the interpreter. The program
+// one: a few nanoseconds of register work, jumps, calls and returns, skips or moves
+// between memory and registers, none of which looks at the timers, waits, logs or calls
+// out of the interpreter. The program
 // counter is the caller's, so that a loop of instructions keeps it in a register; the
 // other instructions see it in the machine. Inlined into the loops that run it, so
 // that the dispatch costs no call.
@@ -472,7 +487,7 @@ template <bool Variant>
         drawChip8Sprite(m, V[x], V[y], opcode & 0xF);
         return false;
     case 0xE: withMachinePc([&] { executeKeySkip<Variant>(m, opcode); }); return false;
-    default: withMachinePc([&] { executeMisc<Variant>(m, opcode); }); return false;
+    default: withMachinePc([&] { executeMisc<Variant>(m, opcode); }); return isQuickMisc(kk);
     }
     return true;
 }

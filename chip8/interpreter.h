@@ -18,8 +18,9 @@ void runChip8Batch(Chip8Machine& m);
 void stepChip8(Chip8Machine& m, std::uint64_t now);
 
 // `count` unpaced iterations as a batch runs them. While a timer runs the clock is read
-// before each run of up to 32 quick instructions (register work, jumps, skips) and after
-// every other instruction, so a timer steps well under a microsecond after it is due.
+// before each run of up to 32 quick instructions (register work, jumps, skips, moves
+// between memory and registers) and after every other instruction, so a timer steps
+// well under a microsecond after it is due.
 // Ends early, at the end of such a run, when the worker is being stopped.
 void runChip8Iterations(Chip8Machine& m, std::uint64_t count);
 

@@ -67,8 +67,8 @@ struct Placement {
 // Sprite row r as a mask over the buffer's columns from the first cell of the word
 // where the sprite's left edge lies: bit c set = that column + c flips. At most
 // 7 + 32 columns (a 16-pixel low-resolution row), so five words at most.
-std::uint64_t rowMask(const Chip8Machine& machine, const Plane& plane, const Placement& at,
-                      std::uint32_t r) {
+[[gnu::always_inline]] inline std::uint64_t rowMask(const Chip8Machine& machine, const Plane& plane,
+                                                    const Placement& at, std::uint32_t r) {
     std::uint64_t mask = 0;
     if (at.columns == 8) {
         const std::uint8_t bits = spriteByte(machine, plane, r);
