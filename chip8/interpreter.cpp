@@ -525,7 +525,7 @@ void step(Chip8Machine& m, std::uint64_t now) {
 
 // Quick instructions run in a row between two looks at the clock and at the worker's
 // stop request: few enough that they take well under a microsecond together.
-constexpr std::uint64_t quickRunLength = 32;
+constexpr std::uint64_t quickRunLength = 48;
 
 // The timers are brought up to the clock before the first instruction of each run of
 // quick instructions, and a run ends after any other instruction: so the next

@@ -18,7 +18,7 @@ void runChip8Batch(Chip8Machine& m);
 void stepChip8(Chip8Machine& m, std::uint64_t now);
 
 // `count` unpaced iterations as a batch runs them. While a timer runs the clock is read
-// before each run of up to 32 quick instructions (register work, jumps, skips, moves
+// before each run of up to 48 quick instructions (register work, jumps, skips, moves
 // between memory and registers) and after every other instruction, so a timer steps
 // well under a microsecond after it is due.
 // Ends early, at the end of such a run, when the worker is being stopped.
