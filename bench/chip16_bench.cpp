@@ -63,6 +63,12 @@ void BM_Chip16ExecutorMixedWithSprites(benchmark::State& state) {
 }
 BENCHMARK(BM_Chip16ExecutorMixedWithSprites);
 
+// Narrow sprites in every flip, the draws most of the time (see its floor).
+void BM_Chip16ExecutorNarrowSprites(benchmark::State& state) {
+    runBatches(state, loadProgram(narrowSpritesChip16Program()));
+}
+BENCHMARK(BM_Chip16ExecutorNarrowSprites);
+
 // The mixed program with the later instructions on and a MOD, NEG and NOT in the loop:
 // the common opcodes' path is the same with the set on.
 void BM_Chip16ExecutorMixedExtended(benchmark::State& state) {

@@ -4,6 +4,7 @@
 #include "tools/program_builders/chip16_program.h"
 
 #include <cstdint>
+#include <tuple>
 
 // A game's logic between frames: arithmetic with flags, compares and conditional
 // jumps, loads and stores, the stack, a call, multiply and divide, shifts; with
@@ -45,6 +46,38 @@ inline Chip16Program mixedChip16Program(bool withSprite) {
     p.at(0x4000);
     for (int i = 0; i < 32; ++i) {
         p.data({static_cast<std::uint8_t>(0x10 * (i % 16) + 1)});
+    }
+    return p;
+}
+
+// A sprite-heavy frame: narrow sprites drawn row by row, 5 bytes x 10 rows and 2 bytes
+// x 40 rows, each in all four flips, at positions that move on after every draw and
+// stay on the screen.
+inline Chip16Program narrowSpritesChip16Program() {
+    constexpr std::uint16_t loop = 0x0010;
+    constexpr std::uint16_t wide = 0x4000;
+    constexpr std::uint16_t tall = 0x4100;
+    Chip16Program p;
+    p.ldi(0, 0).ldi(1, 0);
+    p.at(loop);
+    for (const auto& [bytes, rows, address] :
+         {std::tuple{5u, 10u, wide}, std::tuple{2u, 40u, tall}}) {
+        p.spr(bytes, rows);
+        for (const bool horizontal : {false, true}) {
+            for (const bool vertical : {false, true}) {
+                p.flip(horizontal, vertical).drw(0, 1, address);
+                p.addi(0, 37).andi(0, 0xFF).addi(1, 23).andi(1, 0x7F);
+            }
+        }
+    }
+    p.jmp(loop);
+    p.at(wide);
+    for (int i = 0; i < 5 * 10; ++i) {
+        p.data({static_cast<std::uint8_t>(i % 7 == 0 ? 0 : 0x10 * (i % 16) + (i % 5))});
+    }
+    p.at(tall);
+    for (int i = 0; i < 2 * 40; ++i) {
+        p.data({static_cast<std::uint8_t>(i % 3 == 0 ? 0x0F : 0x21 + i)});
     }
     return p;
 }

@@ -373,4 +373,9 @@ void BM_Chip16FloorMixedWithSprites(benchmark::State& state) {
     runFloorBatches(state, mixedChip16Program(true));
 }
 BENCHMARK(BM_Chip16FloorMixedWithSprites);
+
+void BM_Chip16FloorNarrowSprites(benchmark::State& state) {
+    runFloorBatches(state, narrowSpritesChip16Program());
+}
+BENCHMARK(BM_Chip16FloorNarrowSprites);
 } // namespace

@@ -28,3 +28,37 @@ inline std::vector<std::uint8_t> chip8AluProgram() {
     p.bind(helper).and_(V6, V3).or_(V7, V6).shl(V6, V6).ret();
     return p.bytes();
 }
+
+// A screen of text: clear, then eight five-row font digits across one line, most of
+// them at columns that are not a multiple of eight.
+inline std::vector<std::uint8_t> chip8DigitsProgram() {
+    using namespace chip8reg;
+    Chip8Program p;
+    const auto loop = p.label();
+    p.bind(loop).cls().ld(V2, 3);
+    for (std::uint8_t digit = 0; digit < 8; ++digit) {
+        p.ld(V0, digit)
+            .smallGlyph(V0)
+            .ld(V1, static_cast<std::uint8_t>(2 + 7 * digit))
+            .drw(V1, V2, 5);
+    }
+    return p.jp(loop).bytes();
+}
+
+// A logo: clear, then six 8 x 15 sprites side by side, the column moved on by an
+// add-immediate between them and not always by eight.
+inline std::vector<std::uint8_t> chip8LogoProgram() {
+    using namespace chip8reg;
+    Chip8Program p;
+    const auto loop = p.label();
+    const auto letters = p.label();
+    p.bind(loop).cls().ldi(letters).ld(V0, 12).ld(V1, 8).ld(V3, 15);
+    for (int letter = 0; letter < 6; ++letter) {
+        p.drw(V0, V1, 15).addI(V3).add(V0, letter % 2 == 0 ? 8 : 9);
+    }
+    p.jp(loop).bind(letters);
+    for (int row = 0; row < 6 * 15; ++row) {
+        p.data({static_cast<std::uint8_t>(row % 3 == 0 ? 0xFF : 0x3C + row)});
+    }
+    return p.bytes();
+}

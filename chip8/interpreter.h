@@ -17,8 +17,11 @@ void runChip8Batch(Chip8Machine& m);
 // execute, by the machine's rules.
 void stepChip8(Chip8Machine& m, std::uint64_t now);
 
-// `count` unpaced iterations as a batch runs them, each at the clock's time; the clock
-// is read only while a timer runs. Ends early when the worker is being stopped.
+// `count` unpaced iterations as a batch runs them. While a timer runs the clock is read
+// before each run of up to 48 quick instructions (register work, jumps, skips, moves
+// between memory and registers) and after every other instruction, so a timer steps
+// well under a microsecond after it is due.
+// Ends early, at the end of such a run, when the worker is being stopped.
 void runChip8Iterations(Chip8Machine& m, std::uint64_t count);
 
 // For a machine held between two steps of its worker (paused): exactly one instruction,

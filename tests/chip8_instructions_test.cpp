@@ -217,4 +217,43 @@ TEST_F(Chip8InstructionTest, TimersStepOncePerPeriodAlsoDuringAKeyWait) {
     run(1);
     EXPECT_EQ(ints(m.delayTimer, m.soundTimer), ints(0, 1));
 }
+
+// Between two looks at the clock the interpreter runs only instructions that take a few
+// nanoseconds, so a timer may step late by well under a microsecond: a step that falls
+// due while 64 register additions run is seen by the instruction after them. An
+// instruction that calls out of the interpreter (here the sound timer's news, which
+// moves this test's clock on) may take any time, so the next one looks at the clock
+// again.
+TEST_F(Chip8InstructionTest, TimersSeeTheClockAfterACallOutAndWithinARunOfQuickInstructions) {
+    constexpr std::uint64_t period = 16'666'667;
+    useManualClock(clockStart + 1'000'000'000);
+    m.soundHook = [](const SoundEvent& event) {
+        if (event.kind == SoundEventKind::TimerStarted ||
+            event.kind == SoundEventKind::TimerStopped) {
+            advanceManualClock(period);
+        }
+    };
+    Chip8Program p; // DT = 5, ST = 1 (a period passes), read DT
+    p.setDelay(V0).setSound(V1).getDelay(V2);
+    execute(p, {{0, 5}, {1, 1}}, 3);
+    EXPECT_EQ(ints(m.V[2], m.soundTimer), ints(4, 1));
+
+    Chip8Program quick; // DT = 5, ST = 1, then after a period: 64 additions and a read
+    quick.setDelay(V0).setSound(V1);
+    for (int i = 0; i < 64; ++i) {
+        quick.add(V3, 1);
+    }
+    quick.getDelay(V2);
+    m.soundHook = nullptr;
+    execute(quick, {{0, 5}, {1, 1}}, 3); // the third starts the sound timer's timing
+    m.soundHook = [](const SoundEvent& event) {
+        if (event.kind == SoundEventKind::TimerStopped) {
+            advanceManualClock(period); // while the additions run
+        }
+    };
+    advanceManualClock(period);
+    run(64); // DT and ST step; ST's news moves the clock a period on
+    EXPECT_EQ(ints(m.V[3], m.V[2], m.soundTimer), ints(64, 3, 0));
+    m.soundHook = nullptr;
+}
 } // namespace
